@@ -1,0 +1,11 @@
+# kavri_add_test(NAME SOURCES src... LIBS lib...)
+# One GoogleTest executable; every TEST becomes its own CTest case so `ctest -j` runs them in parallel.
+function(kavri_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${ARG_ENV}" TIMEOUT 120)
+endfunction()

@@ -1,0 +1,61 @@
+// Serial port and the blocking exchange primitives every controller command is built from.
+// Platform-neutral: the POSIX implementation lives in SerialPortPosix.cpp; no platform type
+// appears here, so a Win32 implementation can sit beside it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kavri {
+
+// Opaque open serial device; defined by the platform implementation.
+struct SerialPort;
+
+// The handle the device owns: nullptr means no port.
+using PortHandle = SerialPort*;
+
+// Opens `name` exclusively (a second opener fails at once) in raw 8N1 mode without flow
+// control, DTR and RTS dropped, at `baud`. Returns nullptr on failure.
+PortHandle OpenSerialPort(const std::string& name, int baud);
+
+// Closes the port and frees the handle; nullptr is ignored.
+void CloseSerialPort(PortHandle port);
+
+// Discards pending input and output.
+void PurgePort(PortHandle port);
+
+// Waits until queued output has been transmitted.
+void FlushPort(PortHandle port);
+
+// Reads up to n bytes: ends when n bytes arrived, when 100 ms pass between two bytes, or
+// after 100 + 100·n ms in all. Returns the count read (0 also on failure).
+int ReadBytes(PortHandle port, uint8_t* buffer, int n);
+
+// Writes one byte; true when the write succeeded.
+bool WriteByte(PortHandle port, uint8_t byte);
+
+// Writes n bytes, cut short after 100 + 100·n ms; true only when all n were written.
+bool WriteBytes(PortHandle port, const uint8_t* buffer, int n);
+
+// Writes exactly the keyword's characters: no terminator, separator or line end.
+bool WriteKeyword(PortHandle port, const char* keyword);
+
+// Keyword, flush, one ReadBytes of n. 0 when the keyword could not be written in full.
+int SendCommand(PortHandle port, const char* keyword, uint8_t* reply, int n);
+
+// Keyword, argument bytes, flush, one ReadBytes of n. 0 when a write was incomplete.
+int SendCommandWithArgs(PortHandle port, const char* keyword, const uint8_t* args, int argCount,
+                        uint8_t* reply, int n);
+
+// Repeats ReadBytes of n until one returns data (its count) or limitMs has passed (0).
+int ReadWithTimeout(PortHandle port, uint8_t* buffer, int n, int limitMs);
+
+// Tracing of every byte exchanged on a port, for the night a controller misbehaves.
+enum class TraceDirection { Out, In };
+using PortTrace = std::function<void(TraceDirection, const uint8_t* bytes, int count)>;
+
+// Installs (or, with an empty function, removes) the trace of this port.
+void SetPortTrace(PortHandle port, PortTrace trace);
+
+}  // namespace kavri
