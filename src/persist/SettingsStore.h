@@ -1,0 +1,45 @@
+// Typed settings values under key paths, as a registry holds them. The interface says nothing
+// about where they are kept: a text file on Linux, the registry itself on Windows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kavri {
+
+enum class SettingsValueType { Dword, Binary, String };
+
+// A stored value: its type and its bytes. A Dword is 4 bytes little-endian; a String holds its
+// characters followed by the terminating NUL, as the registry stores it.
+struct SettingsValue {
+    SettingsValueType type = SettingsValueType::Binary;
+    std::vector<uint8_t> data;
+
+    static SettingsValue Dword(int32_t value);
+    static SettingsValue Binary(const void* bytes, size_t size);
+    static SettingsValue String(const std::string& text);
+};
+
+// Key paths use backslashes, relative to HKEY_LOCAL_MACHINE, e.g.
+// "Software\\ASCOM\\Focuser Drivers\\Orvanta.Focuser".
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+
+    // Creates the key when it is missing; false when the key cannot be had.
+    virtual bool CreateKey(const std::string& keyPath) = 0;
+
+    // Stores a value under an existing or new key; false on failure.
+    virtual bool SetValue(const std::string& keyPath, const std::string& name,
+                          const SettingsValue& value) = 0;
+
+    // Looks a value up; false when the key or the value does not exist.
+    virtual bool QueryValue(const std::string& keyPath, const std::string& name,
+                            SettingsValue& value) const = 0;
+
+    // Makes every value set so far durable (closing the key); false when that failed.
+    virtual bool Flush() = 0;
+};
+
+}  // namespace kavri
