@@ -67,7 +67,8 @@ public:
     bool FWreadEE(uint8_t offset, uint8_t length, uint8_t* dest);
     bool FWwriteEE(uint8_t offset, uint8_t length, const uint8_t* src);
 
-    // Every byte exchanged on the port, with time stamps, to the log's sink.
+    // Every byte exchanged on the port, with time stamps, to the log's sink; stays in force
+    // for ports opened later.
     void SetExchangeTrace(bool enabled);
 
     // --- Connection (Connection.cpp) ---
@@ -97,6 +98,7 @@ public:
     uint8_t microstepTable[kMicrostepTableSize] = {};
     int32_t microstepCount = -1;  // -1: not read
     PortHandle port = nullptr;
+    bool exchangeTrace = false;  // SetExchangeTrace: every exchange installs the byte trace
 
     SettingsStore& store;  // where SaveRegistry / LoadRegistry keep DriverKey
     TimerService& timers;  // runs the temperature-log timer
