@@ -665,7 +665,8 @@ bool Emulator::Start(std::string* error) {
         return fail("the number of filters must be 1 to 10");
     if (o.thermometers && (*o.thermometers < 0 || *o.thermometers > kMaxThermometers))
         return fail("the number of thermometers must be 0 to 8");
-    ControllerState loaded;
+    // Settings made through the API before Start stand unless a state file replaces them.
+    ControllerState loaded = m.state;
     if (!o.stateFile.empty()) {
         bool missing = false;
         std::string why;

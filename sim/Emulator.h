@@ -50,7 +50,8 @@ public:
     // True once a hang-up fault has closed the line; the emulator then serves no more.
     bool HungUp() const;
 
-    // State, safe from any thread.
+    // State, safe from any thread; what is set before Start is served unless the state
+    // file replaces it.
     Image GetImage() const;
     void SetImage(const Image& image);
     int CurrentFilter() const;  // -1: unknown
