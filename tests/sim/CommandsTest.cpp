@@ -157,6 +157,9 @@ TEST_F(SimCommands, StrayBytesAreDroppedAndTheStreamResynchronises) {
     line->Send("FWFILTERFWCOUNTFWisAuto");
     EXPECT_EQ(line->Read(3), B("05/"));
     EXPECT_GE(emulator->CommandCount("FWFILTER"), 2);
+    // A focus frame echoed back by the host is taken whole, unanswered, and changes nothing.
+    EXPECT_EQ(line->Ask("FWmoveFocus\x10\x27FWfocus", 2), (Bytes{0, 0}));
+    EXPECT_EQ(emulator->CommandCount("FWmoveFocus"), 1);
 }
 
 TEST_F(SimCommands, IncompleteArgumentsAreAbandoned) {
