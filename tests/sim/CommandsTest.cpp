@@ -158,7 +158,7 @@ TEST_F(SimCommands, StrayBytesAreDroppedAndTheStreamResynchronises) {
     EXPECT_EQ(line->Read(3), B("05/"));
     EXPECT_GE(emulator->CommandCount("FWFILTER"), 2);
     // A focus frame echoed back by the host is taken whole, unanswered, and changes nothing.
-    EXPECT_EQ(line->Ask("FWmoveFocus\x10\x27FWfocus", 2), (Bytes{0, 0}));
+    EXPECT_EQ(line->Ask(std::string("FWmoveFocus\x10\x27") + "FWfocus", 2), (Bytes{0, 0}));
     EXPECT_EQ(emulator->CommandCount("FWmoveFocus"), 1);
 }
 
