@@ -40,8 +40,13 @@ std::string PortNaming::DefaultDevice(int number) {
     return "/dev/ttyS" + std::to_string(number - 9);
 }
 
+void PortNaming::SetDevice(int number, std::string path) {
+    if (InRange(number)) explicitDevices_[number] = std::move(path);
+}
+
 std::string PortNaming::DevicePath(int number) const {
     if (!InRange(number)) return {};
+    if (auto it = explicitDevices_.find(number); it != explicitDevices_.end()) return it->second;
     auto link = LinkPath(number);
     if (LinkEntryExists(link)) return link.string();
     return DefaultDevice(number);
@@ -53,7 +58,9 @@ PortMapping PortNaming::Describe(int number) const {
     if (!InRange(number)) return mapping;
     auto link = LinkPath(number);
     std::error_code error;
-    if (LinkEntryExists(link)) {
+    if (auto it = explicitDevices_.find(number); it != explicitDevices_.end()) {
+        mapping.device = it->second;
+    } else if (LinkEntryExists(link)) {
         mapping.linked = true;
         mapping.device = link.string();
         auto target = std::filesystem::read_symlink(link, error);
@@ -73,6 +80,22 @@ std::vector<PortMapping> PortNaming::List() const {
         mappings.push_back(Describe(number));
     }
     return mappings;
+}
+
+namespace {
+std::optional<PortNaming>& InstalledNaming() {
+    static std::optional<PortNaming> naming;
+    return naming;
+}
+}  // namespace
+
+PortNaming ActivePortNaming() {
+    const auto& installed = InstalledNaming();
+    return installed ? *installed : PortNaming::FromEnvironment();
+}
+
+void SetActivePortNaming(std::optional<PortNaming> naming) {
+    InstalledNaming() = std::move(naming);
 }
 
 }  // namespace kavri

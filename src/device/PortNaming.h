@@ -5,6 +5,8 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,8 +46,21 @@ public:
 
     std::filesystem::path LinkPath(int number) const;
 
+    // Names the device of COM `number` for this naming only, ahead of link and default (a
+    // device path given on a command line); ignored outside 1..16.
+    void SetDevice(int number, std::string path);
+
 private:
     std::filesystem::path configDirectory_;
+    std::map<int, std::string> explicitDevices_;
 };
+
+// The naming the device uses when it opens "COM<n>": the one installed with
+// SetActivePortNaming, or else a fresh PortNaming::FromEnvironment() at every call, so a
+// link made while the program runs is seen at the next connect.
+PortNaming ActivePortNaming();
+// Installs a naming for the whole process; std::nullopt goes back to the environment's.
+// Call it from the thread that connects, before connecting.
+void SetActivePortNaming(std::optional<PortNaming> naming);
 
 }  // namespace kavri

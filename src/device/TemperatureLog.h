@@ -51,4 +51,14 @@ private:
     LocalClock clock_;
 };
 
+// The log that the device's 5-second timer (LogTemperatures) writes to: the one installed
+// with SetActiveTemperatureLog, or else KavriDataDirectory() of the environment at the time
+// of the tick, with the local clock. std::nullopt goes back to that default.
+TemperatureLog ActiveTemperatureLog();
+void SetActiveTemperatureLog(std::optional<TemperatureLog> log);
+
+// The most thermometers a controller accepts; a larger count in the image is taken as this,
+// so a corrupt count byte cannot stall every tick with hundreds of unanswered queries.
+constexpr int kMaxThermometers = 8;
+
 }  // namespace kavri
