@@ -325,6 +325,9 @@ struct Emulator::Impl {
         bool first = true;
         for (auto& seg : reply.segments) {
             if (!Delay(seg.delay)) return false;
+            // The state changes once the motion has ended, before the answer goes out, so
+            // whoever reads the answer sees the new state.
+            if (&seg == &reply.segments.back()) Commit(reply);
             if (shaping.drop) continue;
             if (shaping.pauseMs == 0 && !shaping.hangUp && !(first && shaping.garbage)) {
                 if (!Send(seg.bytes)) return false;
@@ -580,12 +583,17 @@ struct Emulator::Impl {
         }
         Shaping shaping = ShapingFor(keyword);
         Emit(reply, shaping);
-        if (reply.commit) {
-            std::lock_guard lock(mu);
-            reply.commit(state);
-        }
+        Commit(reply);
         SaveIfChanged();
         Finish();
+    }
+
+    // Applies the reply's state change once.
+    void Commit(Reply& reply) {
+        if (!reply.commit) return;
+        std::lock_guard lock(mu);
+        reply.commit(state);
+        reply.commit = nullptr;
     }
 
     void Finish() {
