@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 
 #include "device/DataDirectory.h"
+#include "support/TempDir.h"
 
 namespace kavri {
 namespace {
@@ -17,17 +17,11 @@ namespace fs = std::filesystem;
 
 class PortNamingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/kavri-ports-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        config_ = root_ / "kavri";
-        fs::create_directories(config_ / "ports");
-    }
-    void TearDown() override { fs::remove_all(root_); }
+    void SetUp() override { fs::create_directories(config_ / "ports"); }
 
-    fs::path root_;
-    fs::path config_;  // the program's configuration directory
+    test::TempDir temp_;
+    fs::path root_ = temp_.Path();
+    fs::path config_ = root_ / "kavri";  // the program's configuration directory
 };
 
 TEST_F(PortNamingTest, DefaultsCoverUsbAcmAndOnboardPorts) {
