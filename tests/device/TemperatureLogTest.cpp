@@ -70,6 +70,10 @@ TEST_F(TemperatureLogTest, HeaderOnlyForAnEmptyFileAcrossRestarts) {
 
 TEST_F(TemperatureLogTest, NewFileAfterLocalMidnight) {
     auto log = MakeLog();
+    std::vector<std::string> reported;  // file name and row of every row written
+    log.SetRowWritten([&](const fs::path& file, const std::string& row) {
+        reported.push_back(file.filename().string() + " " + row);
+    });
     now_ = {2009, 6, 17, 23, 59, 58};
     ASSERT_TRUE(log.Append([] { return TemperatureSample{{}, 1, "L"}; }));
     now_ = {2009, 6, 18, 0, 0, 3};
@@ -77,6 +81,8 @@ TEST_F(TemperatureLogTest, NewFileAfterLocalMidnight) {
 
     EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-17.csv"), "Time,Focus,Filter\r\n23:59:58,1,L\r\n");
     EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-18.csv"), "Time,Focus,Filter\r\n00:00:03,2,L\r\n");
+    EXPECT_EQ(reported, (std::vector<std::string>{"term_log_2009-06-17.csv 23:59:58,1,L\r\n",
+                                                  "term_log_2009-06-18.csv 00:00:03,2,L\r\n"}));
 }
 
 TEST_F(TemperatureLogTest, UnwritableLocationIsSkippedWithoutSampling) {
@@ -86,6 +92,7 @@ TEST_F(TemperatureLogTest, UnwritableLocationIsSkippedWithoutSampling) {
     std::ofstream(root_ / "blocker") << "x";
     int sampled = 0;
     TemperatureLog blocked(root_ / "blocker" / "kavri", [this] { return now_; });
+    blocked.SetRowWritten([](const fs::path&, const std::string&) { ADD_FAILURE() << "reported"; });
     EXPECT_FALSE(blocked.Append([&] {
         ++sampled;
         return TemperatureSample{};
