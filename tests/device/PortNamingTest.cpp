@@ -58,6 +58,13 @@ TEST_F(PortNamingTest, LinkOverridesDefaultAndIsListed) {
     EXPECT_FALSE(list[6].linked);
     EXPECT_EQ(list[6].device, "/dev/ttyACM2");
     EXPECT_EQ(list[6].exists, fs::exists("/dev/ttyACM2"));
+
+    // A device named for this run wins over the link; numbers outside 1..16 take none.
+    naming.SetDevice(5, "/dev/null");
+    naming.SetDevice(17, "/dev/null");
+    EXPECT_EQ(naming.DevicePath(5), "/dev/null");
+    EXPECT_TRUE(naming.Describe(5).exists);
+    EXPECT_EQ(naming.DevicePath(17), "");
 }
 
 TEST(DataDirectoryTest, XdgVariablesWithHomeFallback) {
