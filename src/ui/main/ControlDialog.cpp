@@ -41,6 +41,8 @@ ControlDialog::ControlDialog(WheelFocuserDevice* device, QWidget* parent)
     connect(filterList_, &ReportListView::LabelEdited, this, &ControlDialog::OnLabelEdited);
     // Gaining the focus carries no point to edit at, so it opens no editor; a click that gives
     // the list the focus opens one through the click itself.
+    connect(FindControlAs<UpDownControl>(*this, Id::FocuserSpin), &UpDownControl::DeltaPos, this,
+            &ControlDialog::OnFocuserSpin);
     connect(refreshTimer_, &QTimer::timeout, this, &ControlDialog::OnTimer);
 
     // The keyboard rules see every key pressed in this dialog before the focused control does.

@@ -44,6 +44,10 @@ public:
     void EndCellEdit();
     bool CellEditorOpen() const;
 
+    // Focuser panel and the once-a-second refresh.
+    void OnFocuserSpin(int delta);
+    void OnTimer();
+
     // Closing: the cancel path (Exit, Escape, window close) and the accept path.
     void OnCancel();
     void OnOK();
@@ -70,7 +74,6 @@ private:
     void CreateColumns();
     void OnListDoubleClick(QPoint point, int row);
     void OnLabelEdited(int row, const QString& text);
-    void OnTimer();
     void ShowWarning(const QString& text);
 
     WheelFocuserDevice* device_;
