@@ -39,6 +39,8 @@ constexpr auto kArgumentTimeout = 500ms;
 constexpr auto kExtendTimeout = 50ms;
 // When the line cannot be watched for a new opener, how often to look again.
 constexpr auto kClosedLineRecheck = 50ms;
+// Time between the last byte sent and the hang-up of a hang-up fault.
+constexpr auto kHangUpGrace = 300ms;
 
 constexpr std::uint8_t kAck = '!';
 constexpr std::uint8_t kRefused = '?';
@@ -274,13 +276,16 @@ struct Emulator::Impl {
     }
 
     void HangUp() {
+        // Closing the master discards whatever the host has not read yet; the bytes already
+        // sent were on the wire, so give the host a moment to take them first.
+        WaitUntil(Clock::now() + kHangUpGrace);
         Trace("HUP", {});
-        ::close(master);
-        master = -1;
         {
             std::lock_guard lock(mu);
             hungUp = true;
         }
+        ::close(master);
+        master = -1;
         if (options.onHangUp) options.onHangUp();
     }
 
