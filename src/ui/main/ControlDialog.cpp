@@ -43,6 +43,16 @@ ControlDialog::ControlDialog(WheelFocuserDevice* device, QWidget* parent)
     // the list the focus opens one through the click itself.
     connect(FindControlAs<UpDownControl>(*this, Id::FocuserSpin), &UpDownControl::DeltaPos, this,
             &ControlDialog::OnFocuserSpin);
+    connect(minStepSpin_, &UpDownControl::DeltaPos, this, &ControlDialog::OnMinStepSpin);
+    connect(minStepEdit_, &QLineEdit::textChanged, this, &ControlDialog::OnMinStepEdit);
+    connect(FindControlAs<QPushButton>(*this, Id::Set), &QPushButton::clicked, this,
+            &ControlDialog::OnSet);
+    connect(FindControlAs<QPushButton>(*this, Id::Go), &QPushButton::clicked, this,
+            &ControlDialog::OnGo);
+    for (int k = 0; k < kThermometerSlots; ++k) {
+        connect(FindControlAs<QCheckBox>(*this, Id::AutoBox0 + k), &QCheckBox::clicked, this,
+                [this, k] { OnAutoBox(k); });
+    }
     connect(refreshTimer_, &QTimer::timeout, this, &ControlDialog::OnTimer);
 
     // The keyboard rules see every key pressed in this dialog before the focused control does.
@@ -179,10 +189,6 @@ bool ControlDialog::PreTranslateKey(const QKeyEvent& key) {
         return true;
     }
     return false;
-}
-
-void ControlDialog::OnTimer() {
-    if (cellEditor_ != nullptr && focusWidget() != cellEditor_) EndCellEdit();
 }
 
 void ControlDialog::ShowWarning(const QString& text) {

@@ -26,12 +26,15 @@ protected:
 
 TEST_F(LayoutTest, ConnectedDialogHasNothingClippedOrOverlapping) {
     Start();
+    emulator_->SetFocuserPosition(-12345);
+    emulator_->SetTemperature(0, -1225);
+    emulator_->SetCompensationThermometer(0);
+    emulator_->SetCurrentFilter(2);
     Connect();
-    device_->focuserPosition = 1234;
-    Edit(ControlIds::PositionDisplay)->setText("1234");
-    Edit(ControlIds::Temperature0)->setText("-12.25");
-    Edit(ControlIds::Temperature0 + 1)->setText("3.50");
     Edit(ControlIds::ThermometerName0)->setText(QStringLiteral("Зеркало"));
+    Edit(ControlIds::ThermometerName0 + 1)->setText(QStringLiteral("Воздух"));
+    dialog_->OnTimer();  // the panel live: temperatures, position, direction, icons
+    ASSERT_EQ(Edit(ControlIds::PositionDisplay)->text(), "-12345");
     QApplication::processEvents();
 
     const QRect window = dialog_->rect();

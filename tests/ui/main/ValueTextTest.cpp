@@ -1,7 +1,7 @@
-// The text rules behind the filter list's cells.
+// The text rules behind the filter list's cells and the focuser panel's numbers.
 #include <gtest/gtest.h>
 
-#include "ui/main/FilterListEditing.h"
+#include "ui/main/ValueText.h"
 
 namespace kavri::ui {
 namespace {
@@ -24,6 +24,21 @@ TEST(LeadingIntegerTest, OverlongNumbersStayOutOfRange) {
     EXPECT_FALSE(FitsControllerRange(-32769));
     EXPECT_TRUE(FitsControllerRange(32767));
     EXPECT_TRUE(FitsControllerRange(-32768));
+}
+
+TEST(ParseIntegerTest, TakesOnlyAWholeNumber) {
+    int64_t v = -1;
+    EXPECT_TRUE(ParseInteger(" 500 ", false, v));
+    EXPECT_EQ(v, 500);
+    EXPECT_TRUE(ParseInteger("-40000", true, v));
+    EXPECT_EQ(v, -40000);
+    EXPECT_FALSE(ParseInteger("-5", false, v));
+    EXPECT_FALSE(ParseInteger("12abc", true, v));
+    EXPECT_FALSE(ParseInteger("-", true, v));
+    EXPECT_FALSE(ParseInteger("", true, v));
+    EXPECT_FALSE(ParseInteger("1 2", true, v));
+    EXPECT_TRUE(ParseInteger("123456789012345678901234567890", true, v));
+    EXPECT_FALSE(FitsControllerRange(v));
 }
 
 TEST(FocusShiftTextTest, NoneAboveTenThousand) {
