@@ -31,26 +31,26 @@ constexpr int kConfigFilterSlots = 10;
 constexpr int kConfigNameLength = 8;
 
 struct ControllerConfig {
-    uint8_t reserved0;                   // not interpreted; preserved as read
-    uint8_t filterCount;                 // filter positions on the wheel
-    LeUint16 wheelSpeed;                 // wheel steps per second
-    uint8_t wheelMotorOffWhenIdle;       // 1: wheel motor off while idle
-    uint8_t wheelStepMode;               // 1: half step, 2: full step
-    uint8_t filterSensorSeesHome;        // 1: the filter sensor sees the home mark
-    uint8_t powerOutputMode;             // 0..3, see PowerOutputModeTexts
-    LeUint16 focuserSpeed;               // focuser steps per second
-    uint8_t focuserIdlePower;            // shown value + 1, modulo 256
-    uint8_t focuserStepMicrosteps;       // one focuser step in finest microsteps
-    LeUint16 focuserBacklash;            // steps
-    uint8_t reserved14;                  // not interpreted; preserved as read
-    uint8_t thermometerCount;            // thermometers connected, 0..8
-    LeInt16 thermoCompStepsPerDegree;    // temperature compensation, signed
-    LeUint16 temperatureAveraging;       // 0: averaging off
-    LeUint16 directionChangeThreshold;   // steps
+    uint8_t reserved0;                  // not interpreted; preserved as read
+    uint8_t filterCount;                // filter positions on the wheel
+    LeUint16 wheelSpeed;                // wheel steps per second
+    uint8_t wheelMotorOffWhenIdle;      // 1: wheel motor off while idle
+    uint8_t wheelStepMode;              // 1: half step, 2: full step
+    uint8_t filterSensorSeesHome;       // 1: the filter sensor sees the home mark
+    uint8_t powerOutputMode;            // 0..3, see PowerOutputModeTexts
+    LeUint16 focuserSpeed;              // focuser steps per second
+    uint8_t focuserIdlePower;           // shown value + 1, modulo 256
+    uint8_t focuserStepMicrosteps;      // one focuser step in finest microsteps
+    LeUint16 focuserBacklash;           // steps
+    uint8_t reserved14;                 // not interpreted; preserved as read
+    uint8_t thermometerCount;           // thermometers connected, 0..8
+    LeInt16 thermoCompStepsPerDegree;   // temperature compensation, signed
+    LeUint16 temperatureAveraging;      // 0: averaging off
+    LeUint16 directionChangeThreshold;  // steps
     LeInt16 filterWheelPositions[kConfigFilterSlots];
     LeInt16 filterFocuserPositions[kConfigFilterSlots];
     char filterNames[kConfigFilterSlots][kConfigNameLength];  // NUL-padded, unterminated at 8
-    LeUint16 maxStepsBetweenFilters;     // largest wheel step count between two filters
+    LeUint16 maxStepsBetweenFilters;  // largest wheel step count between two filters
 
     uint8_t* data() { return reinterpret_cast<uint8_t*>(this); }
     const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(this); }

@@ -1,0 +1,36 @@
+// Moving the configuration image over the line, and the byte trace of every exchange.
+#include <cstdio>
+
+#include "device/ExchangeTrace.h"
+#include "device/WheelFocuserDevice.h"
+
+namespace kavri {
+
+namespace {
+
+constexpr int kWriteAckLimitMs = 1000;
+
+}  // namespace
+
+// No busy check here: the image is read inside the probe and written by callers that hold the
+// flag for the whole operation.
+bool WheelFocuserDevice::FWreadEE(uint8_t offset, uint8_t length, uint8_t* dest) {
+    if (port == nullptr || dest == nullptr) return false;
+    BeginExchange(*this);
+    const uint8_t args[2] = {offset, length};
+    // A short reply leaves what did arrive in the destination; the caller sees the failure.
+    return SendCommandWithArgs(port, "FWreadEE", args, 2, dest, length) == length;
+}
+
+bool WheelFocuserDevice::FWwriteEE(uint8_t offset, uint8_t length, const uint8_t* src) {
+    if (port == nullptr || src == nullptr) return false;
+    ApplyExchangeTrace(*this);
+    const uint8_t args[2] = {offset, length};
+    if (!WriteKeyword(port, "FWwriteEE")) return false;
+    if (!WriteBytes(port, args, 2)) return false;
+    if (!WriteBytes(port, src, length)) return false;
+    uint8_t reply = 0;
+    return ReadWithTimeout(port, &reply, 1, kWriteAckLimitMs) == 1 && reply == '!';
+}
+
+}  // namespace kavri

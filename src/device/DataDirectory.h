@@ -1,0 +1,30 @@
+// Where the program keeps its per-user files: the configuration directory (port links,
+// settings) and the data directory (temperature logs). Both follow the XDG base directory
+// rules; the environment is injectable so tests never touch the real home directory.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kavri {
+
+// Looks up one environment variable; std::nullopt when it is not set.
+using EnvironmentLookup = std::function<std::optional<std::string>(const std::string& name)>;
+
+// The environment of this process (getenv).
+std::optional<std::string> ProcessEnvironment(const std::string& name);
+
+// $HOME, or the password database entry of the current user when HOME is unset or empty.
+std::filesystem::path HomeDirectory(const EnvironmentLookup& environment);
+
+// $XDG_CONFIG_HOME/kavri, or ~/.config/kavri. A relative XDG value is ignored, as the XDG
+// rules require, so a stray relative setting never scatters files into the working directory.
+std::filesystem::path KavriConfigDirectory(
+    const EnvironmentLookup& environment = ProcessEnvironment);
+
+// $XDG_DATA_HOME/kavri, or ~/.local/share/kavri (same rules as above).
+std::filesystem::path KavriDataDirectory(const EnvironmentLookup& environment = ProcessEnvironment);
+
+}  // namespace kavri

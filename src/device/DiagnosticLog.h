@@ -1,0 +1,48 @@
+// The device's text log of protocol events. Every line is prefixed with the seconds since the
+// log was constructed and goes to the sink and, while one is open, to the log file.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "device/DiagnosticSink.h"
+
+namespace kavri {
+
+class DiagnosticLog {
+public:
+    static constexpr int kBufferSize = 2048;
+    static constexpr int kMaxLineLength = kBufferSize - 1;
+
+    DiagnosticLog();
+    ~DiagnosticLog();
+    DiagnosticLog(const DiagnosticLog&) = delete;
+    DiagnosticLog& operator=(const DiagnosticLog&) = delete;
+
+    // printf-style; the caller's text carries its own "\r\n". The line, prefix included, is cut
+    // to kMaxLineLength characters. Uses a fixed buffer and allocates nothing.
+    void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    // Replaces the sink; an empty function restores standard error.
+    void SetSink(DiagnosticSink sink);
+
+    // Passes text to the sink only, without prefix and without the file (byte traces).
+    void WriteToSink(const char* text) const;
+
+    // Opens (creating or truncating) the log file, closing any open one first. The file gets
+    // exactly the bytes printed and is flushed after every line. False when it cannot be opened.
+    bool OpenFile(const std::string& path);
+    void CloseFile();
+    bool HasFile() const { return file_ != nullptr; }
+
+    // Seconds since construction, not truncated.
+    double ElapsedSeconds() const;
+
+private:
+    std::FILE* file_ = nullptr;
+    std::chrono::steady_clock::time_point start_;
+    DiagnosticSink sink_;
+};
+
+}  // namespace kavri

@@ -1,0 +1,204 @@
+// The focuser half of the controller protocol: position, moves, direction, thermometers,
+// temperature compensation, step size and the microstep table.
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+
+#include "device/ExchangeGuard.h"
+#include "device/ExchangeTrace.h"
+#include "device/FocuserMoveLimit.h"
+#include "device/WheelFocuserDevice.h"
+
+namespace kavri {
+
+namespace {
+
+// Positions travel as signed 16-bit values, low byte first.
+void EncodePosition(int32_t position, uint8_t out[2]) {
+    const auto raw = static_cast<uint16_t>(position);
+    out[0] = static_cast<uint8_t>(raw & 0xFF);
+    out[1] = static_cast<uint8_t>(raw >> 8);
+}
+
+int16_t DecodeInt16(const uint8_t in[2]) {
+    return static_cast<int16_t>(static_cast<uint16_t>(in[0] | (in[1] << 8)));
+}
+
+// A thermometer number or compensation selector travels as "0" + n; −1 becomes "/".
+uint8_t SelectorByte(int32_t n) {
+    return static_cast<uint8_t>('0' + n);
+}
+
+constexpr int16_t kNoTemperatureReading = -32768;
+constexpr int kMicrostepReadLimitMs = 1000;
+
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+}  // namespace
+
+bool WheelFocuserDevice::GetPosition(int32_t& position) {
+    ExchangeGuard guard(*this);
+    if (!guard) return false;
+    BeginExchange(*this);
+    uint8_t reply[2] = {};
+    if (SendCommand(port, "FWfocus", reply, 2) < 2) return false;
+    focuserPosition = DecodeInt16(reply);
+    position = focuserPosition;
+    return true;
+}
+
+bool WheelFocuserDevice::MoveTo(int32_t target) {
+    ExchangeGuard guard(*this);
+    if (!guard) return false;
+    BeginExchange(*this);
+    uint8_t args[2];
+    EncodePosition(target, args);
+    if (!WriteKeyword(port, "FWgoFocus")) return false;
+    if (!WriteBytes(port, args, 2)) return false;
+
+    const int32_t limit =
+        FocuserMoveLimitMs(focuserPosition, target, config.focuserSpeed, config.focuserBacklash);
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        const double elapsed = MillisecondsSince(start);
+        if (elapsed >= limit) {
+            Print("Failed GoFocus(%i->%i) in=%.1fms timeout=%ims\r\n", focuserPosition, target,
+                  elapsed, limit);
+            return false;
+        }
+        uint8_t reply = 0;
+        // Progress bytes and letters of an interleaved frame are skipped; only "!" ends it.
+        if (ReadBytes(port, &reply, 1) == 1 && reply == '!') break;
+    }
+    Print("OK GoFocus(%i->%i) in=%.1fms\r\n", focuserPosition, target, MillisecondsSince(start));
+    focuserPosition = target;
+    return true;
+}
+
+bool WheelFocuserDevice::SetPosition(int32_t position) {
+    ExchangeGuard guard(*this);
+    if (!guard) return false;
+    BeginExchange(*this);
+    uint8_t args[2];
+    EncodePosition(position, args);
+    uint8_t reply = 0;
+    // Any answer at all means the controller took the new position; its value is not defined.
+    if (SendCommandWithArgs(port, "FWsetFocus", args, 2, &reply, 1) < 1) return false;
+    focuserPosition = DecodeInt16(args);
+    return true;
+}
+
+bool WheelFocuserDevice::FWdirFocus(int32_t& direction) {
+    ExchangeGuard guard(*this);
+    if (!guard) return false;
+    BeginExchange(*this);
+    uint8_t reply = 0;
+    if (SendCommand(port, "FWdirFocus", &reply, 1) != 1) return false;
+    if (reply == '+') {
+        direction = 1;
+        return true;
+    }
+    if (reply == '-') {
+        direction = -1;
+        return true;
+    }
+    return false;
+}
+
+bool WheelFocuserDevice::FWtemperature(int32_t index, float& value) {
+    ExchangeGuard guard(*this);
+    if (!guard) return false;
+    BeginExchange(*this);
+    const uint8_t arg = SelectorByte(index);
+    uint8_t reply[2] = {};
+    if (SendCommandWithArgs(port, "FWtemperature", &arg, 1, reply, 2) < 2) return false;
+    const int16_t hundredths = DecodeInt16(reply);
+    if (hundredths == kNoTemperatureReading) return false;
+    // Single precision throughout, so 2345 reads as 23.449999f exactly as the controller's
+    // other clients compute it.
+    value = static_cast<float>(hundredths) * 0.01f;
+    // Only thermometers 0 to 3 have a cached reading; any other index is answered but kept
+    // out of the cache (a negative one would land outside it).
+    if (index >= 0 && index < kThermometerSlots) temperatures[index] = value;
+    return true;
+}
+
+bool WheelFocuserDevice::FWisAuto(int32_t& thermometer) {
+    ExchangeGuard guard(*this);
+    if (!guard) return false;
+    BeginExchange(*this);
+    uint8_t reply = 0;
+    if (SendCommand(port, "FWisAuto", &reply, 1) != 1) return false;
+    thermometer = static_cast<int32_t>(reply) - '0';
+    // "/" (−1) means compensation is off: the preferred thermometer stays as chosen before.
+    if (thermometer >= 0) settings.AscomPreferredTermometer = thermometer;
+    return true;
+}
+
+bool WheelFocuserDevice::FWautoCompSet(int32_t thermometer) {
+    ExchangeGuard guard(*this);
+    if (!guard) return false;
+    BeginExchange(*this);
+    const uint8_t arg = SelectorByte(thermometer);
+    uint8_t reply = 0;
+    return SendCommandWithArgs(port, "FWautoCompSet", &arg, 1, &reply, 1) == 1 && reply == '!';
+}
+
+bool WheelFocuserDevice::FWubStep(int32_t& stepMicrosteps, int32_t& maxDivisor) {
+    ExchangeGuard guard(*this);
+    if (!guard) return false;
+    BeginExchange(*this);
+    // Defaults for a controller that does not answer: the configured step, divisors 1 and 2.
+    stepMicrosteps = config.focuserStepMicrosteps;
+    maxDivisor = 2;
+    const uint8_t arg = 0x00;
+    uint8_t reply[2] = {};
+    if (SendCommandWithArgs(port, "FWubStep", &arg, 1, reply, 2) != 2) return false;
+    stepMicrosteps = reply[0];
+    maxDivisor = reply[1];
+    return true;
+}
+
+bool WheelFocuserDevice::FWzm() {
+    ExchangeGuard guard(*this);
+    if (!guard) return false;
+    BeginExchange(*this);
+    std::fill(std::begin(microstepTable), std::end(microstepTable), uint8_t{0});
+    microstepCount = -1;
+    uint8_t count = 0;
+    if (SendCommand(port, "FWzm", &count, 1) != 1) return false;
+    // An empty table needs no read: there is nothing to wait for.
+    if (count == 0) {
+        microstepCount = 0;
+        return true;
+    }
+    // The table holds 128 entries. A longer announcement keeps its first 128 bytes, drains
+    // the rest so it cannot be taken for a later reply, and fails: the controller's table
+    // is not what the program can show or send back.
+    const int kept = std::min<int>(count, kMicrostepTableSize);
+    microstepCount = kept;
+    const int got = ReadWithTimeout(port, microstepTable, kept, kMicrostepReadLimitMs);
+    if (count > kMicrostepTableSize) {
+        uint8_t surplus[256 - kMicrostepTableSize];
+        ReadBytes(port, surplus, count - kMicrostepTableSize);
+        return false;
+    }
+    return got == kept;
+}
+
+bool WheelFocuserDevice::FWym() {
+    // Without a table read from the controller there is nothing meaningful to send.
+    if (microstepCount < 0 || microstepCount > kMicrostepTableSize) return false;
+    ExchangeGuard guard(*this);
+    if (!guard) return false;
+    BeginExchange(*this);
+    uint8_t reply = 0;
+    return SendCommandWithArgs(port, "FWym", microstepTable, microstepCount, &reply, 1) == 1 &&
+           reply == '!';
+}
+
+}  // namespace kavri

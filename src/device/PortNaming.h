@@ -1,0 +1,66 @@
+// COM port numbers to serial device paths. A symbolic link <config>/ports/comN names the device
+// for COMN (the emulator makes such links); without a link, the numbers map to the usual
+// Linux serial devices: COM1-4 -> /dev/ttyUSB0-3, COM5-8 -> /dev/ttyACM0-3,
+// COM9-16 -> /dev/ttyS0-7.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kavri {
+
+constexpr int kFirstComPort = 1;
+constexpr int kLastComPort = 16;
+
+// How one COM number maps to a device here.
+struct PortMapping {
+    int number = 0;
+    std::string device;   // the path to open: the link itself, or the default device
+    std::string target;   // where the link points (empty without a link)
+    bool linked = false;  // true when a ports/comN entry decides the device
+    bool exists = false;  // true when the device (after following the link) exists
+};
+
+class PortNaming {
+public:
+    // `configDirectory` is the program's configuration directory (KavriConfigDirectory()).
+    explicit PortNaming(std::filesystem::path configDirectory);
+
+    // The naming of this process's environment.
+    static PortNaming FromEnvironment();
+
+    // The path to open for COM `number`; empty for a number outside 1..16.
+    std::string DevicePath(int number) const;
+
+    // The mapping of one number, with whether its device exists now.
+    PortMapping Describe(int number) const;
+
+    // COM1..COM16 in ascending order.
+    std::vector<PortMapping> List() const;
+
+    // The default device of COM `number` when no link overrides it; empty outside 1..16.
+    static std::string DefaultDevice(int number);
+
+    std::filesystem::path LinkPath(int number) const;
+
+    // Names the device of COM `number` for this naming only, ahead of link and default (a
+    // device path given on a command line); ignored outside 1..16.
+    void SetDevice(int number, std::string path);
+
+private:
+    std::filesystem::path configDirectory_;
+    std::map<int, std::string> explicitDevices_;
+};
+
+// The naming the device uses when it opens "COM<n>": the one installed with
+// SetActivePortNaming, or else a fresh PortNaming::FromEnvironment() at every call, so a
+// link made while the program runs is seen at the next connect.
+PortNaming ActivePortNaming();
+// Installs a naming for the whole process; std::nullopt goes back to the environment's.
+// Call it from the thread that connects, before connecting.
+void SetActivePortNaming(std::optional<PortNaming> naming);
+
+}  // namespace kavri

@@ -1,0 +1,111 @@
+#include "device/TemperatureLog.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
+namespace kavri {
+
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+
+// Ordinary names are written as they are. A name holding a separator, a quote or a line
+// break would split or break the row, so such a name is quoted the CSV way instead.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string TemperatureLogFileName(const LocalDateTime& time) {
+    char name[64];
+    std::snprintf(name, sizeof name, "term_log_%i-%02i-%02i.csv", time.year, time.month, time.day);
+    return name;
+}
+
+std::string FormatTemperatureHeader(int thermometerCount) {
+    std::string header = "Time,";
+    for (int i = 0; i < thermometerCount; ++i) header += "T" + std::to_string(i) + ",";
+    return header + "Focus,Filter" + kLineEnd;
+}
+
+std::string FormatTemperatureRow(const LocalDateTime& time, const TemperatureSample& sample) {
+    char field[64];
+    std::snprintf(field, sizeof field, "%02i:%02i:%02i", time.hour, time.minute, time.second);
+    std::string row = field;
+    for (const auto& temperature : sample.temperatures) {
+        row += ',';
+        if (temperature) {
+            std::snprintf(field, sizeof field, "%.2f", static_cast<double>(*temperature));
+            row += field;
+        }
+    }
+    row += ',';
+    if (sample.focuserPosition) row += std::to_string(*sample.focuserPosition);
+    row += ',';
+    if (sample.filterName) row += CsvField(*sample.filterName);
+    return row + kLineEnd;
+}
+
+TemperatureLog::TemperatureLog(std::filesystem::path directory, LocalClock clock)
+    : directory_(std::move(directory)), clock_(std::move(clock)) {}
+
+std::filesystem::path TemperatureLog::PathFor(const LocalDateTime& time) const {
+    return directory_ / TemperatureLogFileName(time);
+}
+
+bool TemperatureLog::Append(const Sampler& sample) {
+    const LocalDateTime now = clock_();
+    std::error_code error;
+    std::filesystem::create_directories(directory_, error);  // failure shows at the open
+
+    const auto path = PathFor(now);
+    const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return false;
+    }
+
+    const TemperatureSample readings = sample();
+    std::string text;
+    if (info.st_size == 0) {
+        text = FormatTemperatureHeader(static_cast<int>(readings.temperatures.size()));
+    } else {
+        // A row cut short (a crash or full disk during an earlier write) is closed off so the
+        // new row starts on a line of its own instead of being glued onto the broken one.
+        char last = '\n';
+        if (pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n') text = kLineEnd;
+    }
+    text += FormatTemperatureRow(now, readings);
+
+    // One write for header and row, so a reader never sees a header without its row.
+    const bool written = WriteAll(fd, text);
+    return close(fd) == 0 && written;
+}
+
+}  // namespace kavri

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "device/DiagnosticLog.h"
+
+namespace kavri {
+namespace {
+
+class DiagnosticLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        log.SetSink([this](const char* line) { lines.emplace_back(line); });
+        char pattern[] = "/tmp/kavri-log-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        log.CloseFile();
+        std::remove((dir + "/diag.log").c_str());
+        std::remove((dir + "/plain").c_str());
+        rmdir(dir.c_str());
+    }
+    static std::string ReadFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+
+    DiagnosticLog log;
+    std::vector<std::string> lines;
+    std::string dir;
+};
+
+TEST_F(DiagnosticLogTest, PrefixCountsSecondsWithThreeDecimals) {
+    log.Print("OK Goto(%i->%i) in=%.1fms\r\n", 1, 3, 812.25);
+    ASSERT_EQ(lines.size(), 1u);
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(lines[0], match,
+                                 std::regex(R"(^(\d+\.\d{3}) : OK Goto\(1->3\) in=812\.2ms\r\n$)")))
+        << lines[0];
+    // Seconds since construction, not milliseconds: a fresh log is well below a minute.
+    EXPECT_LT(std::stod(match[1].str()), 60.0);
+}
+
+TEST_F(DiagnosticLogTest, LineIsCutAt2047Characters) {
+    const std::string longText(3000, 'x');
+    log.Print("%s\r\n", longText.c_str());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].size(), 2047u);
+    EXPECT_EQ(lines[0].find(" : x"), lines[0].find(' '));
+    EXPECT_EQ(lines[0].back(), 'x');  // cut before the line end
+}
+
+TEST_F(DiagnosticLogTest, FileGetsExactLineEndsAndEveryLineAtOnce) {
+    const std::string path = dir + "/diag.log";
+    ASSERT_TRUE(log.OpenFile(path));
+    ASSERT_TRUE(log.HasFile());
+    log.Print("Goto(%i->%i) dif=%i TimeOut=%i\r\n", 0, 2, 2, 2000);
+    // Still open: what is on disk now is what a crash at this point would leave.
+    EXPECT_EQ(ReadFile(path), lines[0]);
+    log.Print("second\r\n");
+    const std::string content = ReadFile(path);
+    EXPECT_EQ(content, lines[0] + lines[1]);
+    EXPECT_EQ(content.find("\r\r\n"), std::string::npos);
+    EXPECT_EQ(content.substr(content.size() - 2), "\r\n");
+}
+
+TEST_F(DiagnosticLogTest, ReopeningTruncatesAndClosingStopsFileOutput) {
+    const std::string path = dir + "/diag.log";
+    ASSERT_TRUE(log.OpenFile(path));
+    log.Print("first connection\r\n");
+    ASSERT_TRUE(log.OpenFile(path));
+    log.Print("second connection\r\n");
+    log.CloseFile();
+    EXPECT_FALSE(log.HasFile());
+    log.Print("after disconnect\r\n");
+    EXPECT_EQ(ReadFile(path), lines[1]);
+    EXPECT_EQ(lines.size(), 3u);
+}
+
+TEST_F(DiagnosticLogTest, UnopenableFileLeavesSinkOnly) {
+    const std::string blocker = dir + "/plain";
+    std::ofstream(blocker) << "x";
+    EXPECT_FALSE(log.OpenFile(blocker + "/diag.log"));  // a path below a regular file
+    EXPECT_FALSE(log.HasFile());
+    log.Print("still logged\r\n");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("still logged"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kavri

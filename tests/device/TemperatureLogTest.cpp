@@ -1,0 +1,146 @@
+#include "device/TemperatureLog.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace kavri {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+class TemperatureLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kavri-templog-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root_ = pattern;
+        dir_ = root_ / "share" / "kavri";  // missing: the log creates it
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    TemperatureLog MakeLog() {
+        return TemperatureLog(dir_, [this] { return now_; });
+    }
+
+    fs::path root_;
+    fs::path dir_;
+    LocalDateTime now_{2009, 6, 17, 21, 5, 0};
+};
+
+TEST(TemperatureLogFormatTest, FileNameHeaderAndRows) {
+    EXPECT_EQ(TemperatureLogFileName({2009, 6, 17, 0, 0, 0}), "term_log_2009-06-17.csv");
+    EXPECT_EQ(TemperatureLogFileName({2026, 12, 6, 0, 0, 0}), "term_log_2026-12-06.csv");
+
+    EXPECT_EQ(FormatTemperatureHeader(0), "Time,Focus,Filter\r\n");
+    EXPECT_EQ(FormatTemperatureHeader(2), "Time,T0,T1,Focus,Filter\r\n");
+
+    // Two thermometers, the second unreadable.
+    TemperatureSample two{{-3.25f, std::nullopt}, 12040, "Red"};
+    EXPECT_EQ(FormatTemperatureRow({2009, 6, 17, 21, 5, 0}, two), "21:05:00,-3.25,,12040,Red\r\n");
+
+    // No thermometers; a wheel-less controller leaves the filter empty.
+    TemperatureSample none{{}, 0, "Red"};
+    EXPECT_EQ(FormatTemperatureRow({2009, 6, 17, 8, 0, 5}, none), "08:00:05,0,Red\r\n");
+    TemperatureSample nothing{{std::nullopt}, std::nullopt, std::nullopt};
+    EXPECT_EQ(FormatTemperatureRow({2009, 6, 17, 23, 59, 59}, nothing), "23:59:59,,,\r\n");
+
+    // Rounding to two decimals, and an 8-character name kept whole.
+    TemperatureSample rounding{{0.125f, 21.5f, -0.004f}, -150, "Halpha7n"};
+    EXPECT_EQ(FormatTemperatureRow({2009, 1, 2, 0, 0, 0}, rounding),
+              "00:00:00,0.12,21.50,-0.00,-150,Halpha7n\r\n");
+}
+
+TEST(TemperatureLogFormatTest, NamesThatWouldBreakTheRowAreQuoted) {
+    TemperatureSample comma{{}, 1, "R,G"};
+    EXPECT_EQ(FormatTemperatureRow({2009, 1, 2, 3, 4, 5}, comma), "03:04:05,1,\"R,G\"\r\n");
+    TemperatureSample quote{{}, 1, "5\"x"};
+    EXPECT_EQ(FormatTemperatureRow({2009, 1, 2, 3, 4, 5}, quote), "03:04:05,1,\"5\"\"x\"\r\n");
+}
+
+TEST_F(TemperatureLogTest, HeaderOnlyForAnEmptyFileAcrossRestarts) {
+    {
+        auto log = MakeLog();
+        EXPECT_TRUE(log.Append([] {
+            return TemperatureSample{{-3.25f, std::nullopt}, 12040, "Red"};
+        }));
+        now_.second = 5;
+        EXPECT_TRUE(log.Append([] { return TemperatureSample{{-3.5f, 1.0f}, 12041, "Red"}; }));
+    }
+    // A restart on the same day: a new log object appends to the same file, no new header.
+    now_.second = 10;
+    auto restarted = MakeLog();
+    EXPECT_TRUE(restarted.Append([] { return TemperatureSample{{2.0f, 3.0f}, 7, std::nullopt}; }));
+
+    EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-17.csv"),
+              "Time,T0,T1,Focus,Filter\r\n"
+              "21:05:00,-3.25,,12040,Red\r\n"
+              "21:05:05,-3.50,1.00,12041,Red\r\n"
+              "21:05:10,2.00,3.00,7,\r\n");
+}
+
+TEST_F(TemperatureLogTest, NewFileAfterLocalMidnight) {
+    auto log = MakeLog();
+    now_ = {2009, 6, 17, 23, 59, 58};
+    ASSERT_TRUE(log.Append([] { return TemperatureSample{{}, 1, "L"}; }));
+    now_ = {2009, 6, 18, 0, 0, 3};
+    ASSERT_TRUE(log.Append([] { return TemperatureSample{{}, 2, "L"}; }));
+
+    EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-17.csv"), "Time,Focus,Filter\r\n23:59:58,1,L\r\n");
+    EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-18.csv"), "Time,Focus,Filter\r\n00:00:03,2,L\r\n");
+}
+
+TEST_F(TemperatureLogTest, UnwritableLocationIsSkippedWithoutSampling) {
+    // We run as root, so permissions cannot stop us: a regular file where the directory
+    // should be makes the location unwritable.
+    fs::create_directories(root_);
+    std::ofstream(root_ / "blocker") << "x";
+    int sampled = 0;
+    TemperatureLog blocked(root_ / "blocker" / "kavri", [this] { return now_; });
+    EXPECT_FALSE(blocked.Append([&] {
+        ++sampled;
+        return TemperatureSample{};
+    }));
+    EXPECT_EQ(sampled, 0);  // the controller is not asked when nothing can be written
+
+    // A directory where the day's file should be.
+    fs::create_directories(dir_ / "term_log_2009-06-17.csv");
+    auto log = MakeLog();
+    EXPECT_FALSE(log.Append([&] {
+        ++sampled;
+        return TemperatureSample{};
+    }));
+    EXPECT_EQ(sampled, 0);
+
+    // Once the obstacle is gone, the next tick writes normally.
+    fs::remove(dir_ / "term_log_2009-06-17.csv");
+    EXPECT_TRUE(log.Append([&] {
+        ++sampled;
+        return TemperatureSample{{}, 5, std::nullopt};
+    }));
+    EXPECT_EQ(sampled, 1);
+    EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-17.csv"), "Time,Focus,Filter\r\n21:05:00,5,\r\n");
+}
+
+TEST_F(TemperatureLogTest, RowCutShortEarlierIsClosedOff) {
+    fs::create_directories(dir_);
+    std::ofstream(dir_ / "term_log_2009-06-17.csv", std::ios::binary)
+        << "Time,Focus,Filter\r\n21:04:55,12";
+    auto log = MakeLog();
+    ASSERT_TRUE(log.Append([] { return TemperatureSample{{}, 12040, "Red"}; }));
+    EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-17.csv"),
+              "Time,Focus,Filter\r\n21:04:55,12\r\n21:05:00,12040,Red\r\n");
+}
+
+}  // namespace
+}  // namespace kavri

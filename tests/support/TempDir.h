@@ -1,0 +1,25 @@
+// A unique temporary directory for one test, removed with its contents at the end.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kavri::test {
+
+class TempDir {
+public:
+    // Creates a fresh directory below $TMPDIR (or /tmp).
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return path_; }
+    // Path of `name` inside the directory (nothing is created).
+    std::string File(std::string_view name) const;
+
+private:
+    std::string path_;
+};
+
+}  // namespace kavri::test
