@@ -51,6 +51,11 @@ int SendCommandWithArgs(PortHandle port, const char* keyword, const uint8_t* arg
 // Repeats ReadBytes of n until one returns data (its count) or limitMs has passed (0).
 int ReadWithTimeout(PortHandle port, uint8_t* buffer, int n, int limitMs);
 
+// True once a read or write found the other end gone (hang-up, device removed). Such a port
+// answers every read at once with nothing, so loops that poll it stop early instead of
+// spinning until their time limit.
+bool PortHungUp(PortHandle port);
+
 // Tracing of every byte exchanged on a port, for the night a controller misbehaves.
 enum class TraceDirection { Out, In };
 using PortTrace = std::function<void(TraceDirection, const uint8_t* bytes, int count)>;
