@@ -20,6 +20,9 @@ using namespace microstep_ids;
 
 namespace {
 
+// Height of the level curve's band in dialog units, shrink margins included.
+constexpr int kCurveBandHeight = 54;
+
 // Rectangles here exclude their right and bottom edges.
 QRect ToQRect(const CurveRect& r) {
     return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -29,11 +32,12 @@ QRect ToQRect(const CurveRect& r) {
 
 MicrostepTableDialog::MicrostepTableDialog(WheelFocuserDevice* device, QWidget* parent)
     : QDialog(parent), device(device) {
-    BuildDialog(*this, MicrostepTableTemplate());
+    const DialogUnits units = BuildDialog(*this, MicrostepTableTemplate());
     inverseBox = FindControlAs<QCheckBox>(*this, kInverse);
     powSpin = FindControlAs<UpDownControl>(*this, kPowSpin);
     powEdit = FindControlAs<QLineEdit>(*this, kPowEdit);
     tableEdit = FindControlAs<QPlainTextEdit>(*this, kTableEdit);
+    KeepCurveBand(units);
     // Enter in the table text presses "Apply", as in every other field of the dialog.
     tableEdit->installEventFilter(this);
 
@@ -58,6 +62,15 @@ MicrostepTableDialog::MicrostepTableDialog(WheelFocuserDevice* device, QWidget* 
     ShowTable();
     powEdit->setText(QStringLiteral("1.0"));
     powSpin->SetRange(-50, 50);
+}
+
+void MicrostepTableDialog::KeepCurveBand(const DialogUnits& units) {
+    // The current-path square is as wide as the dialog, and the level curve gets what is left
+    // between the text field and the square. A font that is wide for its height makes the
+    // dialog relatively wider and would squeeze the curve into a sliver, so the dialog grows
+    // until the band is as high as the layout intends (54 dialog units).
+    const int wanted = tableEdit->geometry().bottom() + 1 + units.Y(kCurveBandHeight) + width();
+    if (height() < wanted) setFixedSize(width(), wanted);
 }
 
 int MicrostepTableDialog::Count() const {

@@ -19,6 +19,7 @@ class WheelFocuserDevice;
 
 namespace kavri::ui {
 
+class DialogUnits;
 class UpDownControl;
 
 class MicrostepTableDialog : public QDialog {
@@ -38,6 +39,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void KeepCurveBand(const DialogUnits& units);
     void ShowTable();
     void Generate(MicrostepCurve curve);
     void ApplyShape();

@@ -143,6 +143,10 @@ TEST_F(MicrostepTableDialogTest, DrawsTheLevelCurveAndACircleOfSpokes) {
     const MicrostepFigures figures = dialog.Figures();
     ASSERT_EQ(figures.levelCurve.size(), 9u);
     ASSERT_EQ(figures.currentPath.size(), 48u);
+    // The square spans the dialog's width; the band above it stays high enough to read the
+    // curve whatever the font's proportions.
+    EXPECT_EQ(figures.square.right - figures.square.left, dialog.width() - 20);
+    EXPECT_GE(figures.band.bottom - figures.band.top, 60);
     // Both areas are white where nothing is drawn, black along the lines.
     const auto pixel = [&](int x, int y) { return image.pixelColor(x, y); };
     EXPECT_EQ(pixel(figures.band.left + 2, figures.band.top + 2), QColor(Qt::white));
