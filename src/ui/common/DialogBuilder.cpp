@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -31,6 +32,40 @@ protected:
     void nextCheckState() override {}
 };
 
+// A frame with its title set into the top line, the title on the dialog's background.
+class GroupFrame : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        // An etched line: a dark rectangle with a light one a pixel below and to the right.
+        const QRect frame = rect().adjusted(0, metrics.height() / 2, -2, -2);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(frame);
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawRect(frame.translated(1, 1));
+        if (title().isEmpty()) return;
+        const int pad = 2;
+        const QRect text(metrics.averageCharWidth() + pad, 0,
+                         metrics.horizontalAdvance(title()) + 2 * pad, metrics.height());
+        painter.fillRect(text, palette().window());
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                       QPalette::WindowText));
+        painter.drawText(text, Qt::AlignCenter | Qt::TextSingleLine, title());
+    }
+};
+
+// Read-only edits show the dialog's background, so they read as displays, not inputs.
+void ShowAsReadOnly(QWidget* edit) {
+    QPalette palette = edit->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Window));
+    edit->setPalette(palette);
+}
+
 bool RendersCyrillic(const QString& family) {
     return QFontDatabase::families().contains(family) &&
            QFontDatabase::writingSystems(family).contains(QFontDatabase::Cyrillic);
@@ -50,12 +85,14 @@ QWidget* MakeEdit(const ControlTemplate& c, QWidget* parent) {
         edit->setLineWrapMode((c.style & Style::AutoHScroll) != 0 ? QPlainTextEdit::NoWrap
                                                                   : QPlainTextEdit::WidgetWidth);
         edit->setReadOnly((c.style & Style::ReadOnly) != 0);
+        if ((c.style & Style::ReadOnly) != 0) ShowAsReadOnly(edit);
         if ((c.style & Style::NoBorder) != 0) edit->setFrameShape(QFrame::NoFrame);
         edit->setTabChangesFocus(true);
         return edit;
     }
     auto* edit = new QLineEdit(c.text, parent);
     edit->setReadOnly((c.style & Style::ReadOnly) != 0);
+    if ((c.style & Style::ReadOnly) != 0) ShowAsReadOnly(edit);
     edit->setFrame((c.style & Style::NoBorder) == 0);
     if ((c.style & Style::DigitsOnly) != 0)
         edit->setValidator(
@@ -96,7 +133,7 @@ QWidget* MakeControl(const ControlTemplate& c, QRect& rect, QWidget* parent) {
         case ControlKind::CheckBox:
             return MakeCheckBox(c, parent);
         case ControlKind::GroupBox:
-            return new QGroupBox(c.text, parent);
+            return new GroupFrame(c.text, parent);
         case ControlKind::Static:
             return MakeStatic(c, rect, parent);
         case ControlKind::Edit:

@@ -59,7 +59,6 @@ void UpDownControl::SetBuddy(QWidget* buddy) {
         buddy->setGeometry(b.left(), b.top(), b.width() - w, b.height());
     }
     if ((style_ & Style::ArrowKeys) != 0) buddy->installEventFilter(this);
-    WriteBuddy();
 }
 
 void UpDownControl::Click(bool up, int steps) {
