@@ -42,6 +42,7 @@ ControlDialog::ControlDialog(WheelFocuserDevice* device, QWidget* parent)
     // Gaining the focus carries no point to edit at, so it opens no editor; a click that gives
     // the list the focus opens one through the click itself.
     connect(refreshTimer_, &QTimer::timeout, this, &ControlDialog::OnTimer);
+    ConnectSettingsCommands();
 
     // The keyboard rules see every key pressed in this dialog before the focused control does.
     qApp->installEventFilter(this);
