@@ -1,7 +1,6 @@
 // The focuser half of the controller protocol: position, moves, direction, thermometers,
 // temperature compensation, step size and the microstep table.
 #include <algorithm>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 
@@ -9,6 +8,7 @@
 #include "device/ExchangeTrace.h"
 #include "device/FocuserMoveLimit.h"
 #include "device/WheelFocuserDevice.h"
+#include "transport/Stopwatch.h"
 
 namespace kavri {
 
@@ -32,11 +32,6 @@ uint8_t SelectorByte(int32_t n) {
 
 constexpr int16_t kNoTemperatureReading = -32768;
 constexpr int kMicrostepReadLimitMs = 1000;
-
-double MillisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
 
 }  // namespace
 
@@ -62,19 +57,19 @@ bool WheelFocuserDevice::MoveTo(int32_t target) {
 
     const int32_t limit =
         FocuserMoveLimitMs(focuserPosition, target, config.focuserSpeed, config.focuserBacklash);
-    const auto start = std::chrono::steady_clock::now();
+    const Stopwatch stopwatch;
     for (;;) {
-        const double elapsed = MillisecondsSince(start);
-        if (elapsed >= limit) {
+        // A hung-up port answers every read at once with nothing; it cannot bring the "!".
+        if (stopwatch.ElapsedMs() >= limit || PortHungUp(port)) {
             Print("Failed GoFocus(%i->%i) in=%.1fms timeout=%ims\r\n", focuserPosition, target,
-                  elapsed, limit);
+                  stopwatch.ElapsedMillis(), limit);
             return false;
         }
         uint8_t reply = 0;
         // Progress bytes and letters of an interleaved frame are skipped; only "!" ends it.
         if (ReadBytes(port, &reply, 1) == 1 && reply == '!') break;
     }
-    Print("OK GoFocus(%i->%i) in=%.1fms\r\n", focuserPosition, target, MillisecondsSince(start));
+    Print("OK GoFocus(%i->%i) in=%.1fms\r\n", focuserPosition, target, stopwatch.ElapsedMillis());
     focuserPosition = target;
     return true;
 }

@@ -2,7 +2,6 @@
 // slots the wheel has, turning to a filter, homing, naming filters and writing the filter table
 // back into the configuration image.
 #include <algorithm>
-#include <chrono>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -10,6 +9,7 @@
 #include "device/ExchangeGuard.h"
 #include "device/ExchangeTrace.h"
 #include "device/WheelFocuserDevice.h"
+#include "transport/Stopwatch.h"
 
 namespace kavri {
 
@@ -29,11 +29,6 @@ int64_t Modulo(int64_t value, int64_t divisor) {
 
 int32_t ClampToInt32(int64_t value) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
-
-double MillisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
 }
 
 // Bounded copy of a filter name: at most `size` characters, NUL-padded, no terminator when
@@ -105,16 +100,24 @@ bool WheelFocuserDevice::SelectFilter(int32_t target) {
     if (!WriteKeyword(port, "FWGOTO")) return false;
     WriteByte(port, IndexByte(target));
 
-    const auto start = std::chrono::steady_clock::now();
+    const Stopwatch stopwatch;
     // Bytes 12 and up stay zero, so the skipped frame always prints as a terminated text.
     uint8_t reply[20] = {};
     for (;;) {
-        const double elapsed = MillisecondsSince(start);
-        if (elapsed >= limit) {
-            Print("Failed Goto(%i->%i) in=%.1fms\r\n", previous, target, elapsed);
+        if (stopwatch.ElapsedMs() >= limit) {
+            Print("Failed Goto(%i->%i) in=%.1fms\r\n", previous, target, stopwatch.ElapsedMillis());
             return false;
         }
-        if (ReadBytes(port, reply, 1) == 0) continue;
+        if (ReadBytes(port, reply, 1) == 0) {
+            // A port whose other end is gone answers at once with nothing: waiting out the
+            // limit would only spin.
+            if (PortHungUp(port)) {
+                Print("Failed Goto(%i->%i) in=%.1fms\r\n", previous, target,
+                      stopwatch.ElapsedMillis());
+                return false;
+            }
+            continue;
+        }
         if (reply[0] == 'F') {
             // The controller interleaves a focuser report ("FWmoveFocus" and one byte) into
             // the wheel's answer; read it whole so none of its bytes is taken for a digit.
@@ -122,12 +125,12 @@ bool WheelFocuserDevice::SelectFilter(int32_t target) {
             Print("Skip cmd(%s)\r\n", reinterpret_cast<const char*>(reply));
         }
         if (reply[0] == IndexByte(target)) {
-            Print("OK Goto(%i->%i) in=%.1fms\r\n", previous, target, MillisecondsSince(start));
+            Print("OK Goto(%i->%i) in=%.1fms\r\n", previous, target, stopwatch.ElapsedMillis());
             currentFilter = target;
             return true;
         }
         if (reply[0] == '/') {
-            Print("Failed Goto(%i->%i) in=%.1fms\r\n", previous, target, MillisecondsSince(start));
+            Print("Failed Goto(%i->%i) in=%.1fms\r\n", previous, target, stopwatch.ElapsedMillis());
             currentFilter = -1;
             return false;
         }

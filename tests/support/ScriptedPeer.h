@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -50,9 +51,11 @@ public:
     // Waits (up to the expect time-out) for exactly these bytes from the program.
     ScriptedPeer& Expect(std::string_view text);
     ScriptedPeer& Expect(const Bytes& bytes);
+    ScriptedPeer& Expect(std::initializer_list<uint8_t> bytes) { return Expect(Bytes(bytes)); }
     // Sends the bytes at once.
     ScriptedPeer& Reply(std::string_view text);
     ScriptedPeer& Reply(const Bytes& bytes);
+    ScriptedPeer& Reply(std::initializer_list<uint8_t> bytes) { return Reply(Bytes(bytes)); }
     // Stays silent for delayMs, then sends the bytes.
     ScriptedPeer& ReplyDelayed(const Bytes& bytes, int delayMs);
     // Sends the bytes one at a time with gapMs between them.

@@ -21,7 +21,7 @@ TEST_F(ExchangeTest, KeywordGoesOutAsExactlyItsCharacters) {
 
 TEST_F(ExchangeTest, ArgumentsFollowTheKeywordDirectly) {
     const uint8_t args[] = {0x34, 0x12, 0x00, 0xFF};
-    peer.Expect(Bytes{'F', 'W', 'g', 'o', 'F', 'o', 'c', 'u', 's', 0x34, 0x12, 0x00, 0xFF})
+    peer.Expect({'F', 'W', 'g', 'o', 'F', 'o', 'c', 'u', 's', 0x34, 0x12, 0x00, 0xFF})
         .Reply({'!'})
         .ExpectQuiet(100);
     uint8_t reply = 0;
@@ -62,9 +62,9 @@ TEST_F(ExchangeTest, GapOfMoreThan100MsEndsTheRead) {
 }
 
 TEST_F(ExchangeTest, GapsBelow100MsKeepTheReadGoing) {
-    // Five bytes spaced 60 ms: 240 ms in all, longer than the interval but within the
+    // Five bytes spaced 40 ms: 160 ms in all, longer than the interval but within the
     // total of 100 + 5·100 ms, so every byte is read.
-    peer.Expect("FWzm").ReplyBytesSpaced({1, 2, 3, 4, 5}, 60);
+    peer.Expect("FWzm").ReplyBytesSpaced({1, 2, 3, 4, 5}, 40);
     uint8_t reply[5] = {};
     EXPECT_EQ(SendCommand(port, "FWzm", reply, 5), 5);
     EXPECT_EQ(reply[4], 5);

@@ -23,13 +23,21 @@ namespace {
 
 constexpr char kIdProperty[] = "controlId";
 
-// A check box whose state only the program sets: a click is reported but changes nothing.
-class ManualCheckBox : public QCheckBox {
+// A check box that answers to a click anywhere in its rectangle, as the template's control
+// does. A manual box only reports the click: the program sets every state.
+class TemplateCheckBox : public QCheckBox {
 public:
-    using QCheckBox::QCheckBox;
+    TemplateCheckBox(const QString& text, bool manual, QWidget* parent)
+        : QCheckBox(text, parent), manual_(manual) {}
 
 protected:
-    void nextCheckState() override {}
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+    void nextCheckState() override {
+        if (!manual_) QCheckBox::nextCheckState();
+    }
+
+private:
+    bool manual_;
 };
 
 // A frame with its title set into the top line, the title on the dialog's background.
@@ -72,8 +80,7 @@ bool RendersCyrillic(const QString& family) {
 }
 
 QWidget* MakeCheckBox(const ControlTemplate& c, QWidget* parent) {
-    QCheckBox* box = (c.style & Style::AutoCheck) != 0 ? new QCheckBox(c.text, parent)
-                                                       : new ManualCheckBox(c.text, parent);
+    auto* box = new TemplateCheckBox(c.text, (c.style & Style::AutoCheck) == 0, parent);
     box->setTristate((c.style & Style::ThreeState) != 0);
     if ((c.style & Style::TextLeft) != 0) box->setLayoutDirection(Qt::RightToLeft);
     return box;

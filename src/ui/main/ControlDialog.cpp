@@ -41,6 +41,18 @@ ControlDialog::ControlDialog(WheelFocuserDevice* device, QWidget* parent)
     connect(filterList_, &ReportListView::LabelEdited, this, &ControlDialog::OnLabelEdited);
     // Gaining the focus carries no point to edit at, so it opens no editor; a click that gives
     // the list the focus opens one through the click itself.
+    connect(FindControlAs<UpDownControl>(*this, Id::FocuserSpin), &UpDownControl::DeltaPos, this,
+            &ControlDialog::OnFocuserSpin);
+    connect(minStepSpin_, &UpDownControl::DeltaPos, this, &ControlDialog::OnMinStepSpin);
+    connect(minStepEdit_, &QLineEdit::textChanged, this, &ControlDialog::OnMinStepEdit);
+    connect(FindControlAs<QPushButton>(*this, Id::Set), &QPushButton::clicked, this,
+            &ControlDialog::OnSet);
+    connect(FindControlAs<QPushButton>(*this, Id::Go), &QPushButton::clicked, this,
+            &ControlDialog::OnGo);
+    for (int k = 0; k < kThermometerSlots; ++k) {
+        connect(FindControlAs<QCheckBox>(*this, Id::AutoBox0 + k), &QCheckBox::clicked, this,
+                [this, k] { OnAutoBox(k); });
+    }
     connect(refreshTimer_, &QTimer::timeout, this, &ControlDialog::OnTimer);
     ConnectSettingsCommands();
 
@@ -178,10 +190,6 @@ bool ControlDialog::PreTranslateKey(const QKeyEvent& key) {
         return true;
     }
     return false;
-}
-
-void ControlDialog::OnTimer() {
-    if (cellEditor_ != nullptr && focusWidget() != cellEditor_) EndCellEdit();
 }
 
 void ControlDialog::ShowWarning(const QString& text) {

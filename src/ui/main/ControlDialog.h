@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QList>
 #include <QPointer>
+#include <cstdint>
 #include <functional>
 
 class QCheckBox;
@@ -44,6 +45,21 @@ public:
     void EndCellEdit();
     bool CellEditorOpen() const;
 
+    // Focuser panel and the once-a-second refresh.
+    void OnTimer();
+    void ShowAutoStates();
+    void OnAutoBox(int thermometer);
+    void OnFocuserSpin(int delta);
+    void OnMinStepSpin(int delta);
+    void OnMinStepEdit();
+    void OnSet();
+    void OnGo();
+
+    // Cleared while a dialog opened from this one is up: the refresh then leaves the device
+    // alone.
+    void SetRefreshEnabled(bool enabled) { refreshEnabled_ = enabled; }
+    int AutoIndex() const { return autoIndex_; }
+
     // Closing: the cancel path (Exit, Escape, window close) and the accept path.
     void OnCancel();
     void OnOK();
@@ -79,8 +95,12 @@ private:
     void CreateColumns();
     void OnListDoubleClick(QPoint point, int row);
     void OnLabelEdited(int row, const QString& text);
-    void OnTimer();
     void ShowWarning(const QString& text);
+    // The focuser position typed into the value box; false, with the user told, when it is
+    // outside what the controller can hold.
+    bool TargetFromBox(int32_t& target);
+    // False, with the user told, when `target` is outside the controller's positions.
+    bool CheckFocuserTarget(int64_t target);
 
     WheelFocuserDevice* device_;
     int portIndex_ = 0;

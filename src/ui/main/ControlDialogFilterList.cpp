@@ -11,7 +11,7 @@
 #include "ui/common/UpDownControl.h"
 #include "ui/main/ControlDialog.h"
 #include "ui/main/ControlDialogTemplate.h"
-#include "ui/main/FilterListEditing.h"
+#include "ui/main/ValueText.h"
 
 namespace kavri::ui {
 namespace {

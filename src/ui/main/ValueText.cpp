@@ -1,4 +1,4 @@
-#include "ui/main/FilterListEditing.h"
+#include "ui/main/ValueText.h"
 
 #include <QByteArray>
 #include <limits>
@@ -21,6 +21,21 @@ int64_t LeadingInteger(const QString& text) {
         if (value < kLimit) value = value * 10 + (text[i].unicode() - '0');
     }
     return negative ? -value : value;
+}
+
+bool ParseInteger(const QString& text, bool allowSign, int64_t& value) {
+    const QString trimmed = text.trimmed();
+    int digits = 0;
+    for (int i = 0; i < trimmed.size(); ++i) {
+        const QChar c = trimmed[i];
+        const bool sign = i == 0 && (c == QLatin1Char('-') || c == QLatin1Char('+'));
+        if (sign && !allowSign) return false;
+        if (!sign && (c < QLatin1Char('0') || c > QLatin1Char('9'))) return false;
+        if (!sign) ++digits;
+    }
+    if (digits == 0) return false;
+    value = LeadingInteger(trimmed);
+    return true;
 }
 
 bool FitsControllerRange(int64_t value) {

@@ -1,4 +1,5 @@
-// Text rules of the filter list's cells, kept apart from the widgets so they are plain to test.
+// How the main dialog reads numbers and names from text and shows them, kept apart from the
+// widgets so the rules are plain to test.
 #pragma once
 
 #include <QString>
@@ -11,6 +12,11 @@ namespace kavri::ui {
 // does not start with a number. Digits beyond the 64-bit range saturate, so an overlong
 // number still reads as out of range rather than wrapping.
 int64_t LeadingInteger(const QString& text);
+
+// The whole of `text`, blanks around it aside, as a decimal integer with an optional sign;
+// with `allowSign` false a sign makes it no number. False when it is no number; digits beyond
+// the 64-bit range saturate as in LeadingInteger.
+bool ParseInteger(const QString& text, bool allowSign, int64_t& value);
 
 // True when `value` fits the controller's signed 16-bit positions.
 bool FitsControllerRange(int64_t value);

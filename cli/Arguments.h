@@ -1,0 +1,57 @@
+// The command line of kavrictl: global options anywhere, one command, its arguments and its own
+// options. Parsing only checks the shape; each command checks its values before connecting.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kavri::cli {
+
+struct GlobalOptions {
+    std::optional<std::string> port;     // -p, --port: as given, checked by ParsePortChoice
+    std::optional<std::string> logFile;  // --log
+    bool json = false;
+    bool verbose = false;
+    bool trace = false;
+    bool help = false;
+    bool version = false;
+};
+
+struct Invocation {
+    GlobalOptions options;
+    std::string command;                              // empty with --help / --version alone
+    std::vector<std::string> args;                    // positional arguments after the command
+    std::map<std::string, std::string> commandFlags;  // the command's own options, by long name
+};
+
+// What a command accepts: positional argument counts and its own value options.
+struct CommandShape {
+    const char* name;
+    int minArgs;
+    int maxArgs;  // -1: no limit
+    std::vector<const char*> valueOptions;
+    bool talksToController;
+};
+
+// The commands in the order the usage lists them.
+const std::vector<CommandShape>& CommandShapes();
+const CommandShape* FindCommand(const std::string& name);
+
+// Parses argv[1..]. On a malformed line returns std::nullopt and a one-line reason in `error`.
+std::optional<Invocation> ParseArguments(const std::vector<std::string>& args, std::string& error);
+
+// A whole-string decimal integer (leading sign allowed) within [low, high].
+std::optional<int64_t> ParseInteger(const std::string& text, int64_t low, int64_t high);
+
+// The port for this run: 0 = search COM1..COM16, 1..16 = COMn; or a device path.
+struct PortChoice {
+    int number = 0;
+    std::string devicePath;  // non-empty: open this device
+};
+// "auto", "N", "COMN" (any case, N = 1..16) or a path (anything holding a '/').
+std::optional<PortChoice> ParsePortChoice(const std::string& text);
+
+}  // namespace kavri::cli

@@ -1,0 +1,158 @@
+#include "cli/HelpText.h"
+
+namespace kavri::cli {
+
+const char* const kUsageText =
+    R"(usage: kavrictl [-p PORT] [--json] [--log FILE] [-v] [--trace] COMMAND [ARGS]
+commands: status, filters, goto FILTER, home, rename INDEX NAME,
+          filter-edit INDEX [--correction N] [--focus-shift N|none], position,
+          move POSITION, step N, sync POSITION, temps, compensation [off|N],
+          config [FIELD[=VALUE]...], microsteps [V...], save FILE, load FILE,
+          log-temps [--count N], ports
+'kavrictl --help' shows the manual.
+)";
+
+const char* const kManualText =
+    R"(NAME
+    kavrictl - control the filter wheel and focuser controller from the command line
+
+SYNOPSIS
+    kavrictl [-p PORT] [--json] [--log FILE] [-v] [--trace] COMMAND [ARGS]
+    kavrictl --help | --version
+
+DESCRIPTION
+    kavrictl drives the combined filter wheel and focuser controller on a serial line
+    (9600 baud, 8N1) for scripts and observatory automation. Every command that talks to the
+    controller connects as the desktop program does - it opens the port, probes which of wheel
+    and focuser answer, reads the configuration image, the filter table and the microstep
+    table - does its work, disconnects, and saves the program's settings.
+
+    Arguments are checked before anything is sent: a bad command line changes nothing on the
+    controller.
+
+OPTIONS
+    -p, --port PORT
+        The port of this run: auto (search COM1 to COM16 in turn), N or COMN (N = 1..16), or
+        a device path such as /dev/ttyUSB0. Default: the stored ComPort setting (0 = auto).
+        The port given here is for this run only; the stored setting is left as it is.
+
+    --json
+        Print one JSON object on standard output instead of text. Its keys are the
+        program's own field names (wheelPresent, focuserPresent, currentFilter,
+        focuserPosition, temperatures, the configuration field names, ...). A failure prints
+        {"error": "..."} and exits with its status.
+
+    --log FILE
+        Write the diagnostic log of this run to FILE (created or truncated on connecting).
+        The stored LogFile setting is left as it is.
+
+    -v, --verbose
+        Show the diagnostic lines (filter changes, focuser moves, the ports tried) on
+        standard error.
+
+    --trace
+        Show every byte sent to and received from the controller, with time stamps, on
+        standard error: ">>" marks bytes sent, "<<" bytes received.
+
+    -h, --help
+        Show this manual.   --version  Show the version.
+
+COMMANDS
+    status
+        Port, wheel and focuser presence, current filter, focuser position and direction of
+        its last move, the temperatures and the compensation thermometer.
+
+    filters
+        The filter table: index, name, correction (wheel position) and focus shift (focuser
+        position; "none" above 10000). The current filter is marked with "*".
+
+    goto FILTER
+        Turn the wheel to a filter, named by its index (0-based) or by its name (case does
+        not matter).
+
+    home
+        Home the wheel.
+
+    rename INDEX NAME
+        Store a filter name (at most 8 bytes) in the controller.
+
+    filter-edit INDEX [--correction N] [--focus-shift N|none]
+        Change the wheel position and/or focuser position of a row and write the filter
+        table. A changed correction of the current filter sends the wheel there again.
+
+    position
+        Print the focuser position.
+
+    move POSITION
+        Move the focuser to an absolute position (-32768..32767) and wait for the end of the
+        move.
+
+    step N
+        Move the focuser by N x MinMotorStep from where it is; N may be negative.
+
+    sync POSITION
+        Make the present focuser position count as POSITION; nothing moves.
+
+    temps
+        Read every thermometer the configuration counts; "---" for one without a reading.
+
+    compensation [off|N]
+        Show the thermometer (0..3) that drives the controller's temperature compensation,
+        or choose one, or switch compensation off.
+
+    config [FIELD[=VALUE]...]
+        Show the configuration image by field name (all fields, or the fields named). With
+        assignments, change only those fields, write the whole image and read it back.
+        Fields: filterCount (1..10), wheelSpeed, wheelMotorOffWhenIdle, wheelStepMode,
+        filterSensorSeesHome, powerOutputMode, focuserSpeed, focuserIdlePower,
+        focuserStepMicrosteps, focuserBacklash, thermometerCount (0..8),
+        thermoCompStepsPerDegree (-32768..32767), temperatureAveraging,
+        directionChangeThreshold, maxStepsBetweenFilters. One-byte fields hold 0..255,
+        two-byte fields 0..65535, unless given otherwise here.
+
+    microsteps [V...]
+        Show the focuser's microstep table; with values, send exactly microstepCount values
+        of 0..255 and read the table back.
+
+    save FILE
+        Write a .fws settings file: the configuration image, port and focuser settings,
+        filter change time limit and thermometer names.
+
+    load FILE
+        Send a .fws settings file to the controller and take over its settings.
+
+    log-temps [--count N]
+        Append a row (time, temperatures, focuser position, filter) to the day's CSV file
+        every 5 seconds, N rows or until interrupted (Ctrl+C), and say where the file is.
+
+    ports
+        How COM1..COM16 map to devices on this machine, and which of them exist. Needs no
+        controller.
+
+EXIT STATUS
+    0   done
+    1   the controller refused, answered wrongly or not in time
+    2   bad usage: one line saying what is wrong, then the usage, on standard error
+    3   no controller found on the port or ports tried
+
+ENVIRONMENT
+    XDG_CONFIG_HOME   settings and port map below $XDG_CONFIG_HOME/kavri (default ~/.config)
+    XDG_DATA_HOME     temperature logs below $XDG_DATA_HOME/kavri (default ~/.local/share)
+
+FILES
+    ~/.config/kavri/registry.reg    the program's settings (ComPort, LogFile, ...)
+    ~/.config/kavri/ports/comN      symbolic link naming the device of COMN; without one,
+                                    COM1-4 are /dev/ttyUSB0-3, COM5-8 /dev/ttyACM0-3 and
+                                    COM9-16 /dev/ttyS0-7
+    ~/.local/share/kavri/term_log_YYYY-MM-DD.csv   the daily temperature log
+
+EXAMPLES
+    kavrictl status
+    kavrictl --port /dev/ttyUSB0 goto Red
+    kavrictl move 12040 && kavrictl --json position
+    kavrictl filter-edit 2 --correction 415 --focus-shift none
+    kavrictl config focuserSpeed=250 focuserBacklash=20
+    kavrictl log-temps --count 720
+)";
+
+}  // namespace kavri::cli

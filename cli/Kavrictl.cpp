@@ -1,0 +1,102 @@
+#include "cli/Kavrictl.h"
+
+#include <ostream>
+
+#include "cli/Command.h"
+#include "cli/HelpText.h"
+#include "cli/Session.h"
+
+namespace kavri::cli {
+
+namespace {
+
+void PrintJson(std::ostream& out, const Json& value) {
+    // Names from the controller are raw bytes; invalid UTF-8 must not abort the output.
+    out << value.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+void Report(const Outcome& outcome, bool json, std::ostream& out, std::ostream& err) {
+    if (outcome.status == kExitOk) {
+        if (json) {
+            PrintJson(out, outcome.data);
+        } else {
+            out << outcome.text;
+        }
+        return;
+    }
+    if (json) {
+        PrintJson(out, Json{{"error", outcome.error}});
+    } else {
+        out << outcome.text;
+    }
+    err << "kavrictl: " << outcome.error << '\n';
+    if (outcome.status == kExitUsage) err << kUsageText;
+}
+
+bool JsonRequested(const std::vector<std::string>& args) {
+    for (const auto& arg : args) {
+        if (arg == "--") break;
+        if (arg == "--json") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::unique_ptr<Command> MakeCommand(const Invocation& invocation) {
+    for (auto make : {MakeStatusCommand, MakeWheelCommand, MakeFocuserCommand, MakeConfigCommand,
+                      MakeFileCommand, MakeLogTempsCommand, MakePortsCommand}) {
+        if (auto command = make(invocation)) return command;
+    }
+    return nullptr;
+}
+
+int RunKavrictl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string error;
+    const auto invocation = ParseArguments(args, error);
+    if (!invocation) {
+        Report(Outcome::Failure(kExitUsage, error), JsonRequested(args), out, err);
+        return kExitUsage;
+    }
+    const GlobalOptions& options = invocation->options;
+    if (options.help) {
+        out << kManualText;
+        return kExitOk;
+    }
+    if (options.version) {
+        out << "kavrictl " << KAVRI_VERSION << '\n';
+        return kExitOk;
+    }
+    if (options.port && !ParsePortChoice(*options.port)) {
+        Report(Outcome::Failure(kExitUsage, "port '" + *options.port +
+                                                "' is not auto, 1..16, COM1..COM16 or a device "
+                                                "path"),
+               options.json, out, err);
+        return kExitUsage;
+    }
+
+    const std::unique_ptr<Command> command = MakeCommand(*invocation);
+    if (const std::string reason = command->Check(); !reason.empty()) {
+        Report(Outcome::Failure(kExitUsage, reason), options.json, out, err);
+        return kExitUsage;
+    }
+
+    CommandContext context{nullptr, out, err, options.json};
+    if (!FindCommand(invocation->command)->talksToController) {
+        const Outcome outcome = command->Run(context);
+        Report(outcome, options.json, out, err);
+        return outcome.status;
+    }
+
+    Session session(options, err);
+    if (!session.Connect(error)) {
+        Report(Outcome::Failure(kExitNoController, error), options.json, out, err);
+        return kExitNoController;
+    }
+    context.session = &session;
+    const Outcome outcome = command->Run(context);
+    Report(outcome, options.json, out, err);
+    return outcome.status;
+}
+
+}  // namespace kavri::cli

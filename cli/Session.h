@@ -1,0 +1,54 @@
+// One run's device: built as the desktop program builds it (settings loaded from the settings
+// store, temperature-log timer on a timer service), connected on the port of this run, and on
+// destruction disconnected and left to save its settings. A port or log file given on the
+// command line is for this run only: the stored ComPort and LogFile are put back.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "cli/Arguments.h"
+#include "cli/ObservedTimerService.h"
+#include "device/WheelFocuserDevice.h"
+#include "persist/RegistryFileStore.h"
+
+namespace kavri::cli {
+
+class Session {
+public:
+    // `diagnostics` receives the diagnostic lines (with --verbose) and the byte trace (with
+    // --trace). `options.port`, when present, must have passed ParsePortChoice.
+    Session(const GlobalOptions& options, std::ostream& diagnostics);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Connects with the device's Connect on this run's port or ports; false with a reason
+    // when no controller answered on any of them.
+    bool Connect(std::string& error);
+
+    WheelFocuserDevice& Device() { return *device_; }
+    ObservedTimerService& Timers() { return timers_; }
+    // The port connected to: "COM3", or the device path given with --port.
+    const std::string& PortName() const { return portName_; }
+    // A line of kavrictl's own on the diagnostic stream (only with --verbose).
+    void Note(const std::string& text);
+
+private:
+    void OnDiagnosticLine(const char* line);
+
+    GlobalOptions options_;
+    std::ostream& diagnostics_;
+    RegistryFileStore store_;
+    ObservedTimerService timers_;
+    std::unique_ptr<WheelFocuserDevice> device_;  // last: destroyed before store and timers
+    std::string storedLogFile_;
+    std::string portName_;
+};
+
+// True for a line of the byte trace ("<seconds> : >> ..." or "<seconds> : << ..."), as opposed
+// to a diagnostic line of the log.
+bool IsTraceLine(const char* line);
+
+}  // namespace kavri::cli
