@@ -54,6 +54,7 @@ ControlDialog::ControlDialog(WheelFocuserDevice* device, QWidget* parent)
                 [this, k] { OnAutoBox(k); });
     }
     connect(refreshTimer_, &QTimer::timeout, this, &ControlDialog::OnTimer);
+    ConnectSettingsCommands();
 
     // The keyboard rules see every key pressed in this dialog before the focused control does.
     qApp->installEventFilter(this);

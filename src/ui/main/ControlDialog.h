@@ -64,6 +64,14 @@ public:
     void OnCancel();
     void OnOK();
 
+    // Settings commands (SettingsCommands.cpp): the two settings dialogs and the settings
+    // files, each with the periodic refresh paused while its dialog is up.
+    void OnWheelSettings();
+    void OnFocuserSettings();
+    void OnSave();
+    void OnLoad();
+    bool RefreshEnabled() const { return refreshEnabled_; }
+
     // Shows a message to the user; replaceable so tests can see what would be shown.
     using WarningSink = std::function<void(const QString& text)>;
     void SetWarningSink(WarningSink sink) { warn_ = std::move(sink); }
@@ -82,6 +90,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void ConnectSettingsCommands();
     void OnInitDialog();
     void CreateColumns();
     void OnListDoubleClick(QPoint point, int row);
