@@ -51,6 +51,9 @@ TEST(DeviceTest, NewDeviceHasDefaultsWhenStoreIsEmpty) {
     EXPECT_EQ(device.ChangeFilterTimeoutMs, 1000);
     EXPECT_EQ(device.StepTime, 10);
     EXPECT_EQ(device.RollbackInterval, 5);
+    EXPECT_EQ(device.MinMotorStep, 1);
+    EXPECT_EQ(device.BitsInitial.clear, 0xFF);
+    EXPECT_EQ(device.EnableFilterSet, 1);
     EXPECT_EQ(device.port, nullptr);
     EXPECT_FALSE(device.busy);
     EXPECT_FALSE(device.wheelPresent);

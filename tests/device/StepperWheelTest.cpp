@@ -19,24 +19,6 @@ void UseDistinctPhases(RecordingWheel& wheel) {
     wheel.BitsHiPower.set = 0x80;
 }
 
-TEST(StepperWheelTest, NewWheelHasDocumentedDefaults) {
-    RecordingWheel wheel;
-    EXPECT_EQ(wheel.StepTime, 10);
-    EXPECT_EQ(wheel.InitTime, 0);
-    EXPECT_EQ(wheel.ReleaseTime, 0);
-    EXPECT_EQ(wheel.BitsInitial.set, 0x00);
-    EXPECT_EQ(wheel.BitsInitial.clear, 0xFF);
-    EXPECT_EQ(wheel.lastDirection, 1);
-    EXPECT_EQ(wheel.MinMotorStep, 1);
-    EXPECT_EQ(wheel.currentFilter, -1);
-    EXPECT_EQ(wheel.EnableFilterSet, 1);
-    EXPECT_EQ(wheel.RollbackInterval, 5);
-    EXPECT_FALSE(wheel.highPower);
-    EXPECT_TRUE(wheel.filters.empty());
-    // Idle and unconfigured: nothing is energised.
-    EXPECT_EQ(wheel.ComputeOutputBits(), 0x00);
-}
-
 TEST(StepperWheelTest, FullStepCyclesThroughFourPhasesWithPowerMask) {
     RecordingWheel wheel;
     UseDistinctPhases(wheel);

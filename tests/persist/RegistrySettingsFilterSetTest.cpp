@@ -142,16 +142,6 @@ TEST(RegistrySettingsFilterSetTest, OutOfRangeCountLeavesTableButLoadsTheRest) {
     }
 }
 
-TEST(RegistrySettingsFilterSetTest, MissingCountEmptiesTable) {
-    MemorySettingsStore store;
-    store.CreateKey(kKey);
-    Wheel wheel;
-    wheel.AddFilter("Gone", 5, 6);
-    EXPECT_FALSE(wheel.LoadFilterSet(store, kKey));  // "BitsStep3" is missing too
-    EXPECT_TRUE(wheel.filters.empty());
-    EXPECT_EQ(wheel.StepTime, 10);
-}
-
 TEST(RegistrySettingsFilterSetTest, MotorValuesOfOtherTypesAreTakenByBytesShortOnesSkipped) {
     MemorySettingsStore store;
     const uint8_t stepTime[4] = {0x19, 0, 0, 0};
