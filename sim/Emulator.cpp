@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <numbers>
 #include <thread>
@@ -39,6 +40,8 @@ constexpr auto kArgumentTimeout = 500ms;
 constexpr auto kExtendTimeout = 50ms;
 // When the line cannot be watched for a new opener, how often to look again.
 constexpr auto kClosedLineRecheck = 50ms;
+// How many of the latest keywords ReceivedKeywords() reports.
+constexpr std::size_t kKeywordHistory = 4096;
 // Time between the last byte sent and the hang-up of a hang-up fault.
 constexpr auto kHangUpGrace = 300ms;
 
@@ -110,7 +113,10 @@ struct Emulator::Impl {
     std::vector<Fault> faults;
     std::uint64_t bytesReceived = 0;
     std::uint64_t handled = 0;
-    std::vector<std::string> keywords;
+    // The most recent keywords, capped so that a night of polling cannot grow without end,
+    // and a count per keyword since the start.
+    std::deque<std::string> recentKeywords;
+    std::map<std::string, int, std::less<>> keywordCounts;
     bool hungUp = false;
     std::string slavePath;
 
@@ -564,7 +570,9 @@ struct Emulator::Impl {
     void Dispatch(const std::string& keyword) {
         {
             std::lock_guard lock(mu);
-            keywords.push_back(keyword);
+            recentKeywords.push_back(keyword);
+            if (recentKeywords.size() > kKeywordHistory) recentKeywords.pop_front();
+            ++keywordCounts[keyword];
         }
         std::vector<std::uint8_t> args;
         bool complete = ReadArguments(ArgumentCount(keyword), &args);
@@ -665,7 +673,8 @@ bool Emulator::Start(std::string* error) {
         return fail("the number of filters must be 1 to 10");
     if (o.thermometers && (*o.thermometers < 0 || *o.thermometers > kMaxThermometers))
         return fail("the number of thermometers must be 0 to 8");
-    ControllerState loaded;
+    // Settings made through the API before Start stand unless a state file replaces them.
+    ControllerState loaded = m.state;
     if (!o.stateFile.empty()) {
         bool missing = false;
         std::string why;
@@ -841,12 +850,13 @@ std::uint64_t Emulator::CommandsReceived() const {
 
 std::vector<std::string> Emulator::ReceivedKeywords() const {
     std::lock_guard lock(impl_->mu);
-    return impl_->keywords;
+    return {impl_->recentKeywords.begin(), impl_->recentKeywords.end()};
 }
 
 int Emulator::CommandCount(std::string_view keyword) const {
     std::lock_guard lock(impl_->mu);
-    return static_cast<int>(std::count(impl_->keywords.begin(), impl_->keywords.end(), keyword));
+    auto it = impl_->keywordCounts.find(keyword);
+    return it == impl_->keywordCounts.end() ? 0 : it->second;
 }
 
 bool Emulator::WaitForCommands(std::uint64_t count, std::chrono::milliseconds timeout) const {

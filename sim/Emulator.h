@@ -50,7 +50,8 @@ public:
     // True once a hang-up fault has closed the line; the emulator then serves no more.
     bool HungUp() const;
 
-    // State, safe from any thread.
+    // State, safe from any thread; what is set before Start is served unless the state
+    // file replaces it.
     Image GetImage() const;
     void SetImage(const Image& image);
     int CurrentFilter() const;  // -1: unknown
@@ -76,8 +77,9 @@ public:
 
     // What arrived from the host.
     std::uint64_t BytesReceived() const;
-    std::uint64_t CommandsReceived() const;             // complete commands handled
-    std::vector<std::string> ReceivedKeywords() const;  // in order of arrival
+    std::uint64_t CommandsReceived() const;  // complete commands handled
+    // The latest keywords (up to 4096) in order of arrival.
+    std::vector<std::string> ReceivedKeywords() const;
     int CommandCount(std::string_view keyword) const;
     // Waits until at least `count` commands have been handled; false on time-out.
     bool WaitForCommands(std::uint64_t count, std::chrono::milliseconds timeout) const;

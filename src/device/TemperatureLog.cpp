@@ -101,11 +101,14 @@ bool TemperatureLog::Append(const Sampler& sample) {
         char last = '\n';
         if (pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n') text = kLineEnd;
     }
-    text += FormatTemperatureRow(now, readings);
+    const std::string row = FormatTemperatureRow(now, readings);
+    text += row;
 
     // One write for header and row, so a reader never sees a header without its row.
-    const bool written = WriteAll(fd, text);
-    return close(fd) == 0 && written;
+    const bool allWritten = WriteAll(fd, text);
+    const bool written = close(fd) == 0 && allWritten;
+    if (written && rowWritten_) rowWritten_(path, row);
+    return written;
 }
 
 }  // namespace kavri

@@ -43,12 +43,19 @@ public:
     // tries again.
     bool Append(const Sampler& sample);
 
+    // Called after every row that reached the file, with the file and the row as written
+    // (a command-line run counts its rows and reports the file with it).
+    using RowWritten =
+        std::function<void(const std::filesystem::path& file, const std::string& row)>;
+    void SetRowWritten(RowWritten callback) { rowWritten_ = std::move(callback); }
+
     std::filesystem::path PathFor(const LocalDateTime& time) const;
     const std::filesystem::path& Directory() const { return directory_; }
 
 private:
     std::filesystem::path directory_;
     LocalClock clock_;
+    RowWritten rowWritten_;
 };
 
 // The log that the device's 5-second timer (LogTemperatures) writes to: the one installed

@@ -57,26 +57,5 @@ TEST_F(ConnectionSearchTest, AutoFindsTheEmulatorBehindASilentPortAndAbsentOnes)
     emulator.Stop();
 }
 
-TEST_F(ConnectionSearchTest, WheelOnlyAndFocuserOnlyEmulators) {
-    for (bool wheelOnly : {true, false}) {
-        sim::EmulatorOptions options;
-        options.fast = true;
-        options.wheelOnly = wheelOnly;
-        options.focuserOnly = !wheelOnly;
-        options.log = [](const std::string&) {};
-        sim::Emulator emulator(options);
-        ASSERT_TRUE(emulator.Start());
-        Link(1, emulator.SlavePath());
-
-        ASSERT_TRUE(device_->Connect()) << (wheelOnly ? "wheel only" : "focuser only");
-        EXPECT_EQ(device_->wheelPresent, wheelOnly);
-        EXPECT_EQ(device_->focuserPresent, !wheelOnly);
-        EXPECT_EQ(emulator.CommandCount("FWCOUNT"), wheelOnly ? 1 : 0);
-        EXPECT_EQ(emulator.CommandCount("FWzm"), wheelOnly ? 0 : 1);
-        device_->Disconnect();
-        emulator.Stop();
-    }
-}
-
 }  // namespace
 }  // namespace kavri::test

@@ -15,13 +15,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 using ConnectionTest = DeviceFixture;
 
 TEST_F(ConnectionTest, ProbeSendsTheExactSequenceAndReadsTheControllerState) {

@@ -6,7 +6,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "device/ManualTimerService.h"
@@ -31,6 +33,13 @@ inline ControllerConfig SampleImage(int thermometers = 2) {
         std::strncpy(image.filterNames[i], names[i], kConfigNameLength);
     }
     return image;
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
 }
 
 inline Bytes ImageBytes(const ControllerConfig& image) {

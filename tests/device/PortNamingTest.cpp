@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 
 #include "device/DataDirectory.h"
+#include "support/TempDir.h"
 
 namespace kavri {
 namespace {
@@ -17,17 +17,11 @@ namespace fs = std::filesystem;
 
 class PortNamingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/kavri-ports-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        config_ = root_ / "kavri";
-        fs::create_directories(config_ / "ports");
-    }
-    void TearDown() override { fs::remove_all(root_); }
+    void SetUp() override { fs::create_directories(config_ / "ports"); }
 
-    fs::path root_;
-    fs::path config_;  // the program's configuration directory
+    test::TempDir temp_;
+    fs::path root_ = temp_.Path();
+    fs::path config_ = root_ / "kavri";  // the program's configuration directory
 };
 
 TEST_F(PortNamingTest, DefaultsCoverUsbAcmAndOnboardPorts) {
@@ -64,6 +58,13 @@ TEST_F(PortNamingTest, LinkOverridesDefaultAndIsListed) {
     EXPECT_FALSE(list[6].linked);
     EXPECT_EQ(list[6].device, "/dev/ttyACM2");
     EXPECT_EQ(list[6].exists, fs::exists("/dev/ttyACM2"));
+
+    // A device named for this run wins over the link; numbers outside 1..16 take none.
+    naming.SetDevice(5, "/dev/null");
+    naming.SetDevice(17, "/dev/null");
+    EXPECT_EQ(naming.DevicePath(5), "/dev/null");
+    EXPECT_TRUE(naming.Describe(5).exists);
+    EXPECT_EQ(naming.DevicePath(17), "");
 }
 
 TEST(DataDirectoryTest, XdgVariablesWithHomeFallback) {

@@ -1,40 +1,26 @@
 #include "device/TemperatureLog.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
-namespace kavri {
+#include "ConnectionTestSupport.h"
+
+namespace kavri::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 class TemperatureLogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/kavri-templog-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        dir_ = root_ / "share" / "kavri";  // missing: the log creates it
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
     TemperatureLog MakeLog() {
         return TemperatureLog(dir_, [this] { return now_; });
     }
 
-    fs::path root_;
-    fs::path dir_;
+    TempDir temp_;
+    fs::path root_ = temp_.Path();
+    fs::path dir_ = root_ / "share" / "kavri";  // missing: the log creates it
     LocalDateTime now_{2009, 6, 17, 21, 5, 0};
 };
 
@@ -45,13 +31,6 @@ TEST(TemperatureLogFormatTest, FileNameHeaderAndRows) {
     EXPECT_EQ(FormatTemperatureHeader(0), "Time,Focus,Filter\r\n");
     EXPECT_EQ(FormatTemperatureHeader(2), "Time,T0,T1,Focus,Filter\r\n");
 
-    // Two thermometers, the second unreadable.
-    TemperatureSample two{{-3.25f, std::nullopt}, 12040, "Red"};
-    EXPECT_EQ(FormatTemperatureRow({2009, 6, 17, 21, 5, 0}, two), "21:05:00,-3.25,,12040,Red\r\n");
-
-    // No thermometers; a wheel-less controller leaves the filter empty.
-    TemperatureSample none{{}, 0, "Red"};
-    EXPECT_EQ(FormatTemperatureRow({2009, 6, 17, 8, 0, 5}, none), "08:00:05,0,Red\r\n");
     TemperatureSample nothing{{std::nullopt}, std::nullopt, std::nullopt};
     EXPECT_EQ(FormatTemperatureRow({2009, 6, 17, 23, 59, 59}, nothing), "23:59:59,,,\r\n");
 
@@ -91,6 +70,10 @@ TEST_F(TemperatureLogTest, HeaderOnlyForAnEmptyFileAcrossRestarts) {
 
 TEST_F(TemperatureLogTest, NewFileAfterLocalMidnight) {
     auto log = MakeLog();
+    std::vector<std::string> reported;  // file name and row of every row written
+    log.SetRowWritten([&](const fs::path& file, const std::string& row) {
+        reported.push_back(file.filename().string() + " " + row);
+    });
     now_ = {2009, 6, 17, 23, 59, 58};
     ASSERT_TRUE(log.Append([] { return TemperatureSample{{}, 1, "L"}; }));
     now_ = {2009, 6, 18, 0, 0, 3};
@@ -98,6 +81,8 @@ TEST_F(TemperatureLogTest, NewFileAfterLocalMidnight) {
 
     EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-17.csv"), "Time,Focus,Filter\r\n23:59:58,1,L\r\n");
     EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-18.csv"), "Time,Focus,Filter\r\n00:00:03,2,L\r\n");
+    EXPECT_EQ(reported, (std::vector<std::string>{"term_log_2009-06-17.csv 23:59:58,1,L\r\n",
+                                                  "term_log_2009-06-18.csv 00:00:03,2,L\r\n"}));
 }
 
 TEST_F(TemperatureLogTest, UnwritableLocationIsSkippedWithoutSampling) {
@@ -107,6 +92,7 @@ TEST_F(TemperatureLogTest, UnwritableLocationIsSkippedWithoutSampling) {
     std::ofstream(root_ / "blocker") << "x";
     int sampled = 0;
     TemperatureLog blocked(root_ / "blocker" / "kavri", [this] { return now_; });
+    blocked.SetRowWritten([](const fs::path&, const std::string&) { ADD_FAILURE() << "reported"; });
     EXPECT_FALSE(blocked.Append([&] {
         ++sampled;
         return TemperatureSample{};
@@ -143,4 +129,4 @@ TEST_F(TemperatureLogTest, RowCutShortEarlierIsClosedOff) {
 }
 
 }  // namespace
-}  // namespace kavri
+}  // namespace kavri::test

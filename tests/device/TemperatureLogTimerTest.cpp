@@ -13,13 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 Bytes TemperatureRequest(int index) {
     Bytes request{'F', 'W', 't', 'e', 'm', 'p', 'e', 'r', 'a', 't', 'u', 'r', 'e'};
     request.push_back(static_cast<uint8_t>('0' + index));
@@ -136,23 +129,6 @@ TEST_F(TemperatureLogTimerTest, NothingWithoutAConnectedIdleFocuser) {
     LogTemperatures();
 
     EXPECT_FALSE(fs::exists(logDir_));
-}
-
-TEST_F(TemperatureLogTimerTest, UnwritableFileAsksNothingAndTheNextTickWrites) {
-    ScriptedPeer peer;
-    ConnectTo(peer, SampleImage(1));
-    fs::create_directories(TodaysFile());  // a directory where the file should be
-    peer.ExpectQuiet(100);
-    timers_.Advance(5000);
-    ASSERT_TRUE(peer.WaitIdle(5000));
-
-    fs::remove(TodaysFile());
-    peer.Expect(TemperatureRequest(0)).Reply(Bytes{0x64, 0x00});
-    peer.Expect("FWfocus").Reply(Bytes{0x05, 0x00});
-    peer.Expect("FWFILTER").Reply("0");
-    timers_.Advance(5000);
-    ASSERT_TRUE(peer.WaitIdle(5000));
-    EXPECT_EQ(ReadFile(TodaysFile()), "Time,T0,Focus,Filter\r\n21:05:00,1.00,5,L\r\n");
 }
 
 TEST_F(TemperatureLogTimerTest, CorruptThermometerCountIsBounded) {

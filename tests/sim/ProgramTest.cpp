@@ -1,0 +1,148 @@
+// The kavri-sim program itself: first line, links, clean shutdown.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "HostLine.h"
+#include "TempDir.h"
+
+namespace kavri::sim::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The program as a child process with its standard output on a pipe.
+class Program {
+public:
+    Program(std::vector<std::string> args, const std::string& configHome) {
+        int out[2];
+        if (::pipe(out) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out[1], 1);
+            ::close(out[0]);
+            ::close(out[1]);
+            ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+            std::vector<char*> argv{const_cast<char*>(KAVRI_SIM_PROGRAM)};
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(KAVRI_SIM_PROGRAM, argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        stdout_ = ::fdopen(out[0], "r");
+    }
+    ~Program() {
+        if (pid_ > 0 && status_ < 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (stdout_) std::fclose(stdout_);
+    }
+    std::string FirstLine() {
+        char buffer[512] = {};
+        if (!stdout_ || !std::fgets(buffer, sizeof buffer, stdout_)) return {};
+        std::string line(buffer);
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        return line;
+    }
+    int Stop(int signal) {
+        ::kill(pid_, signal);
+        return Wait();
+    }
+    int Wait() {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return status_;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+    FILE* stdout_ = nullptr;
+};
+
+TEST(Program, ServesOnItsLinkAndRemovesItOnExit) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        TempDir dir;
+        const std::string link = dir / "deep/er/wheel";
+        Program program({"--fast", "--link", link}, dir.Path());
+        const std::string device = program.FirstLine();
+        ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
+        ASSERT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(fs::read_symlink(link), device);
+        {
+            HostLine line(link);
+            EXPECT_EQ(line.Ask("FWCOUNT", 1), B("5"));
+        }
+        EXPECT_EQ(program.Stop(signal), 0);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    }
+}
+
+TEST(Program, RegistersAComPortInThePortMap) {
+    TempDir dir;
+    Program program({"--fast", "--com", "7", "--thermometers", "3"}, dir.Path());
+    const std::string device = program.FirstLine();
+    const std::string link = dir / "kavri/ports/com7";
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), device);
+    {
+        HostLine line(link);
+        EXPECT_EQ(line.Ask(std::string("FWreadEE") + '\x0f' + '\x01', 1), Bytes{3});
+    }
+    EXPECT_EQ(program.Stop(SIGTERM), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_TRUE(fs::is_directory(dir / "kavri/ports"));
+}
+
+TEST(Program, NeverReplacesSomethingThatPointsElsewhere) {
+    TempDir dir;
+    fs::create_directories(dir / "kavri/ports");
+    fs::create_symlink("/dev/ttyUSB0", dir / "kavri/ports/com1");  // a real controller
+    {
+        Program program({"--fast", "--com", "1"}, dir.Path());
+        EXPECT_EQ(program.FirstLine(), "");
+        EXPECT_EQ(program.Wait(), 1);
+    }
+    EXPECT_EQ(fs::read_symlink(dir / "kavri/ports/com1"), "/dev/ttyUSB0");
+
+    std::FILE* file = std::fopen((dir / "plain").c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    {
+        Program program({"--fast", "--link", dir / "plain"}, dir.Path());
+        EXPECT_EQ(program.Wait(), 1);
+    }
+    EXPECT_TRUE(fs::is_regular_file(dir / "plain"));
+
+    // A link to a pseudo-terminal that no longer exists is what a killed emulator leaves.
+    fs::create_symlink("/dev/pts/999999", dir / "stale");
+    Program program({"--fast", "--link", dir / "stale"}, dir.Path());
+    const std::string device = program.FirstLine();
+    EXPECT_EQ(fs::read_symlink(dir / "stale"), device);
+    EXPECT_EQ(program.Stop(SIGTERM), 0);
+}
+
+TEST(Program, RefusesBadArguments) {
+    TempDir dir;
+    for (std::vector<std::string> args :
+         std::vector<std::vector<std::string>>{{"--com", "17"},
+                                               {"--filters", "0"},
+                                               {"--fault", "drop,times=zero"},
+                                               {"--wheel-only", "--focuser-only"},
+                                               {"--bogus"}}) {
+        Program program(args, dir.Path());
+        EXPECT_EQ(program.Wait(), 2) << args[0];
+    }
+}
+
+}  // namespace
+}  // namespace kavri::sim::test

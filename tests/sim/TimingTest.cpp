@@ -1,0 +1,97 @@
+// Motion time and line-rate pacing. Few and tolerant: lower bounds are what the emulator
+// promises, upper bounds only catch a runaway on a loaded machine.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "HostLine.h"
+#include "sim/Emulator.h"
+
+namespace kavri::sim::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Reads single bytes until `last` arrives; returns everything read.
+Bytes ReadUntil(HostLine& line, std::uint8_t last, std::chrono::milliseconds limit) {
+    Bytes all;
+    const auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+        Bytes b = line.Read(
+            1, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+        if (b.empty()) break;
+        all.push_back(b[0]);
+        if (b[0] == last) break;
+    }
+    return all;
+}
+
+TEST(Timing, FilterChangeTakesTheShortWayAtAboutAHalfSecondPerSlot) {
+    Emulator emulator;
+    ASSERT_TRUE(emulator.Start());
+    HostLine line(emulator.SlavePath());
+    // 0 -> 3 of 5: two slots backwards through 4 (three forwards would be longer).
+    const auto start = Clock::now();
+    line.Send("FWGOTO3");
+    Bytes reply = ReadUntil(line, '3', 6000ms);
+    const auto elapsed = Clock::now() - start;
+    EXPECT_EQ(reply, B("43"));
+    EXPECT_GE(elapsed, 1150ms);
+    EXPECT_LT(elapsed, 4000ms);
+    EXPECT_EQ(emulator.CurrentFilter(), 3);
+}
+
+TEST(Timing, FocuserMovesAtItsSpeedAndTheWheelHomesInAFullTurn) {
+    Emulator emulator;
+    Image image = DefaultImage();
+    image[offset::kWheelSpeed] = 0xB0;  // 1200 steps/s: 0.1 s per slot of 120 steps
+    image[offset::kWheelSpeed + 1] = 0x04;
+    emulator.SetImage(image);
+    ASSERT_TRUE(emulator.Start());
+    HostLine line(emulator.SlavePath());
+
+    // 50 steps outward at 100 steps/s; no backlash, the last move was outward too.
+    auto start = Clock::now();
+    EXPECT_EQ(line.Ask(std::string("FWgoFocus\x32") + '\0', 1, 3000ms), B("!"));
+    auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, 480ms);
+    EXPECT_LT(elapsed, 2500ms);
+
+    // A full turn of 5 slots, then the acknowledgement alone.
+    start = Clock::now();
+    EXPECT_EQ(line.Ask("FWHOME", 1, 3000ms), B("!"));
+    elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, 480ms);
+    EXPECT_LT(elapsed, 2500ms);
+}
+
+TEST(Timing, RepliesLeaveAtTheLineRate) {
+    Emulator emulator;
+    ASSERT_TRUE(emulator.Start());
+    HostLine line(emulator.SlavePath());
+    const auto start = Clock::now();
+    Bytes image = line.Ask(std::string("FWreadEE") + '\0' + '\x90', 144, 3000ms);
+    const auto elapsed = Clock::now() - start;
+    ASSERT_EQ(image.size(), 144u);
+    EXPECT_GE(elapsed, 144 * 1040us - 2ms);  // 10 bits per byte at 9600 baud
+    EXPECT_LT(elapsed, 2000ms);
+}
+
+TEST(Timing, FilterChangeInterleavesOneFocusFrameBeforeTheTarget) {
+    EmulatorOptions options;
+    options.fast = true;
+    options.focusFrame = true;
+    Emulator emulator(options);
+    ASSERT_TRUE(emulator.Start());
+    HostLine line(emulator.SlavePath());
+    // 0 -> 2 forwards through 1; filter 2 ("G") has its focus at 10.
+    Bytes expected = B("1FWmoveFocus");
+    expected.insert(expected.end(), {10, 0, '2'});
+    EXPECT_EQ(line.Ask("FWGOTO2", expected.size()), expected);
+    EXPECT_TRUE(line.ReadFor(100ms).empty());
+    EXPECT_EQ(emulator.FocuserPosition(), 10);
+    EXPECT_EQ(emulator.CurrentFilter(), 2);
+}
+
+}  // namespace
+}  // namespace kavri::sim::test
