@@ -170,8 +170,8 @@ bool IsPrintableString(const std::vector<uint8_t>& data) {
 }
 
 std::string NormalizeKeyPath(std::string_view path) {
-    path = Trim(path);
-    while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+    path = TrimLeft(path);
+    while (!path.empty() && (path.back() == '\\' || IsBlank(path.back()))) path.remove_suffix(1);
     return std::string(path);
 }
 
@@ -436,8 +436,8 @@ RegistryFileContents ParseRegistryFile(std::string_view bytes, size_t* skippedLi
                 ++skipped;
                 continue;
             }
-            const std::string_view inner = std::string_view(line).substr(1, line.size() - 2);
-            if (inner.front() == '-') {
+            const std::string_view inner = Trim(std::string_view(line).substr(1, line.size() - 2));
+            if (!inner.empty() && inner.front() == '-') {
                 contents.RemoveKeyTree(NormalizeKeyPath(inner.substr(1)));
                 continue;
             }

@@ -196,6 +196,26 @@ TEST_F(RegistryFileStoreTest, ReadsFilesWrittenByOtherToolsAndByHand) {
     EXPECT_NE(text.find("\"LogFile\"=hex(2):2f,00,74,00,6d,00,70,00,00,00\r\n"), std::string::npos);
 }
 
+TEST_F(RegistryFileStoreTest, KeyPathsAreReadAsTheyWillBeWrittenBack) {
+    // Blanks and backslashes at the end of a header belong to no key name; a header that is
+    // a deletion stays one with a blank before its mark.
+    WriteFile(path_,
+              "[HKEY_LOCAL_MACHINE\\Software\\Spaced \\ ]\n"
+              "\"A\"=dword:00000001\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Doomed]\n"
+              "\"B\"=dword:00000002\n"
+              "[ -HKEY_LOCAL_MACHINE\\Software\\Doomed]\n");
+    RegistryFileStore store(path_);
+    SettingsValue value;
+    EXPECT_TRUE(store.QueryValue("Software\\Spaced", "A", value));
+    EXPECT_FALSE(store.QueryValue("Software\\Doomed", "B", value));
+    ASSERT_TRUE(store.Flush());
+    EXPECT_NE(ReadFile(path_).find("[HKEY_LOCAL_MACHINE\\Software\\Spaced]\r\n"),
+              std::string::npos);
+    RegistryFileStore reread(path_);
+    EXPECT_TRUE(reread.QueryValue("Software\\Spaced", "A", value));
+}
+
 TEST_F(RegistryFileStoreTest, ReadsUtf16FilesAsTheRegistryEditorExportsThem) {
     const std::string text =
         "Windows Registry Editor Version 5.00\r\n\r\n"

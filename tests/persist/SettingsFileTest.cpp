@@ -13,6 +13,7 @@
 #include "device/ManualTimerService.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
+#include "sim/Emulator.h"
 #include "support/ScriptedPeer.h"
 #include "support/TempDir.h"
 #include "transport/SerialPort.h"
@@ -357,6 +358,50 @@ TEST_F(SettingsFileDeviceTest, SaveWritesTheDeviceStateAndAFailedSaveKeepsTheOld
     EXPECT_TRUE(std::filesystem::is_directory(dir_.Path()));
     for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
+}
+
+// Save and load against the emulated controller: the image makes the whole trip through the
+// file and the line and comes back as the controller holds it.
+TEST(SettingsFileEmulatorTest, SaveThenLoadRoundTrips) {
+    sim::EmulatorOptions options;
+    options.fast = true;
+    sim::Emulator emulator(options);
+    std::string error;
+    ASSERT_TRUE(emulator.Start(&error)) << error;
+    TempDir dir;
+    MemorySettingsStore store;
+    ManualTimerService timers;
+    WheelFocuserDevice device(store, timers);
+    device.port = OpenSerialPort(emulator.SlavePath(), 9600);
+    ASSERT_NE(device.port, nullptr);
+    ASSERT_TRUE(device.Probe());
+
+    device.config.focuserBacklash = 10;
+    device.config.focuserSpeed = 26;
+    device.settings = SampleSettings();
+    device.ChangeFilterTimeoutMs = 900;
+    device.TermometerName[1] = "\xD0\xA2\xD1\x80\xD1\x83\xD0\xB1\xD0\xB0";  // "Труба"
+    const Bytes savedImage = ConfigBytes(device.config);
+    const std::string path = dir.File("night.fws");
+    ASSERT_TRUE(SaveSettingsFile(device, path));
+
+    // Everything changes after the save, in the device and in the controller.
+    sim::Image other = emulator.GetImage();
+    other[sim::offset::kFocuserBacklash] = 99;
+    emulator.SetImage(other);
+    device.config.focuserBacklash = 1;
+    device.settings = SettingsBlock{};
+    device.ChangeFilterTimeoutMs = 1000;
+    device.TermometerName[1].clear();
+
+    ASSERT_TRUE(LoadSettingsFile(device, path));
+    const sim::Image held = emulator.GetImage();
+    EXPECT_EQ(Bytes(held.begin(), held.end()), savedImage);
+    EXPECT_EQ(ConfigBytes(device.config), savedImage);
+    ExpectSameSettings(device.settings, SampleSettings());
+    EXPECT_EQ(device.ChangeFilterTimeoutMs, 900);
+    EXPECT_EQ(device.TermometerName[1], "\xD0\xA2\xD1\x80\xD1\x83\xD0\xB1\xD0\xB0");
+    EXPECT_FALSE(device.busy);
 }
 
 }  // namespace

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets of the settings store parser and the settings-file reader with
+# clang's libFuzzer (plus AddressSanitizer and UndefinedBehaviorSanitizer) and runs each for
+# 60 seconds, or FUZZ_SECONDS. Not part of CI. Findings land in build-fuzz/findings/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${FUZZ_SECONDS:-60}
+cxx=${CXX_FUZZ:-$(command -v clang++-14 || command -v clang++)}
+out=build-fuzz
+mkdir -p "$out/findings"
+
+status=0
+for target in RegistryFileFuzz SettingsFileFuzz; do
+  echo "== $target: building"
+  "$cxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -Isrc "bench/fuzz/$target.cpp" src/persist/RegistryFileFormat.cpp \
+    src/persist/SettingsFileFormat.cpp -o "$out/$target"
+
+  case $target in
+    RegistryFileFuzz) seeds=bench/fuzz/corpus/registry ;;
+    SettingsFileFuzz) seeds=bench/fuzz/corpus/settings ;;
+  esac
+  corpus="$out/corpus-$target"
+  mkdir -p "$corpus"
+  cp -n "$seeds"/* "$corpus"/ 2>/dev/null || true
+
+  echo "== $target: running for ${seconds}s"
+  if ! "./$out/$target" "$corpus" -max_total_time="$seconds" -max_len=8192 \
+      -artifact_prefix="$out/findings/$target-" -print_final_stats=1 2>"$out/$target.log"; then
+    status=1
+    echo "!! $target found a fault; see $out/$target.log and $out/findings/"
+  fi
+  grep -E "^(stat::number_of_executed_units|stat::peak_rss_mb|stat::new_units_added)" \
+    "$out/$target.log" || true
+  grep -E "^#[0-9]+ +DONE" "$out/$target.log" || true
+done
+exit $status
