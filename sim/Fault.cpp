@@ -138,7 +138,7 @@ const char* FaultSyntaxHelp() {
            "  pause        ms=N pause between reply bytes (default times=always)\n"
            "  goto-fail    FWGOTO is answered with \"/\" and the wheel loses its position\n"
            "  writeee-nak  FWwriteEE is answered with \"?\" and nothing is stored\n"
-           "  hangup       the line is hung up halfway through the reply\n"
+           "  hangup       the line is hung up halfway through the reply (kavri-sim exits)\n"
            "  cmd=KEYWORD  only the replies to that keyword (default: every command)\n"
            "  times=N|always  how many replies it hits (default 1)\n"
            "Example: --fault drop,cmd=FWfocus,times=2 --fault pause,ms=300,cmd=FWreadEE\n";

@@ -13,7 +13,7 @@ int Le16(const Bytes& b) {
     return static_cast<std::int16_t>(b.at(0) | (b.at(1) << 8));
 }
 
-class Commands : public ::testing::Test {
+class SimCommands : public ::testing::Test {
 protected:
     void Open(EmulatorOptions options = {}) {
         options.fast = true;
@@ -29,7 +29,7 @@ protected:
     std::unique_ptr<HostLine> line;
 };
 
-TEST_F(Commands, WheelQueriesAndDefaultImage) {
+TEST_F(SimCommands, WheelQueriesAndDefaultImage) {
     EXPECT_EQ(line->Ask("FWFILTER", 1), B("0"));
     EXPECT_EQ(line->Ask("FWCOUNT", 1), B("5"));
     Bytes image = line->Ask(std::string("FWreadEE") + '\0' + '\x90', 144);
@@ -48,7 +48,7 @@ TEST_F(Commands, WheelQueriesAndDefaultImage) {
     EXPECT_EQ(line->Ask(std::string("FWreadEE") + '\x8e' + '\x10', 16, 300ms).size(), 2u);
 }
 
-TEST_F(Commands, GotoHomeAndWriteName) {
+TEST_F(SimCommands, GotoHomeAndWriteName) {
     // From 0 to 3 of 5 the short way is backwards through 4.
     EXPECT_EQ(line->Ask("FWGOTO3", 2), B("43"));
     EXPECT_EQ(emulator->CurrentFilter(), 3);
@@ -68,7 +68,7 @@ TEST_F(Commands, GotoHomeAndWriteName) {
     EXPECT_EQ(line->Ask("FWWRITENAME:ABCDEFGH", 1), B("?"));  // slot 10 does not exist
 }
 
-TEST_F(Commands, FocuserPositionMovesAndDirection) {
+TEST_F(SimCommands, FocuserPositionMovesAndDirection) {
     EXPECT_EQ(Le16(line->Ask("FWfocus", 2)), 0);
     EXPECT_EQ(line->Ask("FWdirFocus", 1), B("+"));
     EXPECT_EQ(line->Ask("FWgoFocus\xe8\x03", 1), B("!"));  // 1000
@@ -81,7 +81,7 @@ TEST_F(Commands, FocuserPositionMovesAndDirection) {
     EXPECT_EQ(emulator->Direction(), -1);
 }
 
-TEST_F(Commands, ThermometersAndCompensation) {
+TEST_F(SimCommands, ThermometersAndCompensation) {
     emulator->SetTemperature(0, 2345);
     emulator->SetTemperature(1, -150);
     EXPECT_EQ(Le16(line->Ask("FWtemperature0", 2)), 2345);
@@ -98,13 +98,13 @@ TEST_F(Commands, ThermometersAndCompensation) {
     EXPECT_EQ(emulator->CompensationThermometer(), -1);
 }
 
-TEST_F(Commands, UnpinnedTemperaturesStayNearTheirBase) {
+TEST_F(SimCommands, UnpinnedTemperaturesStayNearTheirBase) {
     int first = Le16(line->Ask("FWtemperature0", 2));
     EXPECT_NEAR(first, 520, 40);
     EXPECT_EQ(emulator->Temperature(5), -32768);
 }
 
-TEST_F(Commands, StepSizeAndMicrostepTable) {
+TEST_F(SimCommands, StepSizeAndMicrostepTable) {
     EXPECT_EQ(line->Ask(std::string("FWubStep") + '\0', 2), (Bytes{4, 16}));
     Bytes table = line->Ask("FWzm", 17);
     ASSERT_EQ(table.size(), 17u);
@@ -121,7 +121,7 @@ TEST_F(Commands, StepSizeAndMicrostepTable) {
     EXPECT_EQ(emulator->MicrostepTable(), edited);
 }
 
-TEST_F(Commands, WriteEEStoresTheBlockAndRefusesOverruns) {
+TEST_F(SimCommands, WriteEEStoresTheBlockAndRefusesOverruns) {
     Image image = emulator->GetImage();
     image[8] = 0xF4;  // focuser speed 500
     image[9] = 0x01;
@@ -149,7 +149,7 @@ TEST_F(Commands, WriteEEStoresTheBlockAndRefusesOverruns) {
     EXPECT_EQ(emulator->CurrentFilter(), -1);
 }
 
-TEST_F(Commands, StrayBytesAreDroppedAndTheStreamResynchronises) {
+TEST_F(SimCommands, StrayBytesAreDroppedAndTheStreamResynchronises) {
     EXPECT_EQ(line->Ask("xyzFWFWFILTER", 1), B("0"));
     EXPECT_EQ(line->Ask("FWFOOFWCOUNT", 1), B("5"));
     EXPECT_TRUE(line->ReadFor(100ms).empty());  // nothing for the noise itself
@@ -157,9 +157,12 @@ TEST_F(Commands, StrayBytesAreDroppedAndTheStreamResynchronises) {
     line->Send("FWFILTERFWCOUNTFWisAuto");
     EXPECT_EQ(line->Read(3), B("05/"));
     EXPECT_GE(emulator->CommandCount("FWFILTER"), 2);
+    // A focus frame echoed back by the host is taken whole, unanswered, and changes nothing.
+    EXPECT_EQ(line->Ask(std::string("FWmoveFocus\x10\x27") + "FWfocus", 2), (Bytes{0, 0}));
+    EXPECT_EQ(emulator->CommandCount("FWmoveFocus"), 1);
 }
 
-TEST_F(Commands, IncompleteArgumentsAreAbandoned) {
+TEST_F(SimCommands, IncompleteArgumentsAreAbandoned) {
     // A write of the image that stalls: after the argument time-out the command is dropped
     // without an answer, and the next command is understood.
     line->Send(std::string("FWwriteEE") + '\0' + '\x90' + "abc");
@@ -168,7 +171,7 @@ TEST_F(Commands, IncompleteArgumentsAreAbandoned) {
     EXPECT_EQ(emulator->GetImage(), DefaultImage());
 }
 
-TEST_F(Commands, CountersAndClosedLine) {
+TEST_F(SimCommands, CountersAndClosedLine) {
     const std::uint64_t before = emulator->BytesReceived();
     EXPECT_EQ(line->Ask("FWfocus", 2).size(), 2u);
     EXPECT_EQ(emulator->BytesReceived(), before + 7);
@@ -181,7 +184,7 @@ TEST_F(Commands, CountersAndClosedLine) {
     EXPECT_FALSE(emulator->WaitForCommands(3, 50ms));
 }
 
-TEST(CommandVariants, MissingMechanismStaysSilent) {
+TEST(SimCommandVariants, MissingMechanismStaysSilent) {
     for (bool wheelOnly : {true, false}) {
         EmulatorOptions options;
         options.fast = true;
@@ -197,7 +200,7 @@ TEST(CommandVariants, MissingMechanismStaysSilent) {
     }
 }
 
-TEST(CommandVariants, FilterAndThermometerCounts) {
+TEST(SimCommandVariants, FilterAndThermometerCounts) {
     EmulatorOptions options;
     options.fast = true;
     options.filters = 8;

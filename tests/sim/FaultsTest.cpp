@@ -19,7 +19,7 @@ Fault Parsed(const std::string& spec) {
     return fault.value_or(Fault{});
 }
 
-class Faults : public ::testing::Test {
+class SimFaults : public ::testing::Test {
 protected:
     void SetUp() override {
         EmulatorOptions options;
@@ -33,7 +33,7 @@ protected:
     std::unique_ptr<HostLine> line;
 };
 
-TEST(FaultSpec, ParsesEveryKindWithDefaults) {
+TEST(SimFaultSpec, ParsesEveryKindWithDefaults) {
     Fault drop = Parsed("drop,cmd=FWfocus,times=2");
     EXPECT_EQ(drop.kind, FaultKind::kDrop);
     EXPECT_EQ(drop.keyword, "FWfocus");
@@ -49,7 +49,7 @@ TEST(FaultSpec, ParsesEveryKindWithDefaults) {
     EXPECT_EQ(Parsed("hangup,cmd=FWreadEE").kind, FaultKind::kHangUp);
 }
 
-TEST(FaultSpec, RefusesMalformedText) {
+TEST(SimFaultSpec, RefusesMalformedText) {
     for (const char* bad :
          {"", "explode", "drop,cmd=FWnothing", "drop,times=0", "drop,times=x", "pause",
           "pause,ms=-1", "garbage,byte=256", "drop,ms=5", "goto-fail,cmd=FWfocus", "drop,cmd"}) {
@@ -59,7 +59,7 @@ TEST(FaultSpec, RefusesMalformedText) {
     }
 }
 
-TEST_F(Faults, SilentSwallowsCommandsWithoutEffect) {
+TEST_F(SimFaults, SilentSwallowsCommandsWithoutEffect) {
     emulator->AddFault(Parsed("silent,times=2"));
     EXPECT_TRUE(line->Ask(std::string("FWgoFocus\x10") + '\0', 1, 300ms).empty());
     EXPECT_TRUE(line->Ask("FWFILTER", 1, 300ms).empty());
@@ -67,7 +67,7 @@ TEST_F(Faults, SilentSwallowsCommandsWithoutEffect) {
     EXPECT_EQ(line->Ask("FWFILTER", 1), B("0"));  // the third command is answered again
 }
 
-TEST_F(Faults, DropLosesTheReplyButNotTheEffect) {
+TEST_F(SimFaults, DropLosesTheReplyButNotTheEffect) {
     emulator->AddFault(Parsed("drop,cmd=FWsetFocus"));
     EXPECT_TRUE(line->Ask(std::string("FWsetFocus\x05") + '\0', 1, 300ms).empty());
     EXPECT_EQ(emulator->FocuserPosition(), 5);
@@ -75,7 +75,7 @@ TEST_F(Faults, DropLosesTheReplyButNotTheEffect) {
     EXPECT_EQ(line->Ask(std::string("FWsetFocus\x06") + '\0', 1), B("!"));  // once only
 }
 
-TEST_F(Faults, ShortReplyLosesItsLastByte) {
+TEST_F(SimFaults, ShortReplyLosesItsLastByte) {
     emulator->AddFault(Parsed("short,cmd=FWreadEE,times=2"));
     EXPECT_EQ(line->Ask(std::string("FWreadEE") + '\0' + '\x90', 144, 300ms).size(), 143u);
     EXPECT_EQ(line->Ask("FWfocus", 2).size(), 2u);
@@ -83,14 +83,14 @@ TEST_F(Faults, ShortReplyLosesItsLastByte) {
     EXPECT_EQ(line->Ask(std::string("FWreadEE") + '\0' + '\x90', 144).size(), 144u);
 }
 
-TEST_F(Faults, GarbageByteComesFirst) {
+TEST_F(SimFaults, GarbageByteComesFirst) {
     Fault fault = Parsed("garbage,byte=0x33");
     emulator->AddFault(fault);
     EXPECT_EQ(line->Ask("FWCOUNT", 2), (Bytes{0x33, '5'}));
     EXPECT_EQ(line->Ask("FWCOUNT", 2, 200ms), B("5"));
 }
 
-TEST_F(Faults, PauseBetweenReplyBytes) {
+TEST_F(SimFaults, PauseBetweenReplyBytes) {
     emulator->AddFault(Parsed("pause,ms=150,cmd=FWfocus,times=1"));
     line->Send("FWfocus");
     Bytes first = line->Read(1);
@@ -102,7 +102,7 @@ TEST_F(Faults, PauseBetweenReplyBytes) {
     EXPECT_LT(gap, 2000ms);
 }
 
-TEST_F(Faults, GotoFailAnswersSlashAndLosesPosition) {
+TEST_F(SimFaults, GotoFailAnswersSlashAndLosesPosition) {
     emulator->AddFault(Parsed("goto-fail"));
     EXPECT_EQ(line->Ask("FWGOTO2", 1), B("/"));
     EXPECT_EQ(emulator->CurrentFilter(), -1);
@@ -110,7 +110,7 @@ TEST_F(Faults, GotoFailAnswersSlashAndLosesPosition) {
     EXPECT_EQ(line->Ask("FWGOTO2", 2), B("12"));  // homes, then passes slot 1
 }
 
-TEST_F(Faults, WriteEENakStoresNothing) {
+TEST_F(SimFaults, WriteEENakStoresNothing) {
     emulator->AddFault(Parsed("writeee-nak"));
     Bytes frame = B("FWwriteEE");
     frame.insert(frame.end(), {1, 1, 7});
@@ -124,7 +124,7 @@ TEST_F(Faults, WriteEENakStoresNothing) {
     EXPECT_EQ(emulator->GetImage()[1], 7);
 }
 
-TEST_F(Faults, HangUpHalfwayThroughTheReply) {
+TEST_F(SimFaults, HangUpHalfwayThroughTheReply) {
     emulator->AddFault(Parsed("hangup,cmd=FWreadEE"));
     EXPECT_EQ(line->Ask("FWCOUNT", 1), B("5"));
     line->Send(std::string("FWreadEE") + '\0' + '\x90');
@@ -133,7 +133,7 @@ TEST_F(Faults, HangUpHalfwayThroughTheReply) {
     EXPECT_TRUE(emulator->HungUp());
 }
 
-TEST(FaultOptions, FaultsFromOptionsApplyFromTheStart) {
+TEST(SimFaultOptions, FaultsFromOptionsApplyFromTheStart) {
     EmulatorOptions options;
     options.fast = true;
     options.faults.push_back(Parsed("drop,cmd=FWFILTER"));

@@ -17,7 +17,7 @@ std::vector<std::string> FeedAll(KeywordMatcher& matcher, const std::string& tex
     return found;
 }
 
-TEST(KeywordMatcher, EveryProtocolKeywordIsRecognisedOnItsLastByte) {
+TEST(SimKeywordMatcher, EveryProtocolKeywordIsRecognisedOnItsLastByte) {
     // A keyword that waited for more bytes here would be the prefix of another one and
     // would need the inter-byte time-out to be told apart.
     for (const std::string& keyword : ProtocolKeywords()) {
@@ -29,7 +29,7 @@ TEST(KeywordMatcher, EveryProtocolKeywordIsRecognisedOnItsLastByte) {
     }
 }
 
-TEST(KeywordMatcher, NoiseIsDroppedAndTheNextFWIsKept) {
+TEST(SimKeywordMatcher, NoiseIsDroppedAndTheNextFWIsKept) {
     KeywordMatcher matcher;
     std::string dropped;
     EXPECT_EQ(FeedAll(matcher, "\x01zzFWFWFILTER", &dropped), std::vector<std::string>{"FWFILTER"});
@@ -43,7 +43,7 @@ TEST(KeywordMatcher, NoiseIsDroppedAndTheNextFWIsKept) {
     EXPECT_TRUE(FeedAll(matcher, "FWFOCUS").empty());
 }
 
-TEST(KeywordMatcher, KeywordThatPrefixesAnotherWaitsForTheNextByte) {
+TEST(SimKeywordMatcher, KeywordThatPrefixesAnotherWaitsForTheNextByte) {
     KeywordMatcher matcher({"FWgo", "FWgoFar"});
     EXPECT_TRUE(FeedAll(matcher, "FWgo").empty());
     EXPECT_TRUE(matcher.WaitingToExtend());

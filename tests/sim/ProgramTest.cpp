@@ -69,7 +69,7 @@ private:
     FILE* stdout_ = nullptr;
 };
 
-TEST(Program, ServesOnItsLinkAndRemovesItOnExit) {
+TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
     for (int signal : {SIGTERM, SIGINT}) {
         TempDir dir;
         const std::string link = dir / "deep/er/wheel";
@@ -87,7 +87,7 @@ TEST(Program, ServesOnItsLinkAndRemovesItOnExit) {
     }
 }
 
-TEST(Program, RegistersAComPortInThePortMap) {
+TEST(SimProgram, RegistersAComPortInThePortMap) {
     TempDir dir;
     Program program({"--fast", "--com", "7", "--thermometers", "3"}, dir.Path());
     const std::string device = program.FirstLine();
@@ -103,7 +103,7 @@ TEST(Program, RegistersAComPortInThePortMap) {
     EXPECT_TRUE(fs::is_directory(dir / "kavri/ports"));
 }
 
-TEST(Program, NeverReplacesSomethingThatPointsElsewhere) {
+TEST(SimProgram, NeverReplacesSomethingThatPointsElsewhere) {
     TempDir dir;
     fs::create_directories(dir / "kavri/ports");
     fs::create_symlink("/dev/ttyUSB0", dir / "kavri/ports/com1");  // a real controller
@@ -131,7 +131,7 @@ TEST(Program, NeverReplacesSomethingThatPointsElsewhere) {
     EXPECT_EQ(program.Stop(SIGTERM), 0);
 }
 
-TEST(Program, RefusesBadArguments) {
+TEST(SimProgram, RefusesBadArguments) {
     TempDir dir;
     for (std::vector<std::string> args :
          std::vector<std::vector<std::string>>{{"--com", "17"},

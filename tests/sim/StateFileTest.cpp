@@ -23,7 +23,7 @@ void Spit(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-TEST(StateFile, RoundTripThroughTheEmulator) {
+TEST(SimStateFile, RoundTripThroughTheEmulator) {
     TempDir dir;
     EmulatorOptions options;
     options.fast = true;
@@ -58,7 +58,7 @@ TEST(StateFile, RoundTripThroughTheEmulator) {
     EXPECT_EQ(FilterName(again.GetImage(), 0), "Lum");
 }
 
-TEST(StateFile, SaveAndLoadKeepEveryField) {
+TEST(SimStateFile, SaveAndLoadKeepEveryField) {
     TempDir dir;
     ControllerState state;
     state.image[0] = 0xAB;  // reserved bytes travel too
@@ -78,7 +78,7 @@ TEST(StateFile, SaveAndLoadKeepEveryField) {
     EXPECT_TRUE(missing);
 }
 
-TEST(StateFile, CorruptFileIsRefusedAndLeftAlone) {
+TEST(SimStateFile, CorruptFileIsRefusedAndLeftAlone) {
     TempDir dir;
     const std::string path = dir / "bad.state";
     ControllerState good;
@@ -105,7 +105,7 @@ TEST(StateFile, CorruptFileIsRefusedAndLeftAlone) {
     }
 }
 
-TEST(StateFile, UnwritablePlaceIsReportedNotFatal) {
+TEST(SimStateFile, UnwritablePlaceIsReportedNotFatal) {
     TempDir dir;
     Spit(dir / "plain", "x");
     ControllerState state;

@@ -26,7 +26,7 @@ Bytes ReadUntil(HostLine& line, std::uint8_t last, std::chrono::milliseconds lim
     return all;
 }
 
-TEST(Timing, FilterChangeTakesTheShortWayAtAboutAHalfSecondPerSlot) {
+TEST(SimTiming, FilterChangeTakesTheShortWayAtAboutAHalfSecondPerSlot) {
     Emulator emulator;
     ASSERT_TRUE(emulator.Start());
     HostLine line(emulator.SlavePath());
@@ -41,7 +41,7 @@ TEST(Timing, FilterChangeTakesTheShortWayAtAboutAHalfSecondPerSlot) {
     EXPECT_EQ(emulator.CurrentFilter(), 3);
 }
 
-TEST(Timing, FocuserMovesAtItsSpeedAndTheWheelHomesInAFullTurn) {
+TEST(SimTiming, FocuserMovesAtItsSpeedAndTheWheelHomesInAFullTurn) {
     Emulator emulator;
     Image image = DefaultImage();
     image[offset::kWheelSpeed] = 0xB0;  // 1200 steps/s: 0.1 s per slot of 120 steps
@@ -65,7 +65,7 @@ TEST(Timing, FocuserMovesAtItsSpeedAndTheWheelHomesInAFullTurn) {
     EXPECT_LT(elapsed, 2500ms);
 }
 
-TEST(Timing, RepliesLeaveAtTheLineRate) {
+TEST(SimTiming, RepliesLeaveAtTheLineRate) {
     Emulator emulator;
     ASSERT_TRUE(emulator.Start());
     HostLine line(emulator.SlavePath());
@@ -77,7 +77,7 @@ TEST(Timing, RepliesLeaveAtTheLineRate) {
     EXPECT_LT(elapsed, 2000ms);
 }
 
-TEST(Timing, FilterChangeInterleavesOneFocusFrameBeforeTheTarget) {
+TEST(SimTiming, FilterChangeInterleavesOneFocusFrameBeforeTheTarget) {
     EmulatorOptions options;
     options.fast = true;
     options.focusFrame = true;
