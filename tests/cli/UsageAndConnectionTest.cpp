@@ -145,6 +145,11 @@ TEST_F(UsageAndConnectionTest, PortAndLogGivenOnTheCommandLineLeaveTheStoredSett
     const std::string text((std::istreambuf_iterator<char>(file)),
                            std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("OK Goto(0->3)"), std::string::npos) << text;
+
+    // A log file that cannot be created does not stop the command, but is reported.
+    const CliResult unwritable = Run({"--log", log + "/below-a-file.log", "position"});
+    EXPECT_EQ(unwritable.status, 0);
+    EXPECT_EQ(unwritable.err, "kavrictl: cannot write the log file " + log + "/below-a-file.log\n");
 }
 
 TEST_F(UsageAndConnectionTest, TraceShowsTheBytesAndVerboseTheDiagnosticLines) {
