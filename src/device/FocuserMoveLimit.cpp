@@ -13,8 +13,8 @@ int32_t FocuserMoveLimitMs(int32_t from, int32_t to, uint16_t speed, uint16_t ba
     if (stepsPerSecond == 0) stepsPerSecond = 10;
     // The distance of two 32-bit positions needs 33 bits.
     const long long distance = std::llabs(static_cast<long long>(from) - to);
-    // Extended precision keeps truncation at whole milliseconds where the controller's other
-    // clients put it (for example 1000 steps at 300 per second: 5333 ms).
+    // Evaluated in extended precision before truncating, so exact multiples stay whole (300
+    // steps at 300 per second: 3000 ms, not 2999) and thirds truncate down (1000: 5333 ms).
     const long double limit = static_cast<long double>(distance) * (1000.0L / stepsPerSecond) +
                               11.0L * backlash + 2000.0L;
     if (limit >= static_cast<long double>(INT32_MAX)) return INT32_MAX;

@@ -113,8 +113,8 @@ bool WheelFocuserDevice::FWtemperature(int32_t index, float& value) {
     if (SendCommandWithArgs(port, "FWtemperature", &arg, 1, reply, 2) < 2) return false;
     const int16_t hundredths = DecodeInt16(reply);
     if (hundredths == kNoTemperatureReading) return false;
-    // Single precision throughout, so 2345 reads as 23.449999f exactly as the controller's
-    // other clients compute it.
+    // Scaled in single precision: 2345 reads as 23.449999f, which the temperature log prints
+    // as 23.45.
     value = static_cast<float>(hundredths) * 0.01f;
     // Only thermometers 0 to 3 have a cached reading; any other index is answered but kept
     // out of the cache (a negative one would land outside it).

@@ -92,7 +92,7 @@ bool WheelFocuserDevice::SelectFilter(int32_t target) {
     const int64_t backward = Modulo(previous - static_cast<int64_t>(target) + slots, slots);
     const int64_t dif = forward < backward ? forward : backward;
     int64_t limit64 = dif * ChangeFilterTimeoutMs + 2000;
-    // A focuser that is lost (position −1) shares the controller's time: allow a little more.
+    // With the focuser position at −1 the limit grows by one millisecond per row and slot.
     if (focuserPosition == -1) limit64 += dif * slots;
     const int32_t limit = ClampToInt32(limit64);
     Print("Goto(%i->%i) dif=%i TimeOut=%i\r\n", previous, target, static_cast<int>(dif), limit);
@@ -119,8 +119,8 @@ bool WheelFocuserDevice::SelectFilter(int32_t target) {
             continue;
         }
         if (reply[0] == 'F') {
-            // The controller interleaves a focuser report ("FWmoveFocus" and one byte) into
-            // the wheel's answer; read it whole so none of its bytes is taken for a digit.
+            // The controller may interleave a "FWmoveFocus" frame into the wheel's answer: read
+            // the 12 bytes after its "F" in one go so none of them is taken for the reply.
             ReadBytes(port, reply, static_cast<int>(std::strlen("FWmoveFocus")) + 1);
             Print("Skip cmd(%s)\r\n", reinterpret_cast<const char*>(reply));
         }

@@ -1,8 +1,8 @@
 // The layout of the ".fws" settings file: the controller's configuration image, the port and
 // driver settings, the filter change time limit and the four thermometer names, as
 // consecutive records without header or checksum. Every 0x0A of the records is stored as
-// 0x0D 0x0A, so files are exchanged byte for byte with the controller program on other
-// platforms.
+// 0x0D 0x0A, as a Windows text-mode stream writes it, so a file is byte for byte the same
+// whichever system wrote it.
 #pragma once
 
 #include <cstddef>

@@ -1,0 +1,261 @@
+#include "ui/common/DialogBuilder.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVariant>
+#include <algorithm>
+
+#include "ui/common/ReportListView.h"
+#include "ui/common/UpDownControl.h"
+
+namespace kavri::ui {
+namespace {
+
+constexpr char kIdProperty[] = "controlId";
+
+// A check box that answers to a click anywhere in its rectangle, as the template's control
+// does. A manual box only reports the click: the program sets every state.
+class TemplateCheckBox : public QCheckBox {
+public:
+    TemplateCheckBox(const QString& text, bool manual, QWidget* parent)
+        : QCheckBox(text, parent), manual_(manual) {}
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+    void nextCheckState() override {
+        if (!manual_) QCheckBox::nextCheckState();
+    }
+
+private:
+    bool manual_;
+};
+
+// A frame with its title set into the top line, the title on the dialog's background.
+class GroupFrame : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        // An etched line: a dark rectangle with a light one a pixel below and to the right.
+        const QRect frame = rect().adjusted(0, metrics.height() / 2, -2, -2);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(frame);
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawRect(frame.translated(1, 1));
+        if (title().isEmpty()) return;
+        const int pad = 2;
+        const QRect text(metrics.averageCharWidth() + pad, 0,
+                         metrics.horizontalAdvance(title()) + 2 * pad, metrics.height());
+        painter.fillRect(text, palette().window());
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                       QPalette::WindowText));
+        painter.drawText(text, Qt::AlignCenter | Qt::TextSingleLine, title());
+    }
+};
+
+// Read-only edits show the dialog's background, so they read as displays, not inputs.
+void ShowAsReadOnly(QWidget* edit) {
+    QPalette palette = edit->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Window));
+    edit->setPalette(palette);
+}
+
+bool RendersCyrillic(const QString& family) {
+    return QFontDatabase::families().contains(family) &&
+           QFontDatabase::writingSystems(family).contains(QFontDatabase::Cyrillic);
+}
+
+QWidget* MakeCheckBox(const ControlTemplate& c, QWidget* parent) {
+    auto* box = new TemplateCheckBox(c.text, (c.style & Style::AutoCheck) == 0, parent);
+    box->setTristate((c.style & Style::ThreeState) != 0);
+    if ((c.style & Style::TextLeft) != 0) box->setLayoutDirection(Qt::RightToLeft);
+    return box;
+}
+
+QWidget* MakeEdit(const ControlTemplate& c, QWidget* parent) {
+    if ((c.style & Style::Multiline) != 0) {
+        auto* edit = new QPlainTextEdit(c.text, parent);
+        edit->setLineWrapMode((c.style & Style::AutoHScroll) != 0 ? QPlainTextEdit::NoWrap
+                                                                  : QPlainTextEdit::WidgetWidth);
+        edit->setReadOnly((c.style & Style::ReadOnly) != 0);
+        if ((c.style & Style::ReadOnly) != 0) ShowAsReadOnly(edit);
+        if ((c.style & Style::NoBorder) != 0) edit->setFrameShape(QFrame::NoFrame);
+        edit->setTabChangesFocus(true);
+        return edit;
+    }
+    auto* edit = new QLineEdit(c.text, parent);
+    edit->setReadOnly((c.style & Style::ReadOnly) != 0);
+    if ((c.style & Style::ReadOnly) != 0) ShowAsReadOnly(edit);
+    edit->setFrame((c.style & Style::NoBorder) == 0);
+    if ((c.style & Style::DigitsOnly) != 0)
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    return edit;
+}
+
+QWidget* MakeStatic(const ControlTemplate& c, const QRect& rect, QWidget* parent) {
+    auto* label = new QLabel(c.text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(((c.style & Style::Centered) != 0 ? Qt::AlignHCenter : Qt::AlignLeft) |
+                        Qt::AlignTop);
+    // Text breaks into lines where it says so, or where its rectangle has room for more lines.
+    const int lineHeight = QFontMetrics(label->font()).height();
+    label->setWordWrap(c.text.contains(QLatin1Char('\n')) || rect.height() >= 2 * lineHeight);
+    if ((c.style & Style::Border) != 0) label->setFrameShape(QFrame::Box);
+    return label;
+}
+
+QWidget* MakeComboBox(const ControlTemplate& c, QRect& rect, QWidget* parent) {
+    auto* combo = new QComboBox(parent);
+    combo->addItems(c.items);
+    // The template's height is that of the open list; the closed box is one line high.
+    const int closed = combo->sizeHint().height();
+    const int itemHeight = std::max(1, QFontMetrics(combo->font()).height());
+    combo->setMaxVisibleItems(std::max(1, (rect.height() - closed) / itemHeight));
+    rect.setHeight(closed);
+    return combo;
+}
+
+QWidget* MakeControl(const ControlTemplate& c, QRect& rect, QWidget* parent) {
+    switch (c.kind) {
+        case ControlKind::PushButton: {
+            auto* button = new QPushButton(c.text, parent);
+            button->setDefault((c.style & Style::DefaultButton) != 0);
+            return button;
+        }
+        case ControlKind::CheckBox:
+            return MakeCheckBox(c, parent);
+        case ControlKind::GroupBox:
+            return new GroupFrame(c.text, parent);
+        case ControlKind::Static:
+            return MakeStatic(c, rect, parent);
+        case ControlKind::Edit:
+            return MakeEdit(c, parent);
+        case ControlKind::ComboBox:
+            return MakeComboBox(c, rect, parent);
+        case ControlKind::UpDown:
+            return new UpDownControl(c.style, parent);
+        case ControlKind::ListView:
+            return new ReportListView(c.style, parent);
+    }
+    return new QWidget(parent);
+}
+
+}  // namespace
+
+QFont DialogFont(const QString& name, int pointSize) {
+    // Small proportional faces in the same role as the template's font, the closest first.
+    static const char* const kFallbacks[] = {
+        "Microsoft Sans Serif", "Liberation Sans", "Arimo",
+        "Nimbus Sans",          "Noto Sans",       "DejaVu Sans"};
+    QString family;
+    if (RendersCyrillic(name)) {
+        family = name;
+    } else {
+        for (const char* candidate : kFallbacks) {
+            if (RendersCyrillic(QString::fromLatin1(candidate))) {
+                family = QString::fromLatin1(candidate);
+                break;
+            }
+        }
+    }
+    QFont font =
+        family.isEmpty() ? QFontDatabase::systemFont(QFontDatabase::GeneralFont) : QFont(family);
+    font.setPointSize(pointSize > 0 ? pointSize : 8);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+DialogUnits::DialogUnits(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    cx_ = std::max(1, (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2);
+    cy_ = std::max(1, metrics.height());
+}
+
+// Rounded to the nearest pixel, halves away from zero, as a multiply-then-divide would.
+static int Scale(int du, int unit, int divisor) {
+    const long long product = static_cast<long long>(du) * unit;
+    const long long half = divisor / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / divisor : (product - half) / divisor);
+}
+
+int DialogUnits::X(int du) const {
+    return Scale(du, cx_, 4);
+}
+int DialogUnits::Y(int du) const {
+    return Scale(du, cy_, 8);
+}
+
+QRect DialogUnits::Rect(int x, int y, int width, int height) const {
+    const int left = X(x);
+    const int top = Y(y);
+    return QRect(left, top, X(x + width) - left, Y(y + height) - top);
+}
+
+DialogUnits BuildDialog(QDialog& dialog, const DialogTemplate& tmpl) {
+    dialog.setFont(DialogFont(tmpl.fontName, tmpl.pointSize));
+    const DialogUnits units(dialog.font());
+    dialog.setWindowTitle(tmpl.caption);
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if ((tmpl.style & DialogStyle::MinimizeBox) != 0) flags |= Qt::WindowMinimizeButtonHint;
+    dialog.setWindowFlags(flags);
+    dialog.setSizeGripEnabled(false);
+    dialog.setFixedSize(units.X(tmpl.width), units.Y(tmpl.height));
+
+    QWidget* previous = nullptr;
+    QWidget* previousFocusable = nullptr;
+    for (const ControlTemplate& c : tmpl.controls) {
+        QRect rect = units.Rect(c.x, c.y, c.width, c.height);
+        QWidget* widget = MakeControl(c, rect, &dialog);
+        widget->setGeometry(rect);
+        if (c.id != kNoControlId) SetControlId(widget, c.id);
+        if ((c.style & Style::Disabled) != 0) widget->setEnabled(false);
+        if (auto* upDown = qobject_cast<UpDownControl*>(widget)) {
+            if ((c.style & Style::AutoBuddy) != 0) upDown->SetBuddy(previous);
+        }
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            if (previousFocusable != nullptr) QWidget::setTabOrder(previousFocusable, widget);
+            previousFocusable = widget;
+        }
+        previous = widget;
+    }
+    return units;
+}
+
+QWidget* FindControl(const QWidget& root, int id) {
+    const QList<QWidget*> all = root.findChildren<QWidget*>();
+    for (QWidget* widget : all) {
+        if (ControlId(widget) == id) return widget;
+    }
+    return nullptr;
+}
+
+int ControlId(const QObject* widget) {
+    if (widget == nullptr) return kNoControlId;
+    const QVariant id = widget->property(kIdProperty);
+    return id.isValid() ? id.toInt() : kNoControlId;
+}
+
+void SetControlId(QWidget* widget, int id) {
+    if (widget == nullptr) return;
+    widget->setProperty(kIdProperty, id);
+    widget->setObjectName(QStringLiteral("ctl%1").arg(id));
+}
+
+}  // namespace kavri::ui

@@ -1,0 +1,250 @@
+// The filter list: its rows after connecting, disconnecting and a selection, the cell editor's
+// storing rules, the name editor, and the refusal of values the controller cannot hold.
+#include <QAbstractItemDelegate>
+#include <QHeaderView>
+
+#include "MainDialogRig.h"
+#include "sim/ImageLayout.h"
+#include "ui/common/UpDownControl.h"
+
+namespace kavri::ui::test {
+namespace {
+
+namespace Id = ControlIds;
+
+class FilterListTest : public MainDialogRig {
+protected:
+    void SetUp() override {
+        Start();
+        Connect();
+    }
+
+    // Opens the cell editor by a click, types `text`, moves the focus away and lets a refresh
+    // tick close the editor.
+    void EditCell(int row, int column, const QString& text) {
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, CellCentre(row, column));
+        ASSERT_NE(CellEditor(), nullptr);
+        CellEditor()->setText(text);
+        dialog_->OnTimer();  // the focus is still in the editor: it stays open
+        ASSERT_TRUE(dialog_->CellEditorOpen());
+        Control(Id::PositionDisplay)->setFocus();
+        dialog_->OnTimer();
+        ASSERT_FALSE(dialog_->CellEditorOpen());
+    }
+
+    int ImageWheelPosition(int slot) const {
+        return sim::ReadI16(emulator_->GetImage(), sim::offset::kFilterWheelPositions + 2 * slot);
+    }
+    int ImageFocuserPosition(int slot) const {
+        return sim::ReadI16(emulator_->GetImage(), sim::offset::kFilterFocuserPositions + 2 * slot);
+    }
+};
+
+TEST_F(FilterListTest, ShowsTheTableWithColumnsAndIcons) {
+    ReportListView* list = List();
+    ASSERT_EQ(list->columnCount(), 4);
+    EXPECT_EQ(list->headerItem()->text(0), "Name");
+    EXPECT_EQ(list->headerItem()->text(1), "#");
+    EXPECT_EQ(list->headerItem()->text(2), "Correction");
+    EXPECT_EQ(list->headerItem()->text(3), "Focus Shift");
+    const int w = (list->contentsRect().width() - 40) / 3;
+    EXPECT_EQ(list->columnWidth(0), w);
+    EXPECT_EQ(list->columnWidth(1), 40);
+    EXPECT_EQ(list->columnWidth(3), w);
+
+    ASSERT_EQ(list->RowCount(), 5);
+    for (int i = 0; i < 5; ++i) {
+        const FilterEntry& row = device_->filters[static_cast<size_t>(i)];
+        EXPECT_EQ(list->CellText(i, 0).toStdString(), std::string(row.name));
+        EXPECT_EQ(list->CellText(i, 1), QString::number(i));
+        EXPECT_EQ(list->CellText(i, 2), QString::number(row.wheelPosition));
+        EXPECT_EQ(list->RowImage(i), i == 0 ? 1 : 0);
+    }
+    EXPECT_EQ(list->CellText(0, 0), "L");
+}
+
+TEST_F(FilterListTest, FocusShiftAboveTenThousandShowsNone) {
+    device_->filters[0].focuserPosition = 10000;
+    device_->filters[1].focuserPosition = 10001;
+    device_->filters[2].focuserPosition = 20000;
+    device_->filters[3].focuserPosition = -50;
+    dialog_->FillFilterList();
+    EXPECT_EQ(List()->CellText(0, 3), "10000");
+    EXPECT_EQ(List()->CellText(1, 3), "none");
+    EXPECT_EQ(List()->CellText(2, 3), "none");
+    EXPECT_EQ(List()->CellText(3, 3), "-50");
+}
+
+TEST_F(FilterListTest, DoubleClickSelectsTheFilterAndMovesTheIcon) {
+    QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, CellCentre(3, 0));
+    EXPECT_EQ(emulator_->CurrentFilter(), 3);
+    EXPECT_EQ(dialog_->HighlightedFilter(), 3);
+    EXPECT_EQ(List()->RowImage(3), 1);
+    EXPECT_EQ(List()->RowImage(0), 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the wait cursor is gone again
+}
+
+TEST_F(FilterListTest, DisconnectEmptiesTheList) {
+    dialog_->OnDisconnect();
+    EXPECT_EQ(List()->RowCount(), 0);
+    EXPECT_FALSE(dialog_->BeginCellEdit(QPoint(List()->viewport()->width() - 10, 5)));
+}
+
+TEST_F(FilterListTest, CorrectionEditIsStoredAndWrittenToTheController) {
+    const int writes = Sent("FWwriteEE");
+    EditCell(1, 2, "123");
+    EXPECT_EQ(device_->filters[1].wheelPosition, 123);
+    EXPECT_EQ(List()->CellText(1, 2), "123");
+    EXPECT_EQ(Sent("FWwriteEE"), writes + 1);
+    EXPECT_EQ(ImageWheelPosition(1), 123);
+    EXPECT_EQ(Sent("FWGOTO"), 0);  // row 1 is not in the light path
+}
+
+TEST_F(FilterListTest, UnchangedValueWritesNothing) {
+    const int writes = Sent("FWwriteEE");
+    EditCell(2, 2, List()->CellText(2, 2));
+    EditCell(2, 3, " " + List()->CellText(2, 3) + "abc");  // the leading number counts
+    EXPECT_EQ(Sent("FWwriteEE"), writes);
+    EXPECT_TRUE(warnings_.isEmpty());
+}
+
+TEST_F(FilterListTest, TextWithTheLetterNStoresNoFocuserPosition) {
+    EditCell(4, 3, "none");
+    EXPECT_EQ(device_->filters[4].focuserPosition, 20000);
+    EXPECT_EQ(List()->CellText(4, 3), "none");
+    EXPECT_EQ(ImageFocuserPosition(4), 20000);
+    EditCell(3, 3, "-75x");
+    EXPECT_EQ(device_->filters[3].focuserPosition, -75);
+    EditCell(3, 2, "abc");  // letters alone in a correction cell give 0
+    EXPECT_EQ(device_->filters[3].wheelPosition, 0);
+}
+
+TEST_F(FilterListTest, NewCorrectionOfTheCurrentFilterSendsTheWheelThereAgain) {
+    ASSERT_EQ(device_->currentFilter, 0);
+    const int writes = Sent("FWwriteEE");
+    EditCell(0, 2, "777");
+    EXPECT_EQ(Sent("FWwriteEE"), writes + 1);
+    EXPECT_EQ(Sent("FWGOTO"), 1);
+    const auto keywords = emulator_->ReceivedKeywords();
+    ASSERT_GE(keywords.size(), 2u);
+    EXPECT_EQ(keywords[keywords.size() - 2], "FWwriteEE");  // the image first, then the wheel
+    EXPECT_EQ(keywords.back(), "FWGOTO");
+    EditCell(0, 3, "555");  // a focus shift takes effect without moving the wheel
+    EXPECT_EQ(Sent("FWGOTO"), 1);
+}
+
+TEST_F(FilterListTest, NameAndNumberColumnsOpenNoEditor) {
+    EXPECT_FALSE(dialog_->BeginCellEdit(CellCentre(1, 0)));
+    EXPECT_FALSE(dialog_->BeginCellEdit(CellCentre(1, 1)));
+    EXPECT_FALSE(dialog_->BeginCellEdit(QPoint(-5, -5)));
+    EXPECT_FALSE(dialog_->CellEditorOpen());
+    EXPECT_EQ(CellEditor(), nullptr);
+}
+
+TEST_F(FilterListTest, EditorSitsInsideTheCellWithArrowsStoppingAtAThousand) {
+    ASSERT_TRUE(dialog_->BeginCellEdit(CellCentre(2, 3)));
+    const QRect cell = List()->CellRect(2, 3);
+    auto* spin = FindControlAs<UpDownControl>(*dialog_, Id::CellSpin);
+    ASSERT_NE(spin, nullptr);
+    EXPECT_EQ(CellEditor()->geometry().left(), cell.left() + 5);
+    EXPECT_EQ(spin->geometry().right(), cell.right() - 5);
+    EXPECT_EQ(CellEditor()->geometry().right() + 1, spin->geometry().left());
+    EXPECT_EQ(dialog_->focusWidget(), CellEditor());
+    EXPECT_EQ(CellEditor()->text(), List()->CellText(2, 3));
+
+    CellEditor()->setText("999");
+    spin->Click(true);
+    spin->Click(true);
+    EXPECT_EQ(CellEditor()->text(), "1000");
+    CellEditor()->setText("-999");
+    spin->Click(false);
+    spin->Click(false);
+    EXPECT_EQ(CellEditor()->text(), "-1000");
+    EXPECT_EQ(List()->CellText(2, 3), QString::number(device_->filters[2].focuserPosition));
+    EXPECT_NE(device_->filters[2].focuserPosition, -1000);  // nothing stored before the end
+}
+
+TEST_F(FilterListTest, TheDialogsOwnTimerClosesAnAbandonedEditor) {
+    ASSERT_TRUE(dialog_->BeginCellEdit(CellCentre(1, 3)));
+    CellEditor()->setText("-33");
+    Control(Id::PositionDisplay)->setFocus();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !dialog_->CellEditorOpen(); }, 10000));
+    EXPECT_EQ(device_->filters[1].focuserPosition, -33);
+}
+
+TEST_F(FilterListTest, ClickingASecondCellStoresTheFirstEdit) {
+    ASSERT_TRUE(dialog_->BeginCellEdit(CellCentre(1, 2)));
+    CellEditor()->setText("4321");  // beyond the arrows' range: taken as typed
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, CellCentre(3, 3));
+    EXPECT_EQ(device_->filters[1].wheelPosition, 4321);
+    EXPECT_EQ(ImageWheelPosition(1), 4321);
+    ASSERT_TRUE(dialog_->CellEditorOpen());
+    EXPECT_EQ(CellEditor()->text(), List()->CellText(3, 3));
+}
+
+TEST_F(FilterListTest, ValueOutsideSixteenBitsIsRefusedAndTheUserTold) {
+    const int writes = Sent("FWwriteEE");
+    const int32_t before = device_->filters[2].wheelPosition;
+    EditCell(2, 2, "40000");
+    EXPECT_EQ(device_->filters[2].wheelPosition, before);
+    EXPECT_EQ(List()->CellText(2, 2), QString::number(before));
+    EXPECT_EQ(Sent("FWwriteEE"), writes);
+    ASSERT_EQ(warnings_.size(), 1);
+    EXPECT_TRUE(warnings_[0].contains("40000"));
+    EditCell(2, 3, "-32769");
+    EditCell(2, 3, "99999999999999999999999");
+    EXPECT_EQ(warnings_.size(), 3);
+    EXPECT_EQ(Sent("FWwriteEE"), writes);
+    EditCell(2, 3, "-32768");  // the bounds themselves are fine
+    EXPECT_EQ(device_->filters[2].focuserPosition, -32768);
+    EXPECT_EQ(ImageFocuserPosition(2), -32768);
+}
+
+TEST_F(FilterListTest, EditOfARowThatNoLongerExistsIsDropped) {
+    ASSERT_TRUE(dialog_->BeginCellEdit(CellCentre(4, 2)));
+    CellEditor()->setText("12");
+    device_->filters.resize(3);
+    const int writes = Sent("FWwriteEE");
+    dialog_->EndCellEdit();
+    EXPECT_FALSE(dialog_->CellEditorOpen());
+    EXPECT_EQ(Sent("FWwriteEE"), writes);
+}
+
+TEST_F(FilterListTest, EmptyTableOpensNoEditor) {
+    device_->filters.clear();
+    dialog_->FillFilterList();
+    EXPECT_FALSE(dialog_->BeginCellEdit(QPoint(List()->viewport()->width() - 10, 5)));
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, QPoint(200, 8));
+    EXPECT_FALSE(dialog_->CellEditorOpen());
+}
+
+TEST_F(FilterListTest, NameEditorWritesTheNameAndShowsItAsTyped) {
+    ReportListView* list = List();
+    list->EditLabel(1);
+    QLineEdit* editor = nullptr;
+    for (QLineEdit* e : list->viewport()->findChildren<QLineEdit*>()) {
+        if (ControlId(e) != Id::CellEditor) editor = e;
+    }
+    ASSERT_NE(editor, nullptr);
+    editor->setText("Luminance12");
+    emit list->itemDelegate()->commitData(editor);
+    emit list->itemDelegate()->closeEditor(editor);
+    EXPECT_EQ(Sent("FWWRITENAME"), 1);
+    EXPECT_EQ(sim::FilterName(emulator_->GetImage(), 1), "Luminanc");
+    EXPECT_EQ(list->CellText(1, 0), "Luminance12");
+    dialog_->FillFilterList();
+    EXPECT_EQ(list->CellText(1, 0), "Luminanc");
+}
+
+TEST_F(FilterListTest, NameEditorCancelledWritesNothing) {
+    ReportListView* list = List();
+    list->EditLabel(2);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, nullptr);
+    emit list->itemDelegate()->closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    EXPECT_EQ(Sent("FWWRITENAME"), 0);
+    EXPECT_EQ(list->CellText(2, 0), "G");
+}
+
+}  // namespace
+}  // namespace kavri::ui::test

@@ -1,0 +1,60 @@
+// The text rules behind the filter list's cells and the focuser panel's numbers.
+#include <gtest/gtest.h>
+
+#include "ui/main/ValueText.h"
+
+namespace kavri::ui {
+namespace {
+
+TEST(LeadingIntegerTest, ReadsTheNumberAtTheStart) {
+    EXPECT_EQ(LeadingInteger("123"), 123);
+    EXPECT_EQ(LeadingInteger("  -45abc"), -45);
+    EXPECT_EQ(LeadingInteger("+7"), 7);
+    EXPECT_EQ(LeadingInteger("abc"), 0);
+    EXPECT_EQ(LeadingInteger(""), 0);
+    EXPECT_EQ(LeadingInteger("- 5"), 0);
+    EXPECT_EQ(LeadingInteger("12 34"), 12);
+}
+
+TEST(LeadingIntegerTest, OverlongNumbersStayOutOfRange) {
+    EXPECT_FALSE(FitsControllerRange(LeadingInteger("99999999999999999999999999")));
+    EXPECT_FALSE(FitsControllerRange(LeadingInteger("-99999999999999999999999999")));
+    EXPECT_FALSE(FitsControllerRange(LeadingInteger("4294967296")));  // 0 in 32 bits
+    EXPECT_FALSE(FitsControllerRange(32768));
+    EXPECT_FALSE(FitsControllerRange(-32769));
+    EXPECT_TRUE(FitsControllerRange(32767));
+    EXPECT_TRUE(FitsControllerRange(-32768));
+}
+
+TEST(ParseIntegerTest, TakesOnlyAWholeNumber) {
+    int64_t v = -1;
+    EXPECT_TRUE(ParseInteger(" 500 ", false, v));
+    EXPECT_EQ(v, 500);
+    EXPECT_TRUE(ParseInteger("-40000", true, v));
+    EXPECT_EQ(v, -40000);
+    EXPECT_FALSE(ParseInteger("-5", false, v));
+    EXPECT_FALSE(ParseInteger("12abc", true, v));
+    EXPECT_FALSE(ParseInteger("-", true, v));
+    EXPECT_FALSE(ParseInteger("", true, v));
+    EXPECT_FALSE(ParseInteger("1 2", true, v));
+    EXPECT_TRUE(ParseInteger("123456789012345678901234567890", true, v));
+    EXPECT_FALSE(FitsControllerRange(v));
+}
+
+TEST(FocusShiftTextTest, NoneAboveTenThousand) {
+    EXPECT_EQ(FocusShiftText(10000), "10000");
+    EXPECT_EQ(FocusShiftText(10001), "none");
+    EXPECT_EQ(FocusShiftText(-20000), "-20000");
+}
+
+TEST(ControllerNameTest, CutsAtWholeCharacters) {
+    EXPECT_EQ(ControllerName("Luminance12", 8), "Luminanc");
+    EXPECT_EQ(ControllerName("Ha", 8), "Ha");
+    // Two bytes per Cyrillic letter: four letters fit, never half of a fifth.
+    EXPECT_EQ(ControllerName(QStringLiteral("Водород"), 8), "Водо");
+    EXPECT_EQ(ControllerName(QStringLiteral("aВодород"), 8), "aВод");
+    EXPECT_EQ(ControllerName(QString(), 8), "");
+}
+
+}  // namespace
+}  // namespace kavri::ui
