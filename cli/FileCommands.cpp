@@ -7,6 +7,7 @@
 #include "cli/Command.h"
 #include "cli/Session.h"
 #include "persist/SettingsFile.h"
+#include "persist/SettingsFileFormat.h"
 
 namespace kavri::cli {
 

@@ -91,11 +91,6 @@ public:
         std::map<std::filesystem::path, uintmax_t> sizes{{file, FileSize(file)}};
         int64_t rows = 0;
         bool hungUp = false;
-        if (!context.json) {
-            context.progress << "logging to " << file.string() << " every 5 s"
-                             << (count_ ? "" : " until interrupted") << "\n"
-                             << std::flush;
-        }
 
         // A row counts when the day's file grew during the tick (the file of the day before,
         // too, for a tick at midnight).
@@ -120,6 +115,11 @@ public:
         });
         {
             InterruptScope interrupts(session.Timers().Loop());
+            if (!context.json) {
+                context.progress << "logging to " << file.string() << " every 5 s"
+                                 << (count_ ? "" : " until interrupted") << "\n"
+                                 << std::flush;
+            }
             session.Timers().Loop().Run(&interruptFlag);
         }
         session.Timers().SetAfterTick({});

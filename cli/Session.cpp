@@ -105,6 +105,12 @@ bool Session::Connect(std::string& error) {
         }
         return false;
     }
+    // The device carries on without a file it cannot create; a file asked for on the command
+    // line that is not being written deserves a word.
+    if (options_.logFile && !device.log.HasFile()) {
+        diagnostics_ << "kavrictl: cannot write the log file " << *options_.logFile << '\n'
+                     << std::flush;
+    }
     Note("connected on " + portName_ + (device.wheelPresent ? ", wheel" : "") +
          (device.focuserPresent ? ", focuser" : ""));
     return true;

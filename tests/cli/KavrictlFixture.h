@@ -1,0 +1,61 @@
+// A test of kavrictl end to end: its own configuration and data directories, the controller
+// emulated in-process on a pseudo-terminal, and the real executable run against it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/CliRun.h"
+#include "sim/Emulator.h"
+#include "support/TempDir.h"
+
+namespace kavri::test {
+
+class KavrictlTest : public ::testing::Test {
+protected:
+    void StartEmulator(sim::EmulatorOptions options = {}) {
+        options.fast = true;
+        options.log = [](const std::string&) {};
+        emulator_ = std::make_unique<sim::Emulator>(options);
+        std::string error;
+        ASSERT_TRUE(emulator_->Start(&error)) << error;
+    }
+
+    sim::Emulator& Emulator() { return *emulator_; }
+    std::string ConfigDir() const { return dir_.File("config"); }
+    std::string DataDir() const { return dir_.File("data"); }
+    std::string File(const std::string& name) const { return dir_.File(name); }
+
+    CliOptions Options() const {
+        CliOptions options;
+        options.environment = {
+            {"XDG_CONFIG_HOME", ConfigDir()}, {"XDG_DATA_HOME", DataDir()}, {"HOME", dir_.Path()}};
+        return options;
+    }
+
+    // kavrictl with the emulator's device as its port.
+    CliResult Run(std::vector<std::string> args, CliOptions options) {
+        args.insert(args.begin(), {"--port", emulator_->SlavePath()});
+        return RunCli(args, options);
+    }
+    CliResult Run(std::vector<std::string> args) { return Run(std::move(args), Options()); }
+    // kavrictl exactly as given.
+    CliResult RunBare(const std::vector<std::string>& args) { return RunCli(args, Options()); }
+
+    // --json output, parsed; a parse failure fails the test.
+    static nlohmann::json Json(const CliResult& result) {
+        const auto value = nlohmann::json::parse(result.out, nullptr, false);
+        EXPECT_FALSE(value.is_discarded()) << "not JSON: " << result.out;
+        return value;
+    }
+
+private:
+    TempDir dir_;
+    std::unique_ptr<sim::Emulator> emulator_;
+};
+
+}  // namespace kavri::test
