@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the controller emulator as COM1 and opens the
 # desktop program; the emulator stops when the window closes. Without a display it shows
-# `kavrictl status` against the emulator instead.
+# `kavrictl status` and `kavrictl filters` against the emulator instead.
 #
 # The emulator registers itself in your normal port map ($XDG_CONFIG_HOME/kavri/ports/com1,
 # default ~/.config/kavri/ports/com1) and removes the link when it stops. A com1 link that
@@ -47,9 +47,13 @@ echo "Controller emulator on $pty, registered as COM1."
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display (DISPLAY and WAYLAND_DISPLAY are empty): the window cannot open."
-  echo "The controller's status through the command-line tool instead:"
+  echo "The controller's status and filter table through the command-line tool instead:"
   echo
+  echo "$ kavrictl --port 1 status"
   build/cli/kavrictl --port 1 status
+  echo
+  echo "$ kavrictl --port 1 filters"
+  build/cli/kavrictl --port 1 filters
 else
   build/src/ui/kavri-control
 fi
