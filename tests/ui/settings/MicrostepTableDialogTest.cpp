@@ -10,6 +10,7 @@
 #include <QTest>
 #include <vector>
 
+#include "DialogControls.h"
 #include "EmulatedDevice.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/common/UpDownControl.h"
@@ -22,16 +23,8 @@ namespace {
 using namespace microstep_ids;
 using test::EmulatedDevice;
 
-template <typename T>
-T* Control(QWidget& dialog, int id) {
-    T* control = FindControlAs<T>(dialog, id);
-    EXPECT_NE(control, nullptr) << "control " << id;
-    return control;
-}
-
-void Press(QWidget& dialog, int id) {
-    QTest::mouseClick(Control<QPushButton>(dialog, id), Qt::LeftButton);
-}
+using test_controls::Control;
+using test_controls::Press;
 
 std::vector<int> DeviceTable(const EmulatedDevice& env) {
     return {env.device->microstepTable, env.device->microstepTable + env.device->microstepCount};

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <cstring>
 
+#include "DialogControls.h"
 #include "EmulatedDevice.h"
 #include "sim/ImageLayout.h"
 #include "ui/common/DialogBuilder.h"
@@ -22,16 +23,8 @@ namespace {
 using namespace wheel_ids;
 using test::EmulatedDevice;
 
-template <typename T>
-T* Control(QWidget& dialog, int id) {
-    T* control = FindControlAs<T>(dialog, id);
-    EXPECT_NE(control, nullptr) << "control " << id;
-    return control;
-}
-
-void Press(QWidget& dialog, int id) {
-    QTest::mouseClick(Control<QPushButton>(dialog, id), Qt::LeftButton);
-}
+using test_controls::Control;
+using test_controls::Press;
 
 TEST(WheelSettingsDialogTest, ShowsTheImageAndOkStoresTheMappedValues) {
     sim::Image image = sim::DefaultImage();
