@@ -179,7 +179,7 @@ std::optional<Invocation> ParseArguments(const std::vector<std::string>& args, s
     std::string logFile;
     CLI::Option* portOption = app.add_option("-p,--port", port)->check(kNonEmpty);
     CLI::Option* logOption = app.add_option("--log", logFile)->check(kNonEmpty);
-    // A later -p or --log replaces an earlier one, as a wrapper script adding its own expects.
+    // A later -p or --log replaces an earlier one, so a wrapper script's default can be overridden.
     portOption->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     logOption->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.add_flag("--json", options.json);
