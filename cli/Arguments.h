@@ -22,23 +22,11 @@ struct GlobalOptions {
 
 struct Invocation {
     GlobalOptions options;
-    std::string command;                              // empty with --help / --version alone
+    std::string command;                              // empty with --help / --version
     std::vector<std::string> args;                    // positional arguments after the command
     std::map<std::string, std::string> commandFlags;  // the command's own options, by long name
+    bool talksToController = true;                    // false for a command that needs none
 };
-
-// What a command accepts: positional argument counts and its own value options.
-struct CommandShape {
-    const char* name;
-    int minArgs;
-    int maxArgs;  // -1: no limit
-    std::vector<const char*> valueOptions;
-    bool talksToController;
-};
-
-// The commands in the order the usage lists them.
-const std::vector<CommandShape>& CommandShapes();
-const CommandShape* FindCommand(const std::string& name);
 
 // Parses argv[1..]. On a malformed line returns std::nullopt and a one-line reason in `error`.
 std::optional<Invocation> ParseArguments(const std::vector<std::string>& args, std::string& error);

@@ -82,7 +82,7 @@ int RunKavrictl(const std::vector<std::string>& args, std::ostream& out, std::os
     }
 
     CommandContext context{nullptr, out, err, options.json};
-    if (!FindCommand(invocation->command)->talksToController) {
+    if (!invocation->talksToController) {
         const Outcome outcome = command->Run(context);
         Report(outcome, options.json, out, err);
         return outcome.status;
