@@ -50,6 +50,7 @@ if ! read -r -t 15 _ <&3; then
 fi
 
 # The inner shell records the program's own process id before it becomes the program.
+# shellcheck disable=SC2016 # expanded by that inner shell
 launch=(sh -c 'echo $$ >"$0"; exec "$1"' "$work/program.pid" "$program")
 if command -v xvfb-run >/dev/null; then
   display="Xvfb"
