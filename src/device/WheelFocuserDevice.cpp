@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "persist/SettingsStore.h"
+#include "device/SettingsStore.h"
 
 namespace kavri {
 

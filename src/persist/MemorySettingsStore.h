@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "persist/SettingsStore.h"
+#include "device/SettingsStore.h"
 
 namespace kavri {
 

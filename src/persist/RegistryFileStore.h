@@ -7,7 +7,7 @@
 
 #include "persist/ConfigPaths.h"
 #include "persist/RegistryFileFormat.h"
-#include "persist/SettingsStore.h"
+#include "device/SettingsStore.h"
 
 namespace kavri {
 

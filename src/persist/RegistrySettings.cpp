@@ -9,7 +9,7 @@
 
 #include "device/StepperWheel.h"
 #include "device/WheelFocuserDevice.h"
-#include "persist/SettingsStore.h"
+#include "device/SettingsStore.h"
 #include "persist/SettingsValueAccess.h"
 
 namespace kavri {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "persist/SettingsStore.h"
+#include "device/SettingsStore.h"
 
 namespace kavri {
 
