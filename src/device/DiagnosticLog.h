@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "device/DiagnosticSink.h"
@@ -30,6 +31,10 @@ public:
     // Passes text to the sink only, without prefix and without the file (byte traces).
     void WriteToSink(const char* text) const;
 
+    // Called before every Print line, so that text still held back for the sink (a byte trace
+    // line being collected) comes out ahead of it; an empty function removes it.
+    void SetBeforePrint(std::function<void()> hook);
+
     // Opens (creating or truncating) the log file, closing any open one first. The file gets
     // exactly the bytes printed and is flushed after every line. False when it cannot be opened.
     bool OpenFile(const std::string& path);
@@ -43,6 +48,7 @@ private:
     std::FILE* file_ = nullptr;
     std::chrono::steady_clock::time_point start_;
     DiagnosticSink sink_;
+    std::function<void()> beforePrint_;
 };
 
 }  // namespace kavri
