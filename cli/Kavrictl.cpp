@@ -94,7 +94,8 @@ int RunKavrictl(const std::vector<std::string>& args, std::ostream& out, std::os
         return kExitNoController;
     }
     context.session = &session;
-    const Outcome outcome = command->Run(context);
+    Outcome outcome = command->Run(context);
+    if (outcome.status == kExitFailed) session.ExplainFailure(outcome.error);
     Report(outcome, options.json, out, err);
     return outcome.status;
 }

@@ -2,8 +2,8 @@
 
 #include <cstring>
 #include <ostream>
-#include <vector>
 
+#include "device/CommandExchange.h"
 #include "device/PortNaming.h"
 
 namespace kavri::cli {
@@ -53,6 +53,14 @@ void Session::OnDiagnosticLine(const char* line) {
     diagnostics_ << text << std::flush;
 }
 
+void Session::ExplainFailure(std::string& error) const {
+    // A command on a line that was hung up fails for that reason alone, whatever it was
+    // waiting for: say so rather than let it read as a controller that did not answer in time.
+    if (PortHungUp(device_->port)) {
+        error = std::string(kLineHungUp) + " on " + portName_ + " (" + error + ")";
+    }
+}
+
 void Session::Note(const std::string& text) {
     if (options_.verbose) diagnostics_ << "kavrictl: " << text << '\n' << std::flush;
 }
@@ -66,45 +74,26 @@ bool Session::Connect(std::string& error) {
     if (options_.port) choice = *ParsePortChoice(*options_.port);
     if (choice.number < 0 || choice.number > kLastComPort) choice.number = 0;
 
-    std::vector<int> candidates;
+    // The device's own Connect, on one port or, with number 0, searching them all; it says
+    // why each port that exists could not be used.
+    int number = choice.number;
     if (!choice.devicePath.empty()) {
         PortNaming naming = PortNaming::FromEnvironment();
         naming.SetDevice(kExplicitDeviceNumber, choice.devicePath);
         SetActivePortNaming(naming);
-        candidates.push_back(kExplicitDeviceNumber);
-    } else if (choice.number > 0) {
-        candidates.push_back(choice.number);
-    } else {
-        for (int n = kFirstComPort; n <= kLastComPort; ++n) candidates.push_back(n);
+        number = kExplicitDeviceNumber;
     }
-
-    // The search is the device's own Connect on one port at a time, in ascending order, so
-    // that the run knows which port answered.
-    bool connected = false;
-    for (int n : candidates) {
-        device.settings.ComPort = n;
-        const std::string name = choice.devicePath.empty() ? ComName(n) : choice.devicePath;
-        Note("trying " + name + " (" + ActivePortNaming().DevicePath(n) + ")");
-        if (device.Connect()) {
-            portName_ = name;
-            connected = true;
-            break;
-        }
-    }
+    if (number > 0) Note("trying " + ActivePortNaming().Label(number));
+    device.settings.ComPort = number;
+    const bool connected = device.Connect();
     // The port of this run never replaces the stored one.
     device.settings.ComPort = storedPort;
 
     if (!connected) {
-        if (!choice.devicePath.empty()) {
-            error = "no controller found on " + choice.devicePath;
-        } else if (choice.number > 0) {
-            error = "no controller found on " + ComName(choice.number) + " (" +
-                    ActivePortNaming().DevicePath(choice.number) + ")";
-        } else {
-            error = "no controller found on any of COM1..COM16";
-        }
+        error = device.failureReason;
         return false;
     }
+    portName_ = choice.devicePath.empty() ? ComName(device.portNumber) : choice.devicePath;
     // The device carries on without a file it cannot create; a file asked for on the command
     // line that is not being written deserves a word.
     if (options_.logFile && !device.log.HasFile()) {
