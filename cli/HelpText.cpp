@@ -155,11 +155,12 @@ COMMANDS
         Sign: the slope is d(position)/d(temperature) of the positions focused at. The
         controller moves the focuser by thermoCompStepsPerDegree steps per degree of warming,
         so the coefficient is the slope, rounded and kept within -1000..1000.
-        Logs recorded while compensation was running measure the compensation, not the
-        optics: it moves the focuser every few rows, so such logs give few points or none.
+        Record calibration nights with compensation off: while it runs, the focuser follows
+        the present coefficient, and its steps can pass for refocuses.
         --plot FILE.svg draws position against temperature, one colour per filter, with the
-        fitted lines and the rejected points crossed. --apply then connects, writes the
-        coefficient with the whole configuration image and reads it back, as config does.
+        fitted lines and the rejected points crossed. --json lists every point. --apply then
+        connects, writes the coefficient with the whole configuration image and reads it
+        back, as config does.
 
 EXIT STATUS
     0   done

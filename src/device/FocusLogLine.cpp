@@ -1,7 +1,6 @@
 #include "device/FocusLogLine.h"
 
 #include <charconv>
-#include <cmath>
 
 #include "device/TemperatureLog.h"
 
@@ -36,30 +35,17 @@ bool ParseTime(std::string_view text, int& secondOfDay) {
     return true;
 }
 
-// An empty field gives no value; anything but a whole number in range is garbage.
-bool ParseTemperature(std::string_view text, std::optional<double>& value) {
+// An empty field gives no value; anything but a number within [low, high] (NaN never is) is
+// garbage. `format...` is the floating-point format, for doubles.
+template <typename Number, typename... Format>
+bool ParseField(std::string_view text, Number low, Number high, std::optional<Number>& value,
+                Format... format) {
     value.reset();
     if (text.empty()) return true;
-    double number = 0;
+    Number number{};
     const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, number, std::chars_format::fixed);
-    if (error != std::errc() || stop != end || !std::isfinite(number) ||
-        std::fabs(number) > kTemperatureLimit) {
-        return false;
-    }
-    value = number;
-    return true;
-}
-
-bool ParsePosition(std::string_view text, std::optional<int>& value) {
-    value.reset();
-    if (text.empty()) return true;
-    int number = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, number);
-    if (error != std::errc() || stop != end || number < kPositionLow || number > kPositionHigh) {
-        return false;
-    }
+    const auto [stop, error] = std::from_chars(text.data(), end, number, format...);
+    if (error != std::errc() || stop != end || !(number >= low && number <= high)) return false;
     value = number;
     return true;
 }
@@ -129,10 +115,15 @@ LogLineKind LogLineParser::Parse(std::string_view line, LogRow& row) {
     row.temperature.reset();
     for (size_t i = 0; i < thermometers; ++i) {
         std::optional<double> reading;
-        if (!ParseTemperature(fields_[1 + i], reading)) return LogLineKind::Malformed;
+        if (!ParseField(fields_[1 + i], -kTemperatureLimit, kTemperatureLimit, reading,
+                        std::chars_format::fixed)) {
+            return LogLineKind::Malformed;
+        }
         if (static_cast<int>(i) == thermometer_) row.temperature = reading;
     }
-    if (!ParsePosition(fields_[n - 2], row.position)) return LogLineKind::Malformed;
+    if (!ParseField(fields_[n - 2], kPositionLow, kPositionHigh, row.position)) {
+        return LogLineKind::Malformed;
+    }
     row.filter = fields_[n - 1];
     if (!quoted_ && row.filter.find('\r') != std::string_view::npos) return LogLineKind::Malformed;
     return LogLineKind::Row;
