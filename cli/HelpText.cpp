@@ -8,7 +8,8 @@ commands: status, filters, goto FILTER, home, rename INDEX NAME,
           filter-edit INDEX [--correction N] [--focus-shift N|none], position,
           move POSITION, step N, sync POSITION, temps, compensation [off|N],
           config [FIELD[=VALUE]...], microsteps [V...], save FILE, load FILE,
-          log-temps [--count N], ports
+          log-temps [--count N], ports,
+          calibrate [LOG.csv...] [--thermometer N] [--since DATE] [--plot FILE.svg] [--apply]
 'kavrictl --help' shows the manual.
 )";
 
@@ -129,9 +130,43 @@ COMMANDS
         How COM1..COM16 map to devices on this machine, and which of them exist. Needs no
         controller.
 
+    calibrate [LOG.csv...] [--thermometer N] [--since DATE] [--plot FILE.svg] [--apply]
+        Find the temperature-compensation coefficient thermoCompStepsPerDegree from the daily
+        temperature logs: the logs named, or else those of the data folder from the last 30
+        days (by the date in their names). --since YYYY-MM-DD reads the data folder from that
+        day on instead, and leaves out named logs dated earlier. Needs no controller.
+        --thermometer N (0..7) picks the log's column TN; default: the stored
+        AscomPreferredTermometer. A log without that column adds nothing and is named.
+        Focus points: a run of rows with the same filter and focuser position lasting at least
+        a minute, begun by a refocus - the row before it, at most a minute earlier, has the
+        same filter and another position. A position change within 15 s of a filter change is
+        the filter's focus offset, not a refocus. The point is (median temperature of the
+        run, position, filter). Rows without the temperature or position are skipped, as is
+        an empty filter name inside a named filter's run (a failed wheel query); otherwise an
+        empty name (no wheel) is a filter of its own. Malformed lines are counted and skipped;
+        a run continues across them, and across midnight into the next day's log. A point
+        found twice (two copies of a log) counts once.
+        The fit: one slope shared by all filters, each filter with its own offset. Points
+        far from a robust (Theil-Sen) fit are rejected as outliers, and so is a point alone
+        in its filter; least squares on the rest gives the slope and its 95 % interval, in
+        steps/°C and, through StepLenInMicrons, in µm/°C. No coefficient with fewer than 4
+        points or when no filter's points span 2 °C; the reason is given and the exit status
+        is 1.
+        Sign: the slope is d(position)/d(temperature) of the positions focused at. The
+        controller moves the focuser by thermoCompStepsPerDegree steps per degree of warming,
+        so the coefficient is the slope, rounded and kept within -1000..1000.
+        Record calibration nights with compensation off: while it runs, the focuser follows
+        the present coefficient, and its steps can pass for refocuses.
+        --plot FILE.svg draws position against temperature, one colour per filter, with the
+        fitted lines and the rejected points crossed. --json lists every point. --apply then
+        connects, writes the coefficient with the whole configuration image and reads it
+        back, as config does.
+
 EXIT STATUS
     0   done
-    1   the controller refused, answered wrongly or not in time
+    1   the controller refused, answered wrongly or not in time; calibrate: no coefficient
+        could be given (no logs, too few points, too narrow a span) or the plot could not be
+        written
     2   bad usage: one line saying what is wrong, then the usage, on standard error
     3   no controller found on the port or ports tried
 
@@ -153,6 +188,7 @@ EXAMPLES
     kavrictl filter-edit 2 --correction 415 --focus-shift none
     kavrictl config focuserSpeed=250 focuserBacklash=20
     kavrictl log-temps --count 720
+    kavrictl calibrate --since 2024-03-01 --plot focus.svg --apply
 )";
 
 }  // namespace kavri::cli

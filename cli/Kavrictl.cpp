@@ -44,8 +44,9 @@ bool JsonRequested(const std::vector<std::string>& args) {
 }  // namespace
 
 std::unique_ptr<Command> MakeCommand(const Invocation& invocation) {
-    for (auto make : {MakeStatusCommand, MakeWheelCommand, MakeFocuserCommand, MakeConfigCommand,
-                      MakeFileCommand, MakeLogTempsCommand, MakePortsCommand}) {
+    for (auto make :
+         {MakeStatusCommand, MakeWheelCommand, MakeFocuserCommand, MakeConfigCommand,
+          MakeFileCommand, MakeLogTempsCommand, MakePortsCommand, MakeCalibrateCommand}) {
         if (auto command = make(invocation)) return command;
     }
     return nullptr;
@@ -81,7 +82,7 @@ int RunKavrictl(const std::vector<std::string>& args, std::ostream& out, std::os
         return kExitUsage;
     }
 
-    CommandContext context{nullptr, out, err, options.json};
+    CommandContext context{nullptr, out, err, options.json, &options};
     if (!invocation->talksToController) {
         const Outcome outcome = command->Run(context);
         Report(outcome, options.json, out, err);

@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev
   libcli11-dev nlohmann-json3-dev
   fonts-dejavu-core
+  python3
   xvfb xauth
 )
 
