@@ -95,6 +95,7 @@ int DeviceWorker::StartTimer(int requestedId, int intervalMs, Callback callback)
         }
         const std::chrono::milliseconds interval(intervalMs);
         timers_[id] = Timer{interval, Clock::now() + interval, std::move(callback)};
+        timersChanged_ = true;  // the worker may be asleep until a later deadline
     }
     wake_.notify_all();
     return id;
@@ -133,13 +134,17 @@ void DeviceWorker::Run(DeviceState& state) {
         Job job;
         {
             std::unique_lock lock(mutex_);
-            const auto ready = [this] { return stopping_ || !jobs_.empty(); };
+            const auto ready = [this] { return stopping_ || timersChanged_ || !jobs_.empty(); };
             if (nextTimer == Clock::time_point::max()) {
                 wake_.wait(lock, ready);
             } else if (!wake_.wait_until(lock, nextTimer, ready)) {
                 continue;  // a timer fell due
             }
             if (stopping_) return;
+            if (timersChanged_) {
+                timersChanged_ = false;
+                continue;
+            }
             job = std::move(jobs_.front());
             jobs_.pop_front();
             if (job.command) commandWaiting_.store(false);

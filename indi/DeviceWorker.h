@@ -95,6 +95,7 @@ private:
     std::map<int, Timer> timers_;
     int nextTimerId_ = 1;
     bool stopping_ = false;
+    bool timersChanged_ = false;
     std::atomic<bool> commandWaiting_{false};
 
     // Delivering thread only.

@@ -168,7 +168,9 @@ void KavriDriver::TimerHit() {
         [worker](DeviceState& state) {
             return PollJob(state, [worker] { return worker->CommandWaiting(); });
         },
-        [this](const JobResult&, const DeviceSnapshot& snapshot) { Apply(snapshot); });
+        [this](const JobResult& result, const DeviceSnapshot& snapshot) {
+            Apply(snapshot, result.message);
+        });
     timerId_ = SetTimer(getCurrentPollingPeriod());
 }
 
@@ -394,7 +396,7 @@ void KavriDriver::RunCommand(const char* property, const std::string& activity,
     const bool accepted = worker_->Submit(
         activity, std::move(work),
         [this, property](const JobResult& result, const DeviceSnapshot& snapshot) {
-            Apply(snapshot);
+            Apply(snapshot, result.message);
             Finish(property, result.ok ? IPS_OK : IPS_ALERT, result.message);
         },
         refusal);
@@ -459,7 +461,7 @@ IPState KavriDriver::StartMove(int32_t controllerTarget) {
         "a focuser move",
         [controllerTarget](DeviceState& s) { return MoveJob(s, controllerTarget); },
         [this](const JobResult& result, const DeviceSnapshot& snapshot) {
-            Apply(snapshot);
+            Apply(snapshot, result.message);
             const IPState state = result.ok ? IPS_OK : IPS_ALERT;
             if (FocusRelPosNP.s == IPS_BUSY) Finish(prop::kRelPosition, state, {});
             Finish(prop::kAbsPosition, state, result.message);
@@ -490,7 +492,7 @@ bool KavriDriver::SelectFilter(int slot) {
     const bool accepted = worker_->Submit(
         "a filter change", [target](DeviceState& s) { return SelectFilterJob(s, target); },
         [this, slot](const JobResult& result, const DeviceSnapshot& snapshot) {
-            Apply(snapshot);
+            Apply(snapshot, result.message);
             if (result.ok) {
                 SelectFilterDone(slot);
             } else {
@@ -534,14 +536,14 @@ void KavriDriver::BuildFilterNames(const DeviceSnapshot& snapshot) {
 
 // --- Applying the device's state -------------------------------------------------------------
 
-void KavriDriver::Apply(const DeviceSnapshot& snapshot) {
+void KavriDriver::Apply(const DeviceSnapshot& snapshot, const std::string& message) {
     const bool wasConnected = isConnected();
     const bool wheelChanged = snapshot.filters.size() != snapshot_.filters.size();
     snapshot_ = snapshot;
     if (!wasConnected) return;
     if (!snapshot.connected) {
-        // The line went away under a job: the connection is over.
-        setConnected(false, IPS_ALERT);
+        // The line went away under a job: the connection is over, and the job says why.
+        setConnected(false, IPS_ALERT, message.empty() ? nullptr : message.c_str());
         updateProperties();
         return;
     }

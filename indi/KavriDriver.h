@@ -84,8 +84,9 @@ private:
     void Reject(const char* property, const std::string& reason);
     IPState StartMove(int32_t controllerTarget);
 
-    // Brings every property up to the device's state after a job.
-    void Apply(const DeviceSnapshot& snapshot);
+    // Brings every property up to the device's state after a job; `message` (the job's) is
+    // shown when the job ended the connection.
+    void Apply(const DeviceSnapshot& snapshot, const std::string& message = {});
     void ApplyFocuser(const DeviceSnapshot& snapshot);
     void ApplyWheel(const DeviceSnapshot& snapshot);
     void BuildFilterNames(const DeviceSnapshot& snapshot);
