@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -77,17 +78,27 @@ void DriverRig::Start(sim::EmulatorOptions options, int com) {
                                         ports / ("com" + std::to_string(com)));
     }
 
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    const auto sanitizer = [](const char* name) {
-        const char* value = std::getenv(name);
-        return std::string(value ? value : "") + (value && *value ? ":" : "");
+    std::map<std::string, std::string> variables;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const size_t equals = entry.find('=');
+        if (equals != std::string::npos)
+            variables[entry.substr(0, equals)] = entry.substr(equals + 1);
+    }
+    const auto sanitizer = [&](const std::string& name, const std::string& file) {
+        std::string& options = variables[name];
+        options += (options.empty() ? "" : ":") + std::string("log_path=") + dir_.File(file);
     };
-    env.push_back("XDG_CONFIG_HOME=" + dir_.File("config"));
-    env.push_back("XDG_DATA_HOME=" + dir_.File("data"));
-    env.push_back("HOME=" + dir_.Path());
-    env.push_back("ASAN_OPTIONS=" + sanitizer("ASAN_OPTIONS") + "log_path=" + dir_.File("asan"));
-    env.push_back("UBSAN_OPTIONS=" + sanitizer("UBSAN_OPTIONS") + "log_path=" + dir_.File("ubsan"));
+    variables["XDG_CONFIG_HOME"] = dir_.File("config");
+    variables["XDG_DATA_HOME"] = dir_.File("data");
+    variables["HOME"] = dir_.Path();
+    sanitizer("ASAN_OPTIONS", "asan");
+    sanitizer("UBSAN_OPTIONS", "ubsan");
+    // Full allocation stacks, so that libindi's own leaks are told from the driver's.
+    variables["ASAN_OPTIONS"] += ":fast_unwind_on_malloc=0";
+    variables["LSAN_OPTIONS"] = "print_suppressions=0:suppressions=" LIBINDI_LEAK_SUPPRESSIONS;
+    std::vector<std::string> env;
+    for (const auto& [name, value] : variables) env.push_back(name + "=" + value);
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
