@@ -10,9 +10,6 @@ namespace kavri::indi {
 
 namespace {
 
-// The COM number under which a device path given by the client is opened.
-constexpr int kExplicitDeviceNumber = 1;
-
 std::string FilterLabel(const WheelFocuserDevice& device, int32_t index) {
     std::string label = "filter " + std::to_string(SlotOfIndex(index));
     if (index >= 0 && static_cast<size_t>(index) < device.filters.size()) {
@@ -81,17 +78,7 @@ JobResult ConnectJob(DeviceState& state, const PortChoice& choice) {
     if (device.port != nullptr) return {};
     const int storedPort = device.settings.ComPort;
 
-    std::vector<int> candidates;
-    if (!choice.devicePath.empty()) {
-        PortNaming naming = PortNaming::FromEnvironment();
-        naming.SetDevice(kExplicitDeviceNumber, choice.devicePath);
-        SetActivePortNaming(naming);
-        candidates.push_back(kExplicitDeviceNumber);
-    } else if (choice.number > 0) {
-        candidates.push_back(choice.number);
-    } else {
-        for (int n = kFirstComPort; n <= kLastComPort; ++n) candidates.push_back(n);
-    }
+    const std::vector<int> candidates = PortsToTry(choice.number, choice.devicePath);
     // One port at a time through the device's own Connect, so the driver knows which answered.
     int connectedOn = 0;
     for (int n : candidates) {
