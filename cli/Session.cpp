@@ -10,9 +10,6 @@ namespace kavri::cli {
 
 namespace {
 
-// The COM number under which a device path given on the command line is opened.
-constexpr int kExplicitDeviceNumber = 1;
-
 std::string ComName(int number) {
     return "COM" + std::to_string(number);
 }
@@ -66,17 +63,7 @@ bool Session::Connect(std::string& error) {
     if (options_.port) choice = *ParsePortChoice(*options_.port);
     if (choice.number < 0 || choice.number > kLastComPort) choice.number = 0;
 
-    std::vector<int> candidates;
-    if (!choice.devicePath.empty()) {
-        PortNaming naming = PortNaming::FromEnvironment();
-        naming.SetDevice(kExplicitDeviceNumber, choice.devicePath);
-        SetActivePortNaming(naming);
-        candidates.push_back(kExplicitDeviceNumber);
-    } else if (choice.number > 0) {
-        candidates.push_back(choice.number);
-    } else {
-        for (int n = kFirstComPort; n <= kLastComPort; ++n) candidates.push_back(n);
-    }
+    const std::vector<int> candidates = PortsToTry(choice.number, choice.devicePath);
 
     // The search is the device's own Connect on one port at a time, in ascending order, so
     // that the run knows which port answered.
