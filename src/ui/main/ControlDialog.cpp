@@ -15,6 +15,7 @@
 #include "ui/common/RowIcons.h"
 #include "ui/common/UpDownControl.h"
 #include "ui/main/ControlDialogTemplate.h"
+#include "ui/main/ValueText.h"
 
 namespace kavri::ui {
 
@@ -52,6 +53,15 @@ ControlDialog::ControlDialog(WheelFocuserDevice* device, QWidget* parent)
     for (int k = 0; k < kThermometerSlots; ++k) {
         connect(FindControlAs<QCheckBox>(*this, Id::AutoBox0 + k), &QCheckBox::clicked, this,
                 [this, k] { OnAutoBox(k); });
+    }
+    for (int k = 0; k < kThermometerSlots; ++k) {
+        // A name the code page cannot hold is refused as soon as the field is left, not only
+        // when the names are next taken over.
+        connect(FindControlAs<QLineEdit>(*this, Id::ThermometerName0 + k),
+                &QLineEdit::editingFinished, this, [this, k] {
+                    std::string bytes;
+                    ThermometerNameBytes(k, bytes);
+                });
     }
     connect(refreshTimer_, &QTimer::timeout, this, &ControlDialog::OnTimer);
     ConnectSettingsCommands();
@@ -98,13 +108,12 @@ void ControlDialog::UpdateData(bool save) {
                                                                                         : -1);
     }
     for (int k = 0; k < kThermometerSlots; ++k) {
-        auto* edit = FindControlAs<QLineEdit>(*this, Id::ThermometerName0 + k);
-        const QString stored = QString::fromStdString(device_->TermometerName[k]);
-        if (!save) {
-            edit->setText(stored);
-        } else if (edit->text() != stored) {
-            // Only an edited name is written back, so bytes that do not decode are kept.
-            device_->TermometerName[k] = edit->text().toStdString();
+        if (save) {
+            std::string bytes;
+            if (ThermometerNameBytes(k, bytes)) device_->TermometerName[k] = bytes;
+        } else {
+            FindControlAs<QLineEdit>(*this, Id::ThermometerName0 + k)
+                ->setText(NameText(device_->TermometerName[k]));
         }
     }
 
@@ -121,6 +130,19 @@ void ControlDialog::UpdateData(bool save) {
         enable(id, focuser);
     enable(Id::WheelSettings, device_->wheelPresent);
     for (int k = 0; k < kThermometerSlots; ++k) enable(Id::AutoBox0 + k, false);
+}
+
+// Thermometer names are kept as windows-1251 bytes like the filter names. Every stored byte
+// string has a display form that encodes back to the same bytes, so writing the shown text back
+// keeps names this program cannot have typed. A typed character the code page lacks is refused:
+// the field shows the stored name again and the user is told.
+bool ControlDialog::ThermometerNameBytes(int k, std::string& bytes) {
+    auto* edit = FindControlAs<QLineEdit>(*this, Id::ThermometerName0 + k);
+    QString unsupported;
+    if (NameBytes(edit->text(), bytes, unsupported)) return true;
+    edit->setText(NameText(device_->TermometerName[k]));
+    ShowWarning(UnsupportedCharacterMessage(unsupported));
+    return false;
 }
 
 void ControlDialog::OnConnect() {

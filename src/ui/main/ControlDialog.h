@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -96,6 +97,9 @@ private:
     void OnListDoubleClick(QPoint point, int row);
     void OnLabelEdited(int row, const QString& text);
     void ShowWarning(const QString& text);
+    // The typed name of thermometer `k` as the device keeps it; false, with the field reset
+    // and the user told, when the name cannot be stored.
+    bool ThermometerNameBytes(int k, std::string& bytes);
     // The focuser position typed into the value box; false, with the user told, when it is
     // outside what the controller can hold.
     bool TargetFromBox(int32_t& target);

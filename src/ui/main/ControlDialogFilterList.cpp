@@ -3,7 +3,8 @@
 // selection.
 #include <QApplication>
 #include <QLineEdit>
-#include <cstring>
+#include <algorithm>
+#include <string>
 
 #include "device/WheelFocuserDevice.h"
 #include "ui/common/DialogBuilder.h"
@@ -22,7 +23,7 @@ constexpr int kFocusShiftNone = 20000;
 constexpr int kEditorInset = 5;  // the editor leaves this many pixels of the cell on each side
 
 QString RowName(const FilterEntry& row) {
-    return QString::fromUtf8(row.name, static_cast<int>(strnlen(row.name, kFilterNameSize)));
+    return NameText(std::string_view(row.name, kFilterNameSize));
 }
 
 }  // namespace
@@ -136,7 +137,16 @@ void ControlDialog::OnListDoubleClick(QPoint point, int row) {
 }
 
 void ControlDialog::OnLabelEdited(int row, const QString& text) {
-    device_->FWWRITENAME(row, ControllerName(text, kConfigNameLength).c_str());
+    // One byte per character, so eight Cyrillic letters fill the controller's slot. A name
+    // the code page cannot hold is refused whole: nothing is sent and the row keeps its name.
+    std::string bytes;
+    QString unsupported;
+    if (!NameBytes(text, bytes, unsupported)) {
+        ShowWarning(UnsupportedCharacterMessage(unsupported));
+        return;
+    }
+    bytes.resize(std::min<size_t>(bytes.size(), kConfigNameLength));
+    device_->FWWRITENAME(row, bytes.c_str());
     // The list shows the name as typed until it is rebuilt from the table.
     if (QTreeWidgetItem* item = filterList_->topLevelItem(row)) item->setText(0, text);
 }

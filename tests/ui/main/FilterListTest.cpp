@@ -32,6 +32,27 @@ protected:
         ASSERT_FALSE(dialog_->CellEditorOpen());
     }
 
+    // Types `text` into the list's own name editor on `row` and ends the editing.
+    void Rename(int row, const QString& text) {
+        ReportListView* list = List();
+        list->EditLabel(row);
+        QLineEdit* editor = nullptr;
+        for (QLineEdit* e : list->viewport()->findChildren<QLineEdit*>()) {
+            if (ControlId(e) != Id::CellEditor) editor = e;
+        }
+        ASSERT_NE(editor, nullptr);
+        editor->setText(text);
+        emit list->itemDelegate()->commitData(editor);
+        emit list->itemDelegate()->closeEditor(editor);
+    }
+
+    // The 8 bytes of a filter slot in the emulator's image, NULs included.
+    std::string ImageNameBytes(int slot) const {
+        const sim::Image image = emulator_->GetImage();
+        const auto* at = image.data() + sim::offset::kFilterNames + 8 * slot;
+        return std::string(reinterpret_cast<const char*>(at), 8);
+    }
+
     int ImageWheelPosition(int slot) const {
         return sim::ReadI16(emulator_->GetImage(), sim::offset::kFilterWheelPositions + 2 * slot);
     }
@@ -220,20 +241,43 @@ TEST_F(FilterListTest, EmptyTableOpensNoEditor) {
 
 TEST_F(FilterListTest, NameEditorWritesTheNameAndShowsItAsTyped) {
     ReportListView* list = List();
-    list->EditLabel(1);
-    QLineEdit* editor = nullptr;
-    for (QLineEdit* e : list->viewport()->findChildren<QLineEdit*>()) {
-        if (ControlId(e) != Id::CellEditor) editor = e;
-    }
-    ASSERT_NE(editor, nullptr);
-    editor->setText("Luminance12");
-    emit list->itemDelegate()->commitData(editor);
-    emit list->itemDelegate()->closeEditor(editor);
+    Rename(1, "Luminance12");
     EXPECT_EQ(Sent("FWWRITENAME"), 1);
     EXPECT_EQ(sim::FilterName(emulator_->GetImage(), 1), "Luminanc");
     EXPECT_EQ(list->CellText(1, 0), "Luminance12");
     dialog_->FillFilterList();
     EXPECT_EQ(list->CellText(1, 0), "Luminanc");
+}
+
+// Names travel in windows-1251, one byte per letter, as the Windows software writes them.
+TEST_F(FilterListTest, NamesAreWindows1251BytesBothWays) {
+    const std::string red = "\xCA\xF0\xE0\xF1\xED\xFB\xE9";  // "Красный"
+    sim::Image image = emulator_->GetImage();
+    sim::SetFilterName(image, 2, red);
+    emulator_->SetImage(image);
+    dialog_->OnDisconnect();
+    Connect();
+    EXPECT_EQ(List()->CellText(2, 0), QStringLiteral("Красный"));
+
+    Rename(1, QStringLiteral("Красный"));
+    EXPECT_EQ(ImageNameBytes(1), red + '\0');
+    // Eight Cyrillic letters fill the slot; more are cut to eight.
+    Rename(3, QStringLiteral("Светофильтр"));
+    EXPECT_EQ(ImageNameBytes(3), "\xD1\xE2\xE5\xF2\xEE\xF4\xE8\xEB");  // "Светофил"
+    dialog_->FillFilterList();
+    EXPECT_EQ(List()->CellText(1, 0), QStringLiteral("Красный"));
+    EXPECT_EQ(List()->CellText(3, 0), QStringLiteral("Светофил"));
+    EXPECT_EQ(Sent("FWWRITENAME"), 2);
+    EXPECT_TRUE(warnings_.isEmpty());
+
+    // A character the code page lacks: the user is told and nothing is sent.
+    const std::string before = ImageNameBytes(4);
+    Rename(4, QStringLiteral("H\u03B1"));  // "Hα"
+    EXPECT_EQ(Sent("FWWRITENAME"), 2);
+    EXPECT_EQ(ImageNameBytes(4), before);
+    EXPECT_EQ(List()->CellText(4, 0), "Ha");
+    ASSERT_EQ(warnings_.size(), 1);
+    EXPECT_TRUE(warnings_[0].contains(QStringLiteral("\u03B1")));
 }
 
 TEST_F(FilterListTest, NameEditorCancelledWritesNothing) {

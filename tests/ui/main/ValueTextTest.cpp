@@ -47,14 +47,5 @@ TEST(FocusShiftTextTest, NoneAboveTenThousand) {
     EXPECT_EQ(FocusShiftText(-20000), "-20000");
 }
 
-TEST(ControllerNameTest, CutsAtWholeCharacters) {
-    EXPECT_EQ(ControllerName("Luminance12", 8), "Luminanc");
-    EXPECT_EQ(ControllerName("Ha", 8), "Ha");
-    // Two bytes per Cyrillic letter: four letters fit, never half of a fifth.
-    EXPECT_EQ(ControllerName(QStringLiteral("Водород"), 8), "Водо");
-    EXPECT_EQ(ControllerName(QStringLiteral("aВодород"), 8), "aВод");
-    EXPECT_EQ(ControllerName(QString(), 8), "");
-}
-
 }  // namespace
 }  // namespace kavri::ui
