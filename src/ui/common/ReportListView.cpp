@@ -92,6 +92,13 @@ bool ReportListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent*
     return QTreeWidget::edit(index, trigger, event);
 }
 
+void ReportListView::mousePressEvent(QMouseEvent* event) {
+    // A release that ended a double click elsewhere (over an editor) may never reach the
+    // list; a new press starts afresh either way.
+    afterDoubleClick_ = false;
+    QTreeWidget::mousePressEvent(event);
+}
+
 void ReportListView::mouseReleaseEvent(QMouseEvent* event) {
     QTreeWidget::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton) return;
@@ -107,8 +114,11 @@ void ReportListView::mouseDoubleClickEvent(QMouseEvent* event) {
         QTreeWidget::mouseDoubleClickEvent(event);
         return;
     }
+    DoubleClickAt(event->position().toPoint());
+}
+
+void ReportListView::DoubleClickAt(QPoint point) {
     afterDoubleClick_ = true;
-    const QPoint point = event->position().toPoint();
     const QModelIndex index = indexAt(point);
     emit DoubleClicked(point, index.isValid() ? index.row() : -1);
 }

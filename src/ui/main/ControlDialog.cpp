@@ -180,6 +180,13 @@ void ControlDialog::OnOK() {
 }
 
 bool ControlDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (cellEditor_ != nullptr && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if ((widget == cellEditor_ ||
+             (cellSpin_ != nullptr && (widget == cellSpin_ || cellSpin_->isAncestorOf(widget)))) &&
+            CellEditorMouseEvent(widget, event))
+            return true;
+    }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         if (PreTranslateKey(*static_cast<QKeyEvent*>(event))) return true;

@@ -95,6 +95,10 @@ private:
     void OnInitDialog();
     void CreateColumns();
     void OnListDoubleClick(QPoint point, int row);
+    // Closes the cell editor without storing what it holds.
+    void DiscardCellEdit();
+    // Mouse events on the cell editor and its arrows; true when consumed.
+    bool CellEditorMouseEvent(QWidget* widget, QEvent* event);
     void OnLabelEdited(int row, const QString& text);
     void ShowWarning(const QString& text);
     // The typed name of thermometer `k` as the device keeps it; false, with the field reset
@@ -116,6 +120,7 @@ private:
     QPointer<UpDownControl> cellSpin_;
     int editRow_ = -1;
     int editColumn_ = -1;
+    bool editorReleased_ = false;  // a mouse button went up over the open editor
 
     QComboBox* portCombo_;
     ReportListView* filterList_;

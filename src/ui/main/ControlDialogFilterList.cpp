@@ -3,6 +3,7 @@
 // selection.
 #include <QApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <algorithm>
 #include <string>
 
@@ -87,7 +88,39 @@ bool ControlDialog::BeginCellEdit(QPoint point) {
     cellSpin_->show();
     cellEditor_->setText(filterList_->CellText(row, column));
     cellEditor_->setFocus();
+    editorReleased_ = false;
     return true;
+}
+
+// The editor opens at the first click of a double click, so the rest of that double click
+// arrives at the editor or its arrows. A double click there before any button went up over
+// them began outside, with the click that opened the editor: it selects the row's filter like
+// a double click anywhere else in the row, and the editor closes unstored (a second press on
+// an arrow may already have stepped its number). A later double click in the editor is the
+// user's own, selecting text.
+bool ControlDialog::CellEditorMouseEvent(QWidget* widget, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        editorReleased_ = true;
+        return false;
+    }
+    if (event->type() != QEvent::MouseButtonDblClick || editorReleased_) return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) return false;
+    const QPoint point = widget->mapTo(filterList_->viewport(), mouse->position().toPoint());
+    DiscardCellEdit();
+    filterList_->DoubleClickAt(point);
+    return true;
+}
+
+void ControlDialog::DiscardCellEdit() {
+    // Deleted later: the editor may be the receiver of the event being handled.
+    for (QWidget* widget : {static_cast<QWidget*>(cellSpin_), static_cast<QWidget*>(cellEditor_)}) {
+        if (widget == nullptr) continue;
+        widget->hide();
+        widget->deleteLater();
+    }
+    cellSpin_ = nullptr;
+    cellEditor_ = nullptr;
 }
 
 bool ControlDialog::CellEditorOpen() const {

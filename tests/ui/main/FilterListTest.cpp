@@ -96,13 +96,70 @@ TEST_F(FilterListTest, FocusShiftAboveTenThousandShowsNone) {
     EXPECT_EQ(List()->CellText(3, 3), "-50");
 }
 
-TEST_F(FilterListTest, DoubleClickSelectsTheFilterAndMovesTheIcon) {
-    QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, CellCentre(3, 0));
-    EXPECT_EQ(emulator_->CurrentFilter(), 3);
-    EXPECT_EQ(dialog_->HighlightedFilter(), 3);
-    EXPECT_EQ(List()->RowImage(3), 1);
-    EXPECT_EQ(List()->RowImage(0), 0);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the wait cursor is gone again
+// A double click as the window system delivers it: every event goes to the widget under the
+// pointer at that moment, so after the first click has opened a cell editor the rest of the
+// double click reaches the editor, or its arrows, not the list.
+TEST_F(FilterListTest, DoubleClickAnywhereInARowSelectsItsFilter) {
+    struct Case {
+        const char* what;
+        int row, column;
+        bool rightEdge;    // at the cell's right end, where the editor's arrows appear
+        bool secondPress;  // a press arrives before the double click (as from X11)
+    };
+    const Case cases[] = {
+        {"name", 1, 0, false, true},
+        {"correction", 2, 2, false, true},
+        {"focus shift", 3, 3, false, true},
+        {"correction, double click in place of the second press", 4, 2, false, false},
+        {"focus shift, over the arrows", 1, 3, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QRect cell = List()->CellRect(c.row, c.column);
+        const QPoint at = c.rightEdge ? QPoint(cell.right() - 7, cell.center().y()) : cell.center();
+        const QPoint inDialog = List()->viewport()->mapTo(dialog_.get(), at);
+        auto send = [&](QEvent::Type type) {
+            QWidget* target = dialog_->childAt(inDialog);
+            ASSERT_NE(target, nullptr);
+            const QPoint local = target->mapFrom(dialog_.get(), inDialog);
+            if (type == QEvent::MouseButtonPress)
+                QTest::mousePress(target, Qt::LeftButton, {}, local);
+            if (type == QEvent::MouseButtonRelease)
+                QTest::mouseRelease(target, Qt::LeftButton, {}, local);
+            if (type == QEvent::MouseButtonDblClick)
+                QTest::mouseDClick(target, Qt::LeftButton, {}, local);
+        };
+        const int writes = Sent("FWwriteEE");
+        const int32_t correction = device_->filters[static_cast<size_t>(c.row)].wheelPosition;
+        const int32_t shift = device_->filters[static_cast<size_t>(c.row)].focuserPosition;
+        send(QEvent::MouseButtonPress);
+        send(QEvent::MouseButtonRelease);
+        if (c.column >= 2) {
+            ASSERT_TRUE(dialog_->CellEditorOpen());
+        }
+        if (c.secondPress) send(QEvent::MouseButtonPress);
+        send(QEvent::MouseButtonDblClick);
+        send(QEvent::MouseButtonRelease);
+        QApplication::processEvents();
+
+        EXPECT_EQ(emulator_->CurrentFilter(), c.row);
+        EXPECT_EQ(dialog_->HighlightedFilter(), c.row);
+        EXPECT_EQ(List()->RowImage(c.row), 1);
+        EXPECT_EQ(List()->RowImage(0), 0);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the wait cursor is gone again
+        EXPECT_FALSE(dialog_->CellEditorOpen());  // the release after it opened none again
+        EXPECT_EQ(device_->filters[static_cast<size_t>(c.row)].wheelPosition, correction);
+        EXPECT_EQ(device_->filters[static_cast<size_t>(c.row)].focuserPosition, shift);
+        EXPECT_EQ(Sent("FWwriteEE"), writes);
+    }
+    // A double click inside an editor that is already open is the user's own: it selects text.
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, CellCentre(0, 2));
+    ASSERT_TRUE(dialog_->CellEditorOpen());
+    const int gotos = Sent("FWGOTO");
+    QTest::mouseClick(CellEditor(), Qt::LeftButton);
+    QTest::mouseDClick(CellEditor(), Qt::LeftButton);
+    EXPECT_TRUE(dialog_->CellEditorOpen());
+    EXPECT_EQ(Sent("FWGOTO"), gotos);
 }
 
 TEST_F(FilterListTest, DisconnectEmptiesTheList) {
