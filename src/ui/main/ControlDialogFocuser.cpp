@@ -52,8 +52,11 @@ void ControlDialog::OnTimer() {
         filterList_->setEnabled(wheelAnswers);
         if (wheelAnswers && filter != highlightedFilter_) MarkCurrentFilter();
     }
-    // An editor the user has left is closed and stored, whatever the device is doing.
-    if (CellEditorOpen() && focusWidget() != static_cast<QWidget*>(cellEditor_)) EndCellEdit();
+    // An editor the user has left is closed and stored, whatever the device is doing; so is
+    // one whose program the user has left for another window, where the dialog's own focus
+    // widget is still the editor.
+    if (CellEditorOpen() && QApplication::focusWidget() != static_cast<QWidget*>(cellEditor_))
+        EndCellEdit();
 }
 
 void ControlDialog::ShowAutoStates() {

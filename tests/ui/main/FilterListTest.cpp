@@ -250,6 +250,24 @@ TEST_F(FilterListTest, TheDialogsOwnTimerClosesAnAbandonedEditor) {
     EXPECT_EQ(device_->filters[1].focuserPosition, -33);
 }
 
+TEST_F(FilterListTest, TickStoresTheEditorWhenTheProgramIsLeft) {
+    QWidget otherWindow;  // another window of this program; nullptr: another program
+    otherWindow.show();
+    for (QWidget* active : {&otherWindow, static_cast<QWidget*>(nullptr)}) {
+        SCOPED_TRACE(active != nullptr ? "another window" : "another program");
+        QApplication::setActiveWindow(dialog_.get());
+        ASSERT_TRUE(dialog_->BeginCellEdit(CellCentre(2, 3)));
+        const QString typed = active != nullptr ? "-41" : "42";
+        CellEditor()->setText(typed);
+        QApplication::setActiveWindow(active);
+        ASSERT_EQ(dialog_->focusWidget(), CellEditor());  // the dialog's focus stays in it
+        dialog_->OnTimer();
+        EXPECT_FALSE(dialog_->CellEditorOpen());
+        EXPECT_EQ(device_->filters[2].focuserPosition, typed.toInt());
+        EXPECT_EQ(ImageFocuserPosition(2), typed.toInt());
+    }
+}
+
 TEST_F(FilterListTest, ClickingASecondCellStoresTheFirstEdit) {
     ASSERT_TRUE(dialog_->BeginCellEdit(CellCentre(1, 2)));
     CellEditor()->setText("4321");  // beyond the arrows' range: taken as typed
