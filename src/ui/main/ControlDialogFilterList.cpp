@@ -137,9 +137,17 @@ void ControlDialog::EndCellEdit() {
     if (editRow_ < 0 || static_cast<size_t>(editRow_) >= device_->filters.size()) return;
     FilterEntry& row = device_->filters[static_cast<size_t>(editRow_)];
 
-    int64_t value = LeadingInteger(text);
-    if (editColumn_ == kFocusShiftColumn && text.contains(QLatin1Char('N'), Qt::CaseInsensitive))
+    // "none" (any text with an N) clears a focus shift. Anything else must be a whole number:
+    // a slip of the keyboard read as 0 would move the wheel or the focuser to a position
+    // nobody chose, so it is refused and the cell keeps its value.
+    int64_t value = 0;
+    if (editColumn_ == kFocusShiftColumn && text.contains(QLatin1Char('N'), Qt::CaseInsensitive)) {
         value = kFocusShiftNone;
+    } else if (!ParseInteger(text, true, value)) {
+        ShowWarning(QStringLiteral("«%1» не является целым числом.\nЯчейка не изменена.")
+                        .arg(text.trimmed()));
+        return;
+    }
     // The controller keeps positions in 16 bits: a larger number would be stored cut to
     // another position, so it is refused and the cell keeps its value.
     if (!FitsControllerRange(value)) {

@@ -119,11 +119,17 @@ void ControlDialog::OnGo() {
     QApplication::restoreOverrideCursor();
 }
 
-// An empty box, or text that is no number, means position 0.
+// Only a whole number is a position: an empty box or a typing slip ("1500q") would otherwise
+// read as 0 and drive the focuser to the end of its travel, so it is refused and nothing sent.
 bool ControlDialog::TargetFromBox(int32_t& target) {
+    const QString text = FindControlAs<QLineEdit>(*this, Id::TargetPosition)->text().trimmed();
     int64_t value = 0;
-    if (!ParseInteger(FindControlAs<QLineEdit>(*this, Id::TargetPosition)->text(), true, value))
-        value = 0;
+    if (!ParseInteger(text, true, value)) {
+        ShowWarning((text.isEmpty() ? QStringLiteral("Введите позицию фокусера: целое число.")
+                                    : QStringLiteral("«%1» не является целым числом.").arg(text)) +
+                    QStringLiteral("\nКонтроллеру ничего не отправлено."));
+        return false;
+    }
     if (!CheckFocuserTarget(value)) return false;
     target = static_cast<int32_t>(value);
     return true;

@@ -7,7 +7,9 @@
 #include "device/FilterEntry.h"
 
 namespace kavri::ui {
+namespace {
 
+// The decimal integer at the start of `text`, saturating beyond 64 bits.
 int64_t LeadingInteger(const QString& text) {
     int i = 0;
     while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
@@ -23,6 +25,8 @@ int64_t LeadingInteger(const QString& text) {
     }
     return negative ? -value : value;
 }
+
+}  // namespace
 
 bool ParseInteger(const QString& text, bool allowSign, int64_t& value) {
     const QString trimmed = text.trimmed();

@@ -9,14 +9,10 @@
 
 namespace kavri::ui {
 
-// The leading decimal integer of `text`: leading blanks and one sign allowed, 0 when the text
-// does not start with a number. Digits beyond the 64-bit range saturate, so an overlong
-// number still reads as out of range rather than wrapping.
-int64_t LeadingInteger(const QString& text);
-
 // The whole of `text`, blanks around it aside, as a decimal integer with an optional sign;
-// with `allowSign` false a sign makes it no number. False when it is no number; digits beyond
-// the 64-bit range saturate as in LeadingInteger.
+// with `allowSign` false a sign makes it no number. False when it is no number. Digits beyond
+// the 64-bit range saturate, so an overlong number still reads as out of range rather than
+// wrapping.
 bool ParseInteger(const QString& text, bool allowSign, int64_t& value);
 
 // True when `value` fits the controller's signed 16-bit positions.

@@ -181,7 +181,7 @@ TEST_F(FilterListTest, CorrectionEditIsStoredAndWrittenToTheController) {
 TEST_F(FilterListTest, UnchangedValueWritesNothing) {
     const int writes = Sent("FWwriteEE");
     EditCell(2, 2, List()->CellText(2, 2));
-    EditCell(2, 3, " " + List()->CellText(2, 3) + "abc");  // the leading number counts
+    EditCell(2, 3, " " + List()->CellText(2, 3) + " ");  // blanks around it do not count
     EXPECT_EQ(Sent("FWwriteEE"), writes);
     EXPECT_TRUE(warnings_.isEmpty());
 }
@@ -191,10 +191,8 @@ TEST_F(FilterListTest, TextWithTheLetterNStoresNoFocuserPosition) {
     EXPECT_EQ(device_->filters[4].focuserPosition, 20000);
     EXPECT_EQ(List()->CellText(4, 3), "none");
     EXPECT_EQ(ImageFocuserPosition(4), 20000);
-    EditCell(3, 3, "-75x");
-    EXPECT_EQ(device_->filters[3].focuserPosition, -75);
-    EditCell(3, 2, "abc");  // letters alone in a correction cell give 0
-    EXPECT_EQ(device_->filters[3].wheelPosition, 0);
+    EditCell(3, 3, "N/A");
+    EXPECT_EQ(device_->filters[3].focuserPosition, 20000);
 }
 
 TEST_F(FilterListTest, NewCorrectionOfTheCurrentFilterSendsTheWheelThereAgain) {
@@ -278,19 +276,34 @@ TEST_F(FilterListTest, ClickingASecondCellStoresTheFirstEdit) {
     EXPECT_EQ(CellEditor()->text(), List()->CellText(3, 3));
 }
 
-TEST_F(FilterListTest, ValueOutsideSixteenBitsIsRefusedAndTheUserTold) {
+// A value the controller cannot hold (it would be stored cut to another position) or text
+// that is no number (it would read as 0 and move the wheel or focuser there) is refused: the
+// user is told and nothing is written.
+TEST_F(FilterListTest, ValueThatIsNoPositionIsRefusedAndTheUserTold) {
     const int writes = Sent("FWwriteEE");
-    const int32_t before = device_->filters[2].wheelPosition;
-    EditCell(2, 2, "40000");
-    EXPECT_EQ(device_->filters[2].wheelPosition, before);
-    EXPECT_EQ(List()->CellText(2, 2), QString::number(before));
+    const FilterEntry before = device_->filters[2];
+    const struct {
+        int column;
+        const char* text;
+    } cases[] = {
+        {2, "40000"}, {3, "-32769"}, {3, "99999999999999999999999"},
+        {2, "abc"},   {2, "12x"},    {3, "-75x"},
+        {2, ""},      {3, "1 2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const int shown = static_cast<int>(warnings_.size());
+        EditCell(2, c.column, c.text);
+        ASSERT_EQ(warnings_.size(), shown + 1);
+        if (*c.text != '\0') {
+            EXPECT_TRUE(warnings_.back().contains(c.text));
+        }
+    }
+    EXPECT_EQ(device_->filters[2].wheelPosition, before.wheelPosition);
+    EXPECT_EQ(device_->filters[2].focuserPosition, before.focuserPosition);
+    EXPECT_EQ(List()->CellText(2, 2), QString::number(before.wheelPosition));
     EXPECT_EQ(Sent("FWwriteEE"), writes);
-    ASSERT_EQ(warnings_.size(), 1);
-    EXPECT_TRUE(warnings_[0].contains("40000"));
-    EditCell(2, 3, "-32769");
-    EditCell(2, 3, "99999999999999999999999");
-    EXPECT_EQ(warnings_.size(), 3);
-    EXPECT_EQ(Sent("FWwriteEE"), writes);
+    EXPECT_EQ(Sent("FWGOTO"), 0);
     EditCell(2, 3, "-32768");  // the bounds themselves are fine
     EXPECT_EQ(device_->filters[2].focuserPosition, -32768);
     EXPECT_EQ(ImageFocuserPosition(2), -32768);

@@ -6,20 +6,14 @@
 namespace kavri::ui {
 namespace {
 
-TEST(LeadingIntegerTest, ReadsTheNumberAtTheStart) {
-    EXPECT_EQ(LeadingInteger("123"), 123);
-    EXPECT_EQ(LeadingInteger("  -45abc"), -45);
-    EXPECT_EQ(LeadingInteger("+7"), 7);
-    EXPECT_EQ(LeadingInteger("abc"), 0);
-    EXPECT_EQ(LeadingInteger(""), 0);
-    EXPECT_EQ(LeadingInteger("- 5"), 0);
-    EXPECT_EQ(LeadingInteger("12 34"), 12);
-}
-
-TEST(LeadingIntegerTest, OverlongNumbersStayOutOfRange) {
-    EXPECT_FALSE(FitsControllerRange(LeadingInteger("99999999999999999999999999")));
-    EXPECT_FALSE(FitsControllerRange(LeadingInteger("-99999999999999999999999999")));
-    EXPECT_FALSE(FitsControllerRange(LeadingInteger("4294967296")));  // 0 in 32 bits
+TEST(ParseIntegerTest, OverlongNumbersStayOutOfRange) {
+    for (const char* text : {"99999999999999999999999999", "-99999999999999999999999999",
+                             "4294967296" /* 0 in 32 bits */}) {
+        SCOPED_TRACE(text);
+        int64_t v = 0;
+        ASSERT_TRUE(ParseInteger(text, true, v));
+        EXPECT_FALSE(FitsControllerRange(v));
+    }
     EXPECT_FALSE(FitsControllerRange(32768));
     EXPECT_FALSE(FitsControllerRange(-32769));
     EXPECT_TRUE(FitsControllerRange(32767));
