@@ -101,6 +101,7 @@ private:
     bool CellEditorMouseEvent(QWidget* widget, QEvent* event);
     void OnLabelEdited(int row, const QString& text);
     void ShowWarning(const QString& text);
+    void OnHangUp();
     // The typed name of thermometer `k` as the device keeps it; false, with the field reset
     // and the user told, when the name cannot be stored.
     bool ThermometerNameBytes(int k, std::string& bytes);

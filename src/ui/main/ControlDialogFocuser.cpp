@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "device/WheelFocuserDevice.h"
+#include "transport/SerialPort.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/common/ReportListView.h"
 #include "ui/main/ControlDialog.h"
@@ -51,12 +52,26 @@ void ControlDialog::OnTimer() {
         const bool wheelAnswers = device_->wheelPresent && device_->GetFilter(filter);
         filterList_->setEnabled(wheelAnswers);
         if (wheelAnswers && filter != highlightedFilter_) MarkCurrentFilter();
+        // A line whose other end is gone (USB adapter unplugged) answers nothing ever again.
+        if (PortHungUp(device_->port) &&
+            device_->Clients().count(reinterpret_cast<uintptr_t>(this)) != 0)
+            OnHangUp();
     }
     // An editor the user has left is closed and stored, whatever the device is doing; so is
     // one whose program the user has left for another window, where the dialog's own focus
     // widget is still the editor.
     if (CellEditorOpen() && QApplication::focusWidget() != static_cast<QWidget*>(cellEditor_))
         EndCellEdit();
+}
+
+// The dialog leaves the connection as its Disconnect button would, so the window no longer
+// claims a controller and the user can connect again; the user is told once, as the dialog is
+// no longer a client afterwards.
+void ControlDialog::OnHangUp() {
+    OnDisconnect();
+    ShowWarning(
+        QStringLiteral("Связь с контроллером потеряна: порт больше не отвечает "
+                       "(адаптер отключён?).\nПодключитесь снова, когда он вернётся."));
 }
 
 void ControlDialog::ShowAutoStates() {
