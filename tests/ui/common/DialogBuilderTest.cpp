@@ -130,6 +130,46 @@ TEST(BuildDialogTest, CreatesEveryControlWithItsIdKindAndStyle) {
     EXPECT_EQ(dialog.findChildren<QGroupBox*>().size(), 1);
 }
 
+// Texts wider than their place: a label running under a button gives up the covered part, a
+// text a little too wide takes a smaller font, a far too long one is cut with an ellipsis and
+// shown whole as a tool tip; every text then fits its control.
+TEST(BuildDialogTest, TextsAreKeptInsideTheirControls) {
+    const QString longText = QStringLiteral("Очень длинная подпись, которой здесь не место");
+    DialogTemplate t;
+    t.width = 200;
+    t.height = 60;
+    t.controls = {
+        {20, ControlKind::Static, 0, QStringLiteral("Скорость (шаги в секунду)"), 4, 4, 90, 8, {}},
+        {21, ControlKind::PushButton, 0, QStringLiteral("Cancel"), 90, 2, 50, 14, {}},
+        {22, ControlKind::Static, 0, longText, 4, 20, 60, 8, {}},
+        {23, ControlKind::CheckBox, Style::AutoCheck, QStringLiteral("Inverse"), 4, 34, 20, 10, {}},
+        {24, ControlKind::Static, 0, QStringLiteral("Шаг"), 150, 4, 30, 8, {}},
+    };
+    QDialog dialog;
+    const DialogUnits units = BuildDialog(dialog, t);
+    for (int id : {20, 22, 23, 24}) {
+        SCOPED_TRACE(id);
+        QWidget* w = FindControl(dialog, id);
+        ASSERT_NE(w, nullptr);
+        EXPECT_FALSE(w->geometry().intersects(FindControl(dialog, 21)->geometry()));
+        if (const auto* label = qobject_cast<QLabel*>(w)) {
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
+                      label->contentsRect().width());
+        }
+    }
+    const auto* cut = FindControlAs<QLabel>(dialog, 22);
+    EXPECT_TRUE(cut->text().endsWith(QChar(0x2026)));
+    EXPECT_EQ(cut->toolTip(), longText);
+    const auto* box = FindControlAs<QCheckBox>(dialog, 23);
+    EXPECT_NE(box->text(), QStringLiteral("Inverse"));  // cut: too narrow even in a smaller font
+    EXPECT_EQ(box->toolTip(), QStringLiteral("Inverse"));
+    EXPECT_EQ(FindControl(dialog, 20)->geometry().right() + 1, units.X(90));
+    // A text with room keeps the dialog's font and its place.
+    EXPECT_EQ(FindControl(dialog, 24)->font(), dialog.font());
+    EXPECT_EQ(FindControl(dialog, 24)->geometry(), units.Rect(150, 4, 30, 8));
+    EXPECT_EQ(FindControlAs<QLabel>(dialog, 24)->text(), QStringLiteral("Шаг"));
+}
+
 // The next widget Tab would reach from `from`.
 QWidget* NextTabStop(QWidget* from) {
     for (QWidget* w = from->nextInFocusChain(); w != from; w = w->nextInFocusChain()) {
