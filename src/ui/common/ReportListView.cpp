@@ -11,6 +11,7 @@ namespace kavri::ui {
 namespace {
 
 constexpr int kImageRole = Qt::UserRole + 1;
+constexpr int kTextHiddenRole = Qt::UserRole + 2;
 
 // Hands the edited label to the list's LabelEdited signal instead of writing it into the row:
 // the dialog decides what is stored and shown.
@@ -23,6 +24,12 @@ public:
         const QByteArray property = editor->metaObject()->userProperty().name();
         const QString text = editor->property(property.constData()).toString();
         emit list_->LabelEdited(index.row(), text);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(kTextHiddenRole).toBool()) option->text.clear();
     }
 
 private:
@@ -76,6 +83,12 @@ void ReportListView::SetRowImage(int row, int image) {
     if (row_item == nullptr) return;
     row_item->setData(0, kImageRole, image);
     row_item->setIcon(0, image >= 0 && image < images_.size() ? images_[image] : QIcon());
+}
+
+void ReportListView::SetCellTextHidden(int row, int column, bool hidden) {
+    QTreeWidgetItem* row_item = topLevelItem(row);
+    if (row_item == nullptr) return;
+    row_item->setData(column, kTextHiddenRole, hidden ? QVariant(true) : QVariant());
 }
 
 void ReportListView::EditLabel(int row) {

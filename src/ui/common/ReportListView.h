@@ -23,6 +23,8 @@ public:
     int RowImage(int row) const;
     void SetRowImage(int row, int image);
     void SetImages(const QList<QIcon>& images) { images_ = images; }
+    // Leaves a cell's text undrawn (CellText still gives it), e.g. beneath an editor.
+    void SetCellTextHidden(int row, int column, bool hidden);
     // Opens the label editor on a row's first column, as a click on a selected label does.
     void EditLabel(int row);
     // A double click at `point` (viewport coordinates) that arrived at a widget laid over the

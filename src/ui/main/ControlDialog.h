@@ -97,6 +97,7 @@ private:
     void OnListDoubleClick(QPoint point, int row);
     // Closes the cell editor without storing what it holds.
     void DiscardCellEdit();
+    void ShowEditedCell(bool shown);
     // Mouse events on the cell editor and its arrows; true when consumed.
     bool CellEditorMouseEvent(QWidget* widget, QEvent* event);
     void OnLabelEdited(int row, const QString& text);

@@ -71,6 +71,7 @@ bool ControlDialog::BeginCellEdit(QPoint point) {
     EndCellEdit();
     editRow_ = row;
     editColumn_ = column;
+    ShowEditedCell(false);
 
     QWidget* area = filterList_->viewport();
     const QRect editRect = cell.adjusted(kEditorInset, 0, -kEditorInset, 0);
@@ -121,6 +122,13 @@ void ControlDialog::DiscardCellEdit() {
     }
     cellSpin_ = nullptr;
     cellEditor_ = nullptr;
+    ShowEditedCell(true);
+}
+
+// The editor leaves a strip of the cell free on either side; the cell's own text is hidden
+// meanwhile so it does not peek out beside the number being edited.
+void ControlDialog::ShowEditedCell(bool shown) {
+    filterList_->SetCellTextHidden(editRow_, editColumn_, !shown);
 }
 
 bool ControlDialog::CellEditorOpen() const {
@@ -132,6 +140,7 @@ void ControlDialog::EndCellEdit() {
     delete cellSpin_.data();
     const QString text = cellEditor_->text();
     delete cellEditor_.data();
+    ShowEditedCell(true);
 
     // The table may have shrunk at a probe since the editor opened: the edit has no row then.
     if (editRow_ < 0 || static_cast<size_t>(editRow_) >= device_->filters.size()) return;

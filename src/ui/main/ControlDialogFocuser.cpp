@@ -70,8 +70,8 @@ void ControlDialog::OnTimer() {
 void ControlDialog::OnHangUp() {
     OnDisconnect();
     ShowWarning(
-        QStringLiteral("Связь с контроллером потеряна: порт больше не отвечает "
-                       "(адаптер отключён?).\nПодключитесь снова, когда он вернётся."));
+        QStringLiteral("Связь с контроллером потеряна: порт отключён.\n"
+                       "Подключитесь снова, когда контроллер вернётся."));
 }
 
 void ControlDialog::ShowAutoStates() {

@@ -227,6 +227,20 @@ TEST_F(FilterListTest, EditorSitsInsideTheCellWithArrowsStoppingAtAThousand) {
     EXPECT_EQ(CellEditor()->geometry().right() + 1, spin->geometry().left());
     EXPECT_EQ(dialog_->focusWidget(), CellEditor());
     EXPECT_EQ(CellEditor()->text(), List()->CellText(2, 3));
+    // The cell's own text does not show in the strip beside the editor (all one colour there),
+    // and shows again once the editor is gone.
+    const auto blank = [this](QRect area) {
+        const QImage shot = List()->viewport()->grab().toImage();
+        const qreal scale = shot.devicePixelRatio();
+        const QColor background = shot.pixelColor(area.topLeft() * scale);
+        for (int x = area.left(); x <= area.right(); ++x) {
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                if (shot.pixelColor(QPoint(x, y) * scale) != background) return false;
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(blank(cell.adjusted(0, 0, CellEditor()->geometry().left() - cell.right() - 1, 0)));
 
     CellEditor()->setText("999");
     spin->Click(true);
@@ -238,6 +252,9 @@ TEST_F(FilterListTest, EditorSitsInsideTheCellWithArrowsStoppingAtAThousand) {
     EXPECT_EQ(CellEditor()->text(), "-1000");
     EXPECT_EQ(List()->CellText(2, 3), QString::number(device_->filters[2].focuserPosition));
     EXPECT_NE(device_->filters[2].focuserPosition, -1000);  // nothing stored before the end
+    CellEditor()->setText(List()->CellText(2, 3));
+    dialog_->EndCellEdit();
+    EXPECT_FALSE(blank(cell));
 }
 
 TEST_F(FilterListTest, TheDialogsOwnTimerClosesAnAbandonedEditor) {
