@@ -67,6 +67,13 @@ TEST_F(ControlAppTest, ThermometerNamesTravelBothWaysInWindows1251) {
     EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(device_->TermometerName[1])));
     ASSERT_EQ(warnings_.size(), 1);
     EXPECT_TRUE(warnings_[0].contains(QStringLiteral("\u2603")));
+
+    // Typed and left: refused as the field is left, before anything takes the names over.
+    odd->setFocus();
+    QTest::sendKeyEvent(QTest::Click, odd, Qt::Key_unknown, QStringLiteral("\u2603"), {});
+    Edit(Id::PositionDisplay)->setFocus();
+    ASSERT_EQ(warnings_.size(), 2);
+    EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(device_->TermometerName[1])));
 }
 
 TEST_F(ControlAppTest, PortTheListCannotShowIsKept) {
