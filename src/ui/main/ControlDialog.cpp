@@ -73,6 +73,10 @@ ControlDialog::ControlDialog(WheelFocuserDevice* device, QWidget* parent)
 
 ControlDialog::~ControlDialog() {
     qApp->removeEventFilter(this);
+    // Destroying the window takes the focus from a name field, which would report the field
+    // as left to a dialog that is no longer there.
+    for (int k = 0; k < kThermometerSlots; ++k)
+        FindControl(*this, Id::ThermometerName0 + k)->disconnect(this);
 }
 
 void ControlDialog::OnInitDialog() {
@@ -180,7 +184,11 @@ void ControlDialog::OnOK() {
 }
 
 bool ControlDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (cellEditor_ != nullptr && watched->isWidgetType()) {
+    // Only mouse buttons matter to the cell editor; other events also arrive while its
+    // widgets are being destroyed, when they must not be looked at.
+    const bool button =
+        event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick;
+    if (button && cellEditor_ != nullptr && watched->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(watched);
         if ((widget == cellEditor_ ||
              (cellSpin_ != nullptr && (widget == cellSpin_ || cellSpin_->isAncestorOf(widget)))) &&
