@@ -1,0 +1,165 @@
+// The line to the host: reading the host's bytes, sending replies at the line rate, motion
+// time, and hanging up.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "sim/EmulatorImpl.h"
+
+namespace kavri::sim {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// 10 bits (start, 8 data, stop) at 9600 baud.
+constexpr auto kByteTime = std::chrono::microseconds(1042);
+// Arguments follow their keyword at once; a stream that stalls this long inside a command's
+// arguments is abandoned, so a lost byte cannot swallow the next command for ever.
+constexpr auto kArgumentTimeout = 500ms;
+// When the line cannot be watched for a new opener, how often to look again.
+constexpr auto kClosedLineRecheck = 50ms;
+// Time between the last byte sent and the hang-up of a hang-up fault.
+constexpr auto kHangUpGrace = 300ms;
+
+}  // namespace
+bool Emulator::Impl::WaitUntil(Clock::time_point deadline) {
+    while (!stopping) {
+        auto left = deadline - Clock::now();
+        if (left <= Clock::duration::zero()) return true;
+        auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        pollfd fd{wakeRead, POLLIN, 0};
+        ::ppoll(&fd, 1, &ts, nullptr);
+    }
+    return false;
+}
+
+enum class ReadResult { kByte, kTimeout, kStop };
+
+Emulator::Impl::ReadResult Emulator::Impl::NextByte(std::uint8_t* byte,
+                                                    std::optional<Clock::time_point> deadline) {
+    while (true) {
+        if (!input.empty()) {
+            *byte = input.front();
+            input.pop_front();
+            return ReadResult::kByte;
+        }
+        if (stopping || master < 0) return ReadResult::kStop;
+        Clock::time_point now = Clock::now();
+        if (deadline && now >= *deadline) return ReadResult::kTimeout;
+
+        pollfd fds[2] = {{wakeRead, POLLIN, 0}, {-1, POLLIN, 0}};
+        std::optional<Clock::duration> wait;
+        if (deadline) wait = *deadline - now;
+        if (!slaveClosed) {
+            fds[1].fd = master;
+        } else if (watch >= 0) {
+            fds[1].fd = watch;
+        } else if (!wait || *wait > kClosedLineRecheck) {
+            wait = kClosedLineRecheck;
+        }
+        timespec ts{};
+        if (wait) {
+            auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*wait).count();
+            ts = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        }
+        int rc = ::ppoll(fds, fds[1].fd >= 0 ? 2 : 1, wait ? &ts : nullptr, nullptr);
+        if (rc < 0 && errno != EINTR) return ReadResult::kStop;
+        if (stopping) return ReadResult::kStop;
+        if (rc <= 0) {
+            if (slaveClosed && watch < 0) slaveClosed = false;  // look again
+            continue;
+        }
+        if (slaveClosed) {
+            // Somebody opened the slave: drain the notifications and watch the master.
+            char events[4096];
+            while (::read(watch, events, sizeof events) > 0) {
+            }
+            slaveClosed = false;
+            continue;
+        }
+        if (fds[1].revents & POLLIN) {
+            std::uint8_t buffer[256];
+            ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) {
+                std::vector<std::uint8_t> chunk(buffer, buffer + n);
+                Trace("RX", chunk);
+                input.insert(input.end(), chunk.begin(), chunk.end());
+                std::lock_guard lock(mu);
+                bytesReceived += static_cast<std::uint64_t>(n);
+            } else if (n < 0 && errno == EIO) {
+                slaveClosed = true;
+            }
+        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
+            // Nobody has the slave open; wait for the next opener.
+            slaveClosed = true;
+        }
+    }
+}
+
+bool Emulator::Impl::ReadArguments(std::size_t count, std::vector<std::uint8_t>* out) {
+    while (out->size() < count) {
+        std::uint8_t b = 0;
+        if (NextByte(&b, Clock::now() + kArgumentTimeout) != ReadResult::kByte) return false;
+        out->push_back(b);
+    }
+    return true;
+}
+
+void Emulator::Impl::WriteRaw(const std::uint8_t* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size && master >= 0 && !stopping) {
+        ssize_t n = ::write(master, data + done, size - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EAGAIN) {
+            // The host is not reading; wait for room, but never past a stop request.
+            pollfd fds[2] = {{wakeRead, POLLIN, 0}, {master, POLLOUT, 0}};
+            ::poll(fds, 2, 200);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return;  // nobody listening: the bytes are lost, as on a real line
+        }
+    }
+}
+
+bool Emulator::Impl::Send(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty()) return true;
+    if (options.fast) {
+        WriteRaw(bytes.data(), bytes.size());
+    } else {
+        for (std::uint8_t b : bytes) {
+            if (!WaitUntil(nextSend)) return false;
+            WriteRaw(&b, 1);
+            nextSend = std::max(Clock::now(), nextSend) + kByteTime;
+        }
+    }
+    Trace("TX", bytes);
+    return !stopping;
+}
+
+bool Emulator::Impl::Delay(Clock::duration d) {
+    if (options.fast || d <= Clock::duration::zero()) return !stopping;
+    return WaitUntil(Clock::now() + d);
+}
+
+void Emulator::Impl::HangUp() {
+    // Closing the master discards whatever the host has not read yet; the bytes already
+    // sent were on the wire, so give the host a moment to take them first.
+    WaitUntil(Clock::now() + kHangUpGrace);
+    Trace("HUP", {});
+    {
+        std::lock_guard lock(mu);
+        hungUp = true;
+    }
+    ::close(master);
+    master = -1;
+    if (options.onHangUp) options.onHangUp();
+}
+
+}  // namespace kavri::sim
