@@ -21,6 +21,7 @@
 
 #include "sim/Emulator.h"
 #include "sim/Keywords.h"
+#include "sim/LinePacer.h"
 
 namespace kavri::sim {
 
@@ -77,7 +78,7 @@ struct Emulator::Impl {
     bool slaveClosed = true;
     std::deque<std::uint8_t> input;
     KeywordMatcher matcher;
-    Clock::time_point nextSend{};
+    LinePacer pacer;
     Clock::time_point startTime = Clock::now();
 
     std::thread thread;

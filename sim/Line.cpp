@@ -15,8 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// 10 bits (start, 8 data, stop) at 9600 baud.
-constexpr auto kByteTime = std::chrono::microseconds(1042);
 // Arguments follow their keyword at once; a stream that stalls this long inside a command's
 // arguments is abandoned, so a lost byte cannot swallow the next command for ever.
 constexpr auto kArgumentTimeout = 500ms;
@@ -133,10 +131,16 @@ bool Emulator::Impl::Send(const std::vector<std::uint8_t>& bytes) {
     if (options.fast) {
         WriteRaw(bytes.data(), bytes.size());
     } else {
-        for (std::uint8_t b : bytes) {
-            if (!WaitUntil(nextSend)) return false;
-            WriteRaw(&b, 1);
-            nextSend = std::max(Clock::now(), nextSend) + kByteTime;
+        pacer.Begin(Clock::now());
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            if (!WaitUntil(pacer.Due())) return false;
+            // At least the byte waited for; more when the wake-up came late.
+            const std::size_t due =
+                std::max<std::size_t>(1, pacer.DueBy(Clock::now(), bytes.size() - done));
+            WriteRaw(bytes.data() + done, due);
+            pacer.Sent(due);
+            done += due;
         }
     }
     Trace("TX", bytes);

@@ -6,6 +6,7 @@
 
 #include "HostLine.h"
 #include "sim/Emulator.h"
+#include "sim/LinePacer.h"
 
 namespace kavri::sim::test {
 namespace {
@@ -75,6 +76,46 @@ TEST(SimTiming, RepliesLeaveAtTheLineRate) {
     ASSERT_EQ(image.size(), 144u);
     EXPECT_GE(elapsed, 144 * 1040us - 2ms);  // 10 bits per byte at 9600 baud
     EXPECT_LT(elapsed, 2000ms);
+}
+
+// The pacing itself on a made-up clock: every wake-up comes late, yet the reply keeps to the
+// line time instead of growing by each delay.
+TEST(SimTiming, PacingKeepsToTheLineTimeDespiteLateWakeUps) {
+    constexpr std::size_t kBytes = 144;
+    const auto t0 = Clock::time_point{} + 1h;
+    EXPECT_EQ(LinePacer::ByteTime(kBytes), 150ms);
+    struct Case {
+        const char* name;
+        Clock::duration lateness;
+    };
+    for (const Case& c : {Case{"on time", 0us}, Case{"late", 100us}, Case{"very late", 2500us}}) {
+        SCOPED_TRACE(c.name);
+        LinePacer pacer;
+        pacer.Begin(t0);
+        std::vector<Clock::time_point> sentAt;
+        while (sentAt.size() < kBytes) {
+            const auto now = pacer.Due() + c.lateness;
+            const std::size_t due = pacer.DueBy(now, kBytes - sentAt.size());
+            ASSERT_GE(due, 1u);
+            sentAt.insert(sentAt.end(), due, now);
+            pacer.Sent(due);
+        }
+        EXPECT_EQ(sentAt.front(), t0 + c.lateness);
+        // No byte leaves before its time, and the last one no later than one wake-up late.
+        for (std::size_t k = 0; k < kBytes; ++k)
+            ASSERT_GE(sentAt[k], t0 + LinePacer::ByteTime(k)) << k;
+        EXPECT_LE(sentAt.back(), t0 + LinePacer::ByteTime(kBytes - 1) + c.lateness);
+    }
+
+    // A burst that starts while the line is still busy waits its turn; one that starts after
+    // the line went idle leaves at once.
+    LinePacer pacer;
+    pacer.Begin(t0);
+    pacer.Sent(10);
+    pacer.Begin(t0 + 1ms);
+    EXPECT_EQ(pacer.Due(), t0 + LinePacer::ByteTime(10));
+    pacer.Begin(t0 + 1s);
+    EXPECT_EQ(pacer.Due(), t0 + 1s);
 }
 
 TEST(SimTiming, FilterChangeInterleavesOneFocusFrameBeforeTheTarget) {
