@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <pty.h>
-#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -166,19 +165,18 @@ bool Emulator::Start(std::string* error) {
         ::tcsetattr(slave, TCSANOW, &tio);
     }
     std::string path = ::ttyname(slave) ? ::ttyname(slave) : "";
-    ::close(slave);
     int wake[2];
     if (path.empty() || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        ::close(slave);
         ::close(master);
         return fail("cannot set up the pseudo-terminal");
     }
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
-    m.watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m.watch >= 0 && ::inotify_add_watch(m.watch, path.c_str(), IN_OPEN) < 0) {
-        ::close(m.watch);
-        m.watch = -1;
-    }
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
+    // The emulator keeps its slave descriptor to clear a departed client's exclusive mode;
+    // where the device cannot be watched, it lets go and goes by the master's hang-ups.
+    m.clients.Start(slave, path);
     m.master = master;
     m.wakeRead = wake[0];
     m.wakeWrite = wake[1];
@@ -206,7 +204,8 @@ void Emulator::Stop() {
     }
     m.thread.join();
     m.running = false;
-    for (int* fd : {&m.master, &m.wakeRead, &m.wakeWrite, &m.watch}) {
+    m.clients.Stop();
+    for (int* fd : {&m.master, &m.wakeRead, &m.wakeWrite}) {
         if (*fd >= 0) ::close(*fd);
         *fd = -1;
     }

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "sim/ClientWatch.h"
 #include "sim/Emulator.h"
 #include "sim/Keywords.h"
 #include "sim/LinePacer.h"
@@ -74,8 +75,8 @@ struct Emulator::Impl {
     int master = -1;
     int wakeRead = -1;
     int wakeWrite = -1;
-    int watch = -1;  // inotify descriptor that reports a new opener of the slave
-    bool slaveClosed = true;
+    ClientWatch clients;
+    bool slaveClosed = false;  // without the client watch: the master saw a hang-up
     std::deque<std::uint8_t> input;
     KeywordMatcher matcher;
     LinePacer pacer;

@@ -18,12 +18,14 @@ using namespace std::chrono_literals;
 // Arguments follow their keyword at once; a stream that stalls this long inside a command's
 // arguments is abandoned, so a lost byte cannot swallow the next command for ever.
 constexpr auto kArgumentTimeout = 500ms;
-// When the line cannot be watched for a new opener, how often to look again.
+// Without the client watch, how often to look again for a client once the master has seen
+// a hang-up.
 constexpr auto kClosedLineRecheck = 50ms;
 // Time between the last byte sent and the hang-up of a hang-up fault.
 constexpr auto kHangUpGrace = 300ms;
 
 }  // namespace
+
 bool Emulator::Impl::WaitUntil(Clock::time_point deadline) {
     while (!stopping) {
         auto left = deadline - Clock::now();
@@ -35,8 +37,6 @@ bool Emulator::Impl::WaitUntil(Clock::time_point deadline) {
     }
     return false;
 }
-
-enum class ReadResult { kByte, kTimeout, kStop };
 
 Emulator::Impl::ReadResult Emulator::Impl::NextByte(std::uint8_t* byte,
                                                     std::optional<Clock::time_point> deadline) {
@@ -50,13 +50,15 @@ Emulator::Impl::ReadResult Emulator::Impl::NextByte(std::uint8_t* byte,
         Clock::time_point now = Clock::now();
         if (deadline && now >= *deadline) return ReadResult::kTimeout;
 
-        pollfd fds[2] = {{wakeRead, POLLIN, 0}, {-1, POLLIN, 0}};
+        // The wake-up pipe, the clients' comings and goings, and the master.
+        pollfd fds[3] = {{wakeRead, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
         std::optional<Clock::duration> wait;
         if (deadline) wait = *deadline - now;
-        if (!slaveClosed) {
-            fds[1].fd = master;
-        } else if (watch >= 0) {
-            fds[1].fd = watch;
+        if (clients.Active()) {
+            fds[1].fd = clients.EventDescriptor();
+            fds[2].fd = master;
+        } else if (!slaveClosed) {
+            fds[2].fd = master;
         } else if (!wait || *wait > kClosedLineRecheck) {
             wait = kClosedLineRecheck;
         }
@@ -65,22 +67,19 @@ Emulator::Impl::ReadResult Emulator::Impl::NextByte(std::uint8_t* byte,
             auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*wait).count();
             ts = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         }
-        int rc = ::ppoll(fds, fds[1].fd >= 0 ? 2 : 1, wait ? &ts : nullptr, nullptr);
+        int rc = ::ppoll(fds, 3, wait ? &ts : nullptr, nullptr);
         if (rc < 0 && errno != EINTR) return ReadResult::kStop;
         if (stopping) return ReadResult::kStop;
         if (rc <= 0) {
-            if (slaveClosed && watch < 0) slaveClosed = false;  // look again
-            continue;
-        }
-        if (slaveClosed) {
-            // Somebody opened the slave: drain the notifications and watch the master.
-            char events[4096];
-            while (::read(watch, events, sizeof events) > 0) {
-            }
-            slaveClosed = false;
+            if (slaveClosed) slaveClosed = false;  // look again
             continue;
         }
         if (fds[1].revents & POLLIN) {
+            // Opens and closes first: a client's open always comes before its first byte.
+            clients.TakeEvents([this](const std::string& line) { Log(line); });
+            continue;
+        }
+        if (fds[2].revents & POLLIN) {
             std::uint8_t buffer[256];
             ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n > 0) {
@@ -92,8 +91,9 @@ Emulator::Impl::ReadResult Emulator::Impl::NextByte(std::uint8_t* byte,
             } else if (n < 0 && errno == EIO) {
                 slaveClosed = true;
             }
-        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
-            // Nobody has the slave open; wait for the next opener.
+        } else if (fds[2].revents & (POLLHUP | POLLERR)) {
+            // Nobody has the slave open (only seen without the client watch): look again
+            // shortly.
             slaveClosed = true;
         }
     }
@@ -109,6 +109,9 @@ bool Emulator::Impl::ReadArguments(std::size_t count, std::vector<std::uint8_t>*
 }
 
 void Emulator::Impl::WriteRaw(const std::uint8_t* data, std::size_t size) {
+    // Nobody listening: the bytes are lost, as on a real line, rather than left in the slave's
+    // queue for the next client.
+    if (!clients.Connected()) return;
     std::size_t done = 0;
     while (done < size && master >= 0 && !stopping) {
         ssize_t n = ::write(master, data + done, size - done);
@@ -163,6 +166,7 @@ void Emulator::Impl::HangUp() {
     }
     ::close(master);
     master = -1;
+    clients.Stop();
     if (options.onHangUp) options.onHangUp();
 }
 
