@@ -1,10 +1,12 @@
 // The kavri-sim program itself: first line, links, clean shutdown.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,7 +22,8 @@ namespace fs = std::filesystem;
 // The program as a child process with its standard output on a pipe.
 class Program {
 public:
-    Program(std::vector<std::string> args, const std::string& configHome) {
+    // `ignored`: a signal the program starts with ignored, as under nohup.
+    Program(std::vector<std::string> args, const std::string& configHome, int ignored = 0) {
         int out[2];
         if (::pipe(out) != 0) return;
         pid_ = ::fork();
@@ -29,6 +32,9 @@ public:
             ::close(out[0]);
             ::close(out[1]);
             ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+            // Whatever the test runner ignores, the program starts with the defaults.
+            for (int signal = 1; signal < NSIG; ++signal) ::signal(signal, SIG_DFL);
+            if (ignored != 0) ::signal(ignored, SIG_IGN);
             std::vector<char*> argv{const_cast<char*>(KAVRI_SIM_PROGRAM)};
             for (auto& a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
@@ -52,6 +58,12 @@ public:
         if (!line.empty() && line.back() == '\n') line.pop_back();
         return line;
     }
+    pid_t Pid() const { return pid_; }
+    // True when the program ends (its output closes) within `limit`.
+    bool EndsWithin(int limitMs) {
+        pollfd p{stdout_ ? ::fileno(stdout_) : -1, POLLIN, 0};
+        return ::poll(&p, 1, limitMs) > 0 && std::fgetc(stdout_) == EOF;
+    }
     int Stop(int signal) {
         ::kill(pid_, signal);
         return Wait();
@@ -70,7 +82,14 @@ private:
 };
 
 TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
-    for (int signal : {SIGTERM, SIGINT}) {
+    struct Case {
+        int signal;
+        bool crash;  // a fault: the program dies of it, but the link goes first
+    };
+    for (const Case& c :
+         {Case{SIGTERM, false}, Case{SIGINT, false}, Case{SIGHUP, false}, Case{SIGQUIT, false},
+          Case{SIGPIPE, false}, Case{SIGUSR2, false}, Case{SIGSEGV, true}, Case{SIGABRT, true}}) {
+        SCOPED_TRACE(strsignal(c.signal));
         TempDir dir;
         const std::string link = dir / "deep/er/wheel";
         Program program({"--fast", "--link", link}, dir.Path());
@@ -82,9 +101,27 @@ TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
             HostLine line(link);
             EXPECT_EQ(line.Ask("FWCOUNT", 1), B("5"));
         }
-        EXPECT_EQ(program.Stop(signal), 0);
+        const int status = program.Stop(c.signal);
+        if (c.crash) {
+            EXPECT_NE(status, 0);
+        } else {
+            EXPECT_EQ(status, 0);
+        }
         EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
     }
+}
+
+TEST(SimProgram, KeepsServingThroughAnIgnoredHangUp) {
+    TempDir dir;
+    const std::string link = dir / "wheel";
+    Program program({"--fast", "--link", link}, dir.Path(), SIGHUP);  // started with nohup
+    ASSERT_NE(program.FirstLine(), "");
+    ::kill(program.Pid(), SIGHUP);
+    EXPECT_FALSE(program.EndsWithin(300));
+    HostLine line(link);
+    EXPECT_EQ(line.Ask("FWCOUNT", 1), B("5"));
+    EXPECT_EQ(program.Stop(SIGTERM), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
 TEST(SimProgram, RegistersAComPortInThePortMap) {
