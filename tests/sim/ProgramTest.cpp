@@ -1,13 +1,16 @@
 // The kavri-sim program itself: first line, links, clean shutdown.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,9 @@ public:
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(out[1], 1);
+            const std::string errors = configHome + "/stderr";
+            const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (err >= 0) ::dup2(err, 2);
             ::close(out[0]);
             ::close(out[1]);
             ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
@@ -43,6 +49,7 @@ public:
         }
         ::close(out[1]);
         stdout_ = ::fdopen(out[0], "r");
+        stderrPath_ = configHome + "/stderr";
     }
     ~Program() {
         if (pid_ > 0 && status_ < 0) {
@@ -59,6 +66,10 @@ public:
         return line;
     }
     pid_t Pid() const { return pid_; }
+    std::string Stderr() const {
+        std::ifstream in(stderrPath_);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
     // True when the program ends (its output closes) within `limit`.
     bool EndsWithin(int limitMs) {
         pollfd p{stdout_ ? ::fileno(stdout_) : -1, POLLIN, 0};
@@ -79,6 +90,7 @@ private:
     pid_t pid_ = -1;
     int status_ = -1;
     FILE* stdout_ = nullptr;
+    std::string stderrPath_;
 };
 
 TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
@@ -166,6 +178,25 @@ TEST(SimProgram, NeverReplacesSomethingThatPointsElsewhere) {
     const std::string device = program.FirstLine();
     EXPECT_EQ(fs::read_symlink(dir / "stale"), device);
     EXPECT_EQ(program.Stop(SIGTERM), 0);
+}
+
+TEST(SimProgram, StateThatIsNotARegularFileIsRefusedAtOnce) {
+    TempDir dir;
+    const std::string fifo = dir / "fifo";
+    const std::string directory = dir / "directory";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    fs::create_directory(directory);
+    for (const std::string& state : {fifo, directory}) {
+        SCOPED_TRACE(state);
+        Program program({"--fast", "--state", state}, dir.Path());
+        // A FIFO without a writer must not block the start.
+        ASSERT_TRUE(program.EndsWithin(5000));
+        EXPECT_EQ(program.Wait(), 1);
+        EXPECT_NE(program.Stderr().find(state + " is not a regular file"), std::string::npos)
+            << program.Stderr();
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_directory(directory) && fs::is_empty(directory));
 }
 
 TEST(SimProgram, RefusesBadArguments) {
