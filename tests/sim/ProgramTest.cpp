@@ -2,12 +2,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +18,7 @@
 
 #include "HostLine.h"
 #include "TempDir.h"
+#include "sim/PortLink.h"
 
 namespace kavri::sim::test {
 namespace {
@@ -113,12 +116,7 @@ TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
             HostLine line(link);
             EXPECT_EQ(line.Ask("FWCOUNT", 1), B("5"));
         }
-        const int status = program.Stop(c.signal);
-        if (c.crash) {
-            EXPECT_NE(status, 0);
-        } else {
-            EXPECT_EQ(status, 0);
-        }
+        EXPECT_EQ(program.Stop(c.signal) != 0, c.crash);
         EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
     }
 }
@@ -197,6 +195,24 @@ TEST(SimProgram, StateThatIsNotARegularFileIsRefusedAtOnce) {
     }
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_TRUE(fs::is_directory(directory) && fs::is_empty(directory));
+}
+
+// Where `--com N` puts its link: where the programs look for COMN, even with HOME unset or
+// a relative XDG_CONFIG_HOME (which the programs ignore).
+TEST(SimProgram, ComPortLinkFollowsTheProgramsRule) {
+    const passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : user->pw_dir;
+    const std::string xdg = oldXdg ? oldXdg : "";
+    ::unsetenv("HOME");
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(ComPortLinkPath(3), std::string(user->pw_dir) + "/.config/kavri/ports/com3");
+    ::setenv("HOME", "/home/observer", 1);
+    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    EXPECT_EQ(ComPortLinkPath(3), "/home/observer/.config/kavri/ports/com3");
+    ::setenv("HOME", home.c_str(), 1);
+    oldXdg ? ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(SimProgram, RefusesBadArguments) {
