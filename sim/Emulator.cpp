@@ -180,7 +180,7 @@ bool Emulator::Start(std::string* error) {
     m.master = master;
     m.wakeRead = wake[0];
     m.wakeWrite = wake[1];
-    m.slaveClosed = true;
+    m.slaveClosed = !m.clients.Active();  // held open, the slave is never closed
     m.stopping = false;
     m.startTime = Clock::now();
     {

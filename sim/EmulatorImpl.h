@@ -76,7 +76,7 @@ struct Emulator::Impl {
     int wakeRead = -1;
     int wakeWrite = -1;
     ClientWatch clients;
-    bool slaveClosed = false;  // without the client watch: the master saw a hang-up
+    bool slaveClosed = false;  // the master saw a hang-up: nobody has the slave open
     std::deque<std::uint8_t> input;
     KeywordMatcher matcher;
     LinePacer pacer;

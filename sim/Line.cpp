@@ -18,8 +18,8 @@ using namespace std::chrono_literals;
 // Arguments follow their keyword at once; a stream that stalls this long inside a command's
 // arguments is abandoned, so a lost byte cannot swallow the next command for ever.
 constexpr auto kArgumentTimeout = 500ms;
-// Without the client watch, how often to look again for a client once the master has seen
-// a hang-up.
+// How often to look again for a client once the master has seen a hang-up (without the
+// client watch, whenever nobody has the slave open).
 constexpr auto kClosedLineRecheck = 50ms;
 // Time between the last byte sent and the hang-up of a hang-up fault.
 constexpr auto kHangUpGrace = 300ms;
@@ -54,10 +54,8 @@ Emulator::Impl::ReadResult Emulator::Impl::NextByte(std::uint8_t* byte,
         pollfd fds[3] = {{wakeRead, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
         std::optional<Clock::duration> wait;
         if (deadline) wait = *deadline - now;
-        if (clients.Active()) {
-            fds[1].fd = clients.EventDescriptor();
-            fds[2].fd = master;
-        } else if (!slaveClosed) {
+        fds[1].fd = clients.EventDescriptor();  // -1 without the client watch
+        if (!slaveClosed) {
             fds[2].fd = master;
         } else if (!wait || *wait > kClosedLineRecheck) {
             wait = kClosedLineRecheck;
@@ -77,6 +75,7 @@ Emulator::Impl::ReadResult Emulator::Impl::NextByte(std::uint8_t* byte,
         if (fds[1].revents & POLLIN) {
             // Opens and closes first: a client's open always comes before its first byte.
             clients.TakeEvents([this](const std::string& line) { Log(line); });
+            slaveClosed = false;
             continue;
         }
         if (fds[2].revents & POLLIN) {
@@ -92,8 +91,7 @@ Emulator::Impl::ReadResult Emulator::Impl::NextByte(std::uint8_t* byte,
                 slaveClosed = true;
             }
         } else if (fds[2].revents & (POLLHUP | POLLERR)) {
-            // Nobody has the slave open (only seen without the client watch): look again
-            // shortly.
+            // Nobody has the slave open (or it was hung up): look again shortly.
             slaveClosed = true;
         }
     }
