@@ -125,6 +125,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kavri-sim: %s\n", error.c_str());
         return 1;
     }
+    // Armed before the link exists, so no fault can leave it behind.
+    if (!linkPath.empty()) RemoveLinkOnFault(linkPath, emulator.SlavePath());
     PortLink link;
     if (!linkPath.empty() && !link.Create(linkPath, emulator.SlavePath(), &error)) {
         std::fprintf(stderr, "kavri-sim: %s\n", error.c_str());
@@ -137,8 +139,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kavri-sim: %s -> %s\n", linkPath.c_str(),
                      emulator.SlavePath().c_str());
     }
-
-    if (!linkPath.empty()) RemoveLinkOnFault(linkPath, emulator.SlavePath());
 
     siginfo_t received{};
     while (sigwaitinfo(&signals, &received) < 0) {
