@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "device/DiagnosticLog.h"
-#include "support/FileSizeLimit.h"
 
 namespace kavri {
 namespace {
@@ -107,19 +106,6 @@ TEST_F(DiagnosticLogTest, UnopenableOrSpecialFileLeavesSinkOnly) {
     log.Print("still logged\r\n");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("still logged"), std::string::npos);
-}
-
-TEST_F(DiagnosticLogTest, AFailedWriteIsRemembered) {
-    ASSERT_TRUE(log.OpenFile(dir + "/diag.log"));
-    log.Print("fits\r\n");
-    EXPECT_FALSE(log.FileWriteFailed());
-    {
-        const test::FileSizeLimit diskFull(64);
-        log.Print("%s\r\n", std::string(100, 'x').c_str());
-    }
-    EXPECT_TRUE(log.FileWriteFailed());
-    ASSERT_TRUE(log.OpenFile(dir + "/diag.log"));  // a new file starts clean
-    EXPECT_FALSE(log.FileWriteFailed());
 }
 
 }  // namespace
