@@ -31,6 +31,11 @@ DESCRIPTION
     Arguments are checked before anything is sent: a bad command line changes nothing on the
     controller.
 
+    Names (filters, thermometers) are kept by the controller and in .fws files in the Windows
+    Cyrillic code page (windows-1251), as the Windows software keeps them. kavrictl shows them
+    as UTF-8 and stores what you type in that code page, so a filter name holds 8 Cyrillic
+    letters. Control characters in names are shown escaped ("\u001b"), as in JSON.
+
 OPTIONS
     -p, --port PORT
         The port of this run: auto (search COM1 to COM16 in turn), N or COMN (N = 1..16), or
@@ -44,8 +49,10 @@ OPTIONS
         {"error": "..."} and exits with its status.
 
     --log FILE
-        Write the diagnostic log of this run to FILE (created or truncated on connecting).
-        The stored LogFile setting is left as it is.
+        Write the diagnostic log of this run to FILE (created or truncated on connecting),
+        which must be a regular file. The stored LogFile setting is left as it is. A log that
+        cannot be opened stops the run before the command (exit 1); one that cannot be
+        written to the end fails it (exit 1).
 
     -v, --verbose
         Show the diagnostic lines (filter changes, focuser moves, the ports tried) on
@@ -69,13 +76,15 @@ COMMANDS
 
     goto FILTER
         Turn the wheel to a filter, named by its index (0-based) or by its name (case does
-        not matter).
+        not matter, Cyrillic included).
 
     home
         Home the wheel.
 
     rename INDEX NAME
-        Store a filter name (at most 8 bytes) in the controller.
+        Store a filter name in the controller: at most 8 characters of windows-1251 (Latin
+        and Cyrillic letters, digits, punctuation); other characters and control characters
+        are refused.
 
     filter-edit INDEX [--correction N] [--focus-shift N|none]
         Change the wheel position and/or focuser position of a row and write the filter
@@ -120,11 +129,18 @@ COMMANDS
         filter change time limit and thermometer names.
 
     load FILE
-        Send a .fws settings file to the controller and take over its settings.
+        Send a .fws settings file to the controller and take over its settings. The file is
+        checked before anything is sent: anything but a regular file, a file too short or
+        too long, or one whose values no settings file holds (a filter count outside 1..10,
+        a thermometer count above 8, a ComPort outside 0..16, ...) is refused with the
+        reason (exit 2). Exit 1 when the controller does not take the image or the settings
+        cannot be saved.
 
     log-temps [--count N]
         Append a row (time, temperatures, focuser position, filter) to the day's CSV file
-        every 5 seconds, N rows or until interrupted (Ctrl+C), and say where the file is.
+        every 5 seconds, N times or until interrupted (Ctrl+C), and say where the file is.
+        A row that cannot be written is reported on standard error; exit 1 when no row was
+        written although one was tried.
 
     ports
         How COM1..COM16 map to devices on this machine, and which of them exist. Needs no
@@ -164,9 +180,9 @@ COMMANDS
 
 EXIT STATUS
     0   done
-    1   the controller refused, answered wrongly or not in time; calibrate: no coefficient
-        could be given (no logs, too few points, too narrow a span) or the plot could not be
-        written
+    1   the controller refused, answered wrongly or not in time; or the output, the log
+        file or the settings could not be written; calibrate: no coefficient could be given
+        (no logs, too few points, too narrow a span) or the plot could not be written
     2   bad usage: one line saying what is wrong, then the usage, on standard error
     3   no controller found on the port or ports tried
 

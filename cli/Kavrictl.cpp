@@ -4,6 +4,7 @@
 
 #include "cli/Command.h"
 #include "cli/HelpText.h"
+#include "cli/NameText.h"
 #include "cli/Session.h"
 
 namespace kavri::cli {
@@ -29,7 +30,8 @@ void Report(const Outcome& outcome, bool json, std::ostream& out, std::ostream& 
     } else {
         out << outcome.text;
     }
-    err << "kavrictl: " << outcome.error << '\n';
+    // Messages may quote names and typed arguments; control characters in them stay inert.
+    err << "kavrictl: " << Escaped(outcome.error) << '\n';
     if (outcome.status == kExitUsage) err << kUsageText;
 }
 
@@ -94,8 +96,18 @@ int RunKavrictl(const std::vector<std::string>& args, std::ostream& out, std::os
         Report(Outcome::Failure(kExitNoController, error), options.json, out, err);
         return kExitNoController;
     }
+    // The log of this run was asked for; without it the command is not run.
+    if (std::string problem = session.LogFileProblem(); !problem.empty()) {
+        Report(Outcome::Failure(kExitFailed, std::move(problem)), options.json, out, err);
+        return kExitFailed;
+    }
     context.session = &session;
-    const Outcome outcome = command->Run(context);
+    Outcome outcome = command->Run(context);
+    if (std::string problem = session.LogFileProblem();
+        outcome.status == kExitOk && !problem.empty()) {
+        outcome.status = kExitFailed;
+        outcome.error = std::move(problem);
+    }
     Report(outcome, options.json, out, err);
     return outcome.status;
 }

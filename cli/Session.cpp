@@ -92,15 +92,27 @@ bool Session::Connect(std::string& error) {
         }
         return false;
     }
-    // The device carries on without a file it cannot create; a file asked for on the command
-    // line that is not being written deserves a word.
-    if (options_.logFile && !device.log.HasFile()) {
-        diagnostics_ << "kavrictl: cannot write the log file " << *options_.logFile << '\n'
-                     << std::flush;
-    }
     Note("connected on " + portName_ + (device.wheelPresent ? ", wheel" : "") +
          (device.focuserPresent ? ", focuser" : ""));
     return true;
+}
+
+std::string Session::LogFileProblem() const {
+    if (!options_.logFile) return {};
+    const std::string& path = *options_.logFile;
+    if (!device_->log.HasFile()) return "cannot open the log file " + path + " as a regular file";
+    if (device_->log.FileWriteFailed()) return "could not write all of the log file " + path;
+    return {};
+}
+
+bool Session::SaveSettings(std::string& error) {
+    WheelFocuserDevice& device = *device_;
+    const std::string runLogFile = device.LogFile;
+    device.LogFile = storedLogFile_;
+    const bool saved = device.SaveRegistry();
+    device.LogFile = runLogFile;
+    if (!saved) error = "cannot save the program's settings to " + store_.Path();
+    return saved;
 }
 
 }  // namespace kavri::cli
