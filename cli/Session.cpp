@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <ostream>
+#include <vector>
 
 #include "device/CommandExchange.h"
 #include "device/PortNaming.h"
@@ -9,9 +10,6 @@
 namespace kavri::cli {
 
 namespace {
-
-// The COM number under which a device path given on the command line is opened.
-constexpr int kExplicitDeviceNumber = 1;
 
 std::string ComName(int number) {
     return "COM" + std::to_string(number);
@@ -76,13 +74,8 @@ bool Session::Connect(std::string& error) {
 
     // The device's own Connect, on one port or, with number 0, searching them all; it says
     // why each port that exists could not be used.
-    int number = choice.number;
-    if (!choice.devicePath.empty()) {
-        PortNaming naming = PortNaming::FromEnvironment();
-        naming.SetDevice(kExplicitDeviceNumber, choice.devicePath);
-        SetActivePortNaming(naming);
-        number = kExplicitDeviceNumber;
-    }
+    const std::vector<int> candidates = PortsToTry(choice.number, choice.devicePath);
+    const int number = candidates.size() == 1 ? candidates.front() : 0;
     if (number > 0) Note("trying " + ActivePortNaming().Label(number));
     device.settings.ComPort = number;
     const bool connected = device.Connect();
@@ -94,15 +87,27 @@ bool Session::Connect(std::string& error) {
         return false;
     }
     portName_ = choice.devicePath.empty() ? ComName(device.portNumber) : choice.devicePath;
-    // The device carries on without a file it cannot create; a file asked for on the command
-    // line that is not being written deserves a word.
-    if (options_.logFile && !device.log.HasFile()) {
-        diagnostics_ << "kavrictl: cannot write the log file " << *options_.logFile << '\n'
-                     << std::flush;
-    }
     Note("connected on " + portName_ + (device.wheelPresent ? ", wheel" : "") +
          (device.focuserPresent ? ", focuser" : ""));
     return true;
+}
+
+std::string Session::LogFileProblem() const {
+    if (!options_.logFile) return {};
+    const std::string& path = *options_.logFile;
+    if (!device_->log.HasFile()) return "cannot open the log file " + path + " as a regular file";
+    if (device_->log.FileWriteFailed()) return "could not write all of the log file " + path;
+    return {};
+}
+
+bool Session::SaveSettings(std::string& error) {
+    WheelFocuserDevice& device = *device_;
+    const std::string runLogFile = device.LogFile;
+    device.LogFile = storedLogFile_;
+    const bool saved = device.SaveRegistry();
+    device.LogFile = runLogFile;
+    if (!saved) error = "cannot save the program's settings to " + store_.Path();
+    return saved;
 }
 
 }  // namespace kavri::cli
