@@ -189,6 +189,7 @@ EXIT STATUS
 ENVIRONMENT
     XDG_CONFIG_HOME   settings and port map below $XDG_CONFIG_HOME/kavri (default ~/.config)
     XDG_DATA_HOME     temperature logs below $XDG_DATA_HOME/kavri (default ~/.local/share)
+    KAVRI_LOCK_DIR    folder of the serial ports' lock files (default /run/lock; empty: none)
 
 FILES
     ~/.config/kavri/registry.reg    the program's settings (ComPort, LogFile, ...)

@@ -103,6 +103,7 @@ int RunKavrictl(const std::vector<std::string>& args, std::ostream& out, std::os
     }
     context.session = &session;
     Outcome outcome = command->Run(context);
+    if (outcome.status == kExitFailed) session.ExplainFailure(outcome.error);
     if (std::string problem = session.LogFileProblem();
         outcome.status == kExitOk && !problem.empty()) {
         outcome.status = kExitFailed;

@@ -1,8 +1,10 @@
-// ports: how COM1..COM16 map to devices on this machine, and which of them exist.
+// ports: how COM1..COM16 map to devices on this machine, which of them exist, and which are
+// usable serial ports.
 
 #include "cli/Command.h"
 #include "cli/TextTable.h"
 #include "device/PortNaming.h"
+#include "transport/SerialPort.h"
 
 namespace kavri::cli {
 
@@ -14,16 +16,24 @@ public:
         Outcome outcome;
         Json ports = Json::array();
         TextTable table;
-        table.AddRow({"Port", "Device", "Exists", "Link"});
+        table.AddRow({"Port", "Device", "Status", "Link"});
         for (const PortMapping& mapping : PortNaming::FromEnvironment().List()) {
             const std::string name = "COM" + std::to_string(mapping.number);
+            // Only a serial device nobody else holds is usable; judged without opening it.
+            const PortStatus status = InspectSerialPort(mapping.device);
+            const bool usable = status.problem == PortProblem::kNone;
+            const std::string state = !mapping.exists ? "absent"
+                                      : usable        ? "usable"
+                                                      : status.message;
             ports.push_back(Json{{"port", name},
                                  {"number", mapping.number},
                                  {"device", mapping.linked ? mapping.target : mapping.device},
                                  {"linked", mapping.linked},
-                                 {"exists", mapping.exists}});
-            table.AddRow({name, mapping.linked ? mapping.target : mapping.device,
-                          mapping.exists ? "yes" : "no", mapping.linked ? mapping.device : ""});
+                                 {"exists", mapping.exists},
+                                 {"usable", usable},
+                                 {"status", state}});
+            table.AddRow({name, mapping.linked ? mapping.target : mapping.device, state,
+                          mapping.linked ? mapping.device : ""});
         }
         outcome.data["ports"] = ports;
         outcome.text = table.Render();

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <vector>
 
+#include "device/CommandExchange.h"
 #include "device/PortNaming.h"
 
 namespace kavri::cli {
@@ -50,6 +51,14 @@ void Session::OnDiagnosticLine(const char* line) {
     diagnostics_ << text << std::flush;
 }
 
+void Session::ExplainFailure(std::string& error) const {
+    // A command on a line that was hung up fails for that reason alone, whatever it was
+    // waiting for: say so rather than let it read as a controller that did not answer in time.
+    if (PortHungUp(device_->port)) {
+        error = std::string(kLineHungUp) + " on " + portName_ + " (" + error + ")";
+    }
+}
+
 void Session::Note(const std::string& text) {
     if (options_.verbose) diagnostics_ << "kavrictl: " << text << '\n' << std::flush;
 }
@@ -63,35 +72,21 @@ bool Session::Connect(std::string& error) {
     if (options_.port) choice = *ParsePortChoice(*options_.port);
     if (choice.number < 0 || choice.number > kLastComPort) choice.number = 0;
 
+    // The device's own Connect, on one port or, with number 0, searching them all; it says
+    // why each port that exists could not be used.
     const std::vector<int> candidates = PortsToTry(choice.number, choice.devicePath);
-
-    // The search is the device's own Connect on one port at a time, in ascending order, so
-    // that the run knows which port answered.
-    bool connected = false;
-    for (int n : candidates) {
-        device.settings.ComPort = n;
-        const std::string name = choice.devicePath.empty() ? ComName(n) : choice.devicePath;
-        Note("trying " + name + " (" + ActivePortNaming().DevicePath(n) + ")");
-        if (device.Connect()) {
-            portName_ = name;
-            connected = true;
-            break;
-        }
-    }
+    const int number = candidates.size() == 1 ? candidates.front() : 0;
+    if (number > 0) Note("trying " + ActivePortNaming().Label(number));
+    device.settings.ComPort = number;
+    const bool connected = device.Connect();
     // The port of this run never replaces the stored one.
     device.settings.ComPort = storedPort;
 
     if (!connected) {
-        if (!choice.devicePath.empty()) {
-            error = "no controller found on " + choice.devicePath;
-        } else if (choice.number > 0) {
-            error = "no controller found on " + ComName(choice.number) + " (" +
-                    ActivePortNaming().DevicePath(choice.number) + ")";
-        } else {
-            error = "no controller found on any of COM1..COM16";
-        }
+        error = device.failureReason;
         return false;
     }
+    portName_ = choice.devicePath.empty() ? ComName(device.portNumber) : choice.devicePath;
     Note("connected on " + portName_ + (device.wheelPresent ? ", wheel" : "") +
          (device.focuserPresent ? ", focuser" : ""));
     return true;

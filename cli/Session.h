@@ -24,9 +24,11 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Connects with the device's Connect on this run's port or ports; false with a reason
-    // when no controller answered on any of them.
+    // Connects with the device's Connect on this run's port or ports; false with the reason
+    // (why each port that exists could not be used) when no controller answered.
     bool Connect(std::string& error);
+    // Rewords the failure of a command when the line was hung up meanwhile.
+    void ExplainFailure(std::string& error) const;
 
     WheelFocuserDevice& Device() { return *device_; }
     ObservedTimerService& Timers() { return timers_; }

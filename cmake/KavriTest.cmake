@@ -7,5 +7,10 @@ function(kavri_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${ARG_ENV}" TIMEOUT 120)
+  # Serial-port lock files go to a folder of the build tree, never the machine's /run/lock.
+  set(lock_dir ${CMAKE_BINARY_DIR}/test-locks)
+  file(MAKE_DIRECTORY ${lock_dir})
+  set(environment KAVRI_LOCK_DIR=${lock_dir} ${ARG_ENV})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                       PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 120)
 endfunction()

@@ -1,7 +1,5 @@
-// Moving the configuration image over the line, and the byte trace of every exchange.
-#include <cstdio>
-
-#include "device/ExchangeTrace.h"
+// Moving the configuration image over the line.
+#include "device/CommandExchange.h"
 #include "device/WheelFocuserDevice.h"
 
 namespace kavri {
@@ -15,16 +13,20 @@ constexpr int kWriteAckLimitMs = 1000;
 // No busy check here: the image is read inside the probe and written by callers that hold the
 // flag for the whole operation.
 bool WheelFocuserDevice::FWreadEE(uint8_t offset, uint8_t length, uint8_t* dest) {
-    if (port == nullptr || dest == nullptr) return false;
-    BeginExchange(*this);
+    if (dest == nullptr) return false;
+    CommandExchange exchange(*this, CommandExchange::Busy::kCallerHolds);
+    if (!exchange) return false;
     const uint8_t args[2] = {offset, length};
     // A short reply leaves what did arrive in the destination; the caller sees the failure.
     return SendCommandWithArgs(port, "FWreadEE", args, 2, dest, length) == length;
 }
 
 bool WheelFocuserDevice::FWwriteEE(uint8_t offset, uint8_t length, const uint8_t* src) {
-    if (port == nullptr || src == nullptr) return false;
-    ApplyExchangeTrace(*this);
+    if (src == nullptr) return false;
+    // Pending input is discarded first like before every command: a late "!" of a filter change
+    // or focuser move that timed out must not pass for this write's acknowledgement.
+    CommandExchange exchange(*this, CommandExchange::Busy::kCallerHolds);
+    if (!exchange) return false;
     const uint8_t args[2] = {offset, length};
     if (!WriteKeyword(port, "FWwriteEE")) return false;
     if (!WriteBytes(port, args, 2)) return false;

@@ -21,6 +21,7 @@ double DiagnosticLog::ElapsedSeconds() const {
 }
 
 void DiagnosticLog::Print(const char* format, ...) {
+    if (beforePrint_) beforePrint_();
     char line[kBufferSize] = {};
     int used = std::snprintf(line, sizeof line, "%.3f : ", ElapsedSeconds());
     if (used < 0) used = 0;
@@ -41,6 +42,10 @@ void DiagnosticLog::Print(const char* format, ...) {
 
 void DiagnosticLog::SetSink(DiagnosticSink sink) {
     sink_ = sink ? std::move(sink) : DiagnosticSink(StandardErrorSink);
+}
+
+void DiagnosticLog::SetBeforePrint(std::function<void()> hook) {
+    beforePrint_ = std::move(hook);
 }
 
 void DiagnosticLog::WriteToSink(const char* text) const {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "device/DiagnosticSink.h"
@@ -30,6 +31,10 @@ public:
     // Passes text to the sink only, without prefix and without the file (byte traces).
     void WriteToSink(const char* text) const;
 
+    // Called before every Print line, so that text still held back for the sink (a byte trace
+    // line being collected) comes out ahead of it; an empty function removes it.
+    void SetBeforePrint(std::function<void()> hook);
+
     // Opens (creating or truncating) the log file, closing any open one first. The file gets
     // exactly the bytes printed and is flushed after every line. Only a regular file is taken:
     // the open never blocks, so a FIFO without a reader cannot stall a connection, and a
@@ -49,6 +54,7 @@ private:
     bool fileWriteFailed_ = false;
     std::chrono::steady_clock::time_point start_;
     DiagnosticSink sink_;
+    std::function<void()> beforePrint_;
 };
 
 }  // namespace kavri

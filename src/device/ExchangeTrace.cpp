@@ -9,9 +9,9 @@ namespace kavri {
 namespace {
 
 void InstallTrace(WheelFocuserDevice& device) {
-    DiagnosticLog& log = device.log;
-    SetPortTrace(device.port, [&log](TraceDirection direction, const uint8_t* bytes, int count) {
-        log.WriteToSink(FormatTraceLine(log.ElapsedSeconds(), direction, bytes, count).c_str());
+    SetPortTrace(device.port, [collector = device.traceCollector](TraceDirection direction,
+                                                                  const uint8_t* bytes, int count) {
+        collector->Add(direction, bytes, count);
     });
 }
 
@@ -34,23 +34,47 @@ std::string FormatTraceLine(double seconds, TraceDirection direction, const uint
     return line;
 }
 
-void ApplyExchangeTrace(WheelFocuserDevice& device) {
-    if (device.exchangeTrace) InstallTrace(device);
+void TraceCollector::Add(TraceDirection direction, const uint8_t* bytes, int count) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!bytes_.empty() &&
+        (direction != direction_ || now - last_ > std::chrono::milliseconds(kInterByteTimeoutMs))) {
+        Flush();
+    }
+    for (int i = 0; i < count; ++i) {
+        if (bytes_.size() == kMaxLineBytes) Flush();
+        if (bytes_.empty()) {
+            direction_ = direction;
+            firstSeconds_ = log_.ElapsedSeconds();
+        }
+        bytes_.push_back(bytes[i]);
+    }
+    last_ = now;
 }
 
-void BeginExchange(WheelFocuserDevice& device) {
-    ApplyExchangeTrace(device);
-    PurgePort(device.port);
+void TraceCollector::Flush() {
+    if (bytes_.empty()) return;
+    log_.WriteToSink(
+        FormatTraceLine(firstSeconds_, direction_, bytes_.data(), static_cast<int>(bytes_.size()))
+            .c_str());
+    bytes_.clear();
+}
+
+void ApplyExchangeTrace(WheelFocuserDevice& device) {
+    if (device.traceCollector) InstallTrace(device);
 }
 
 void WheelFocuserDevice::SetExchangeTrace(bool enabled) {
-    exchangeTrace = enabled;
-    if (port == nullptr) return;
-    if (enabled) {
-        InstallTrace(*this);
-    } else {
+    if (traceCollector) traceCollector->Flush();
+    if (!enabled) {
+        traceCollector.reset();
+        log.SetBeforePrint({});
         SetPortTrace(port, {});
+        return;
     }
+    if (!traceCollector) traceCollector = std::make_shared<TraceCollector>(log);
+    // Log lines written while a trace line is still being gathered come after it.
+    log.SetBeforePrint([collector = traceCollector] { collector->Flush(); });
+    InstallTrace(*this);
 }
 
 }  // namespace kavri

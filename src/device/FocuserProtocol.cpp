@@ -2,10 +2,10 @@
 // temperature compensation, step size and the microstep table.
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 
-#include "device/ExchangeGuard.h"
-#include "device/ExchangeTrace.h"
+#include "device/CommandExchange.h"
 #include "device/FocuserMoveLimit.h"
 #include "device/WheelFocuserDevice.h"
 #include "transport/Stopwatch.h"
@@ -36,9 +36,8 @@ constexpr int kMicrostepReadLimitMs = 1000;
 }  // namespace
 
 bool WheelFocuserDevice::GetPosition(int32_t& position) {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     uint8_t reply[2] = {};
     if (SendCommand(port, "FWfocus", reply, 2) < 2) return false;
     focuserPosition = DecodeInt16(reply);
@@ -47,9 +46,8 @@ bool WheelFocuserDevice::GetPosition(int32_t& position) {
 }
 
 bool WheelFocuserDevice::MoveTo(int32_t target) {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     uint8_t args[2];
     EncodePosition(target, args);
     if (!WriteKeyword(port, "FWgoFocus")) return false;
@@ -59,8 +57,15 @@ bool WheelFocuserDevice::MoveTo(int32_t target) {
         FocuserMoveLimitMs(focuserPosition, target, config.focuserSpeed, config.focuserBacklash);
     const Stopwatch stopwatch;
     for (;;) {
-        // A hung-up port answers every read at once with nothing; it cannot bring the "!".
-        if (stopwatch.ElapsedMs() >= limit || PortHungUp(port)) {
+        // A hung-up port answers every read at once with nothing; it cannot bring the "!", and
+        // its failure is no time-out.
+        if (PortHungUp(port)) {
+            Print("Failed GoFocus(%i->%i) in=%.1fms: %s\r\n", focuserPosition, target,
+                  stopwatch.ElapsedMillis(), kLineHungUp);
+            exchange.HangUpLogged();
+            return false;
+        }
+        if (stopwatch.ElapsedMs() >= limit) {
             Print("Failed GoFocus(%i->%i) in=%.1fms timeout=%ims\r\n", focuserPosition, target,
                   stopwatch.ElapsedMillis(), limit);
             return false;
@@ -75,9 +80,8 @@ bool WheelFocuserDevice::MoveTo(int32_t target) {
 }
 
 bool WheelFocuserDevice::SetPosition(int32_t position) {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     uint8_t args[2];
     EncodePosition(position, args);
     uint8_t reply = 0;
@@ -88,9 +92,8 @@ bool WheelFocuserDevice::SetPosition(int32_t position) {
 }
 
 bool WheelFocuserDevice::FWdirFocus(int32_t& direction) {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     uint8_t reply = 0;
     if (SendCommand(port, "FWdirFocus", &reply, 1) != 1) return false;
     if (reply == '+') {
@@ -105,9 +108,8 @@ bool WheelFocuserDevice::FWdirFocus(int32_t& direction) {
 }
 
 bool WheelFocuserDevice::FWtemperature(int32_t index, float& value) {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     const uint8_t arg = SelectorByte(index);
     uint8_t reply[2] = {};
     if (SendCommandWithArgs(port, "FWtemperature", &arg, 1, reply, 2) < 2) return false;
@@ -123,9 +125,8 @@ bool WheelFocuserDevice::FWtemperature(int32_t index, float& value) {
 }
 
 bool WheelFocuserDevice::FWisAuto(int32_t& thermometer) {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     uint8_t reply = 0;
     if (SendCommand(port, "FWisAuto", &reply, 1) != 1) return false;
     thermometer = static_cast<int32_t>(reply) - '0';
@@ -135,18 +136,16 @@ bool WheelFocuserDevice::FWisAuto(int32_t& thermometer) {
 }
 
 bool WheelFocuserDevice::FWautoCompSet(int32_t thermometer) {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     const uint8_t arg = SelectorByte(thermometer);
     uint8_t reply = 0;
     return SendCommandWithArgs(port, "FWautoCompSet", &arg, 1, &reply, 1) == 1 && reply == '!';
 }
 
 bool WheelFocuserDevice::FWubStep(int32_t& stepMicrosteps, int32_t& maxDivisor) {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     // Defaults for a controller that does not answer: the configured step, divisors 1 and 2.
     stepMicrosteps = config.focuserStepMicrosteps;
     maxDivisor = 2;
@@ -159,9 +158,8 @@ bool WheelFocuserDevice::FWubStep(int32_t& stepMicrosteps, int32_t& maxDivisor) 
 }
 
 bool WheelFocuserDevice::FWzm() {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     std::fill(std::begin(microstepTable), std::end(microstepTable), uint8_t{0});
     microstepCount = -1;
     uint8_t count = 0;
@@ -171,26 +169,23 @@ bool WheelFocuserDevice::FWzm() {
         microstepCount = 0;
         return true;
     }
-    // The table holds 128 entries. A longer announcement keeps its first 128 bytes, drains
-    // the rest so it cannot be taken for a later reply, and fails: the controller's table
-    // is not what the program can show or send back.
-    const int kept = std::min<int>(count, kMicrostepTableSize);
-    microstepCount = kept;
-    const int got = ReadWithTimeout(port, microstepTable, kept, kMicrostepReadLimitMs);
+    // The table holds 128 entries. A longer announcement is not a table the program can show
+    // or send back: its bytes are read and dropped, so none is taken for a later reply, and
+    // the table stays unread, which keeps "FWym" from sending a table cut short.
     if (count > kMicrostepTableSize) {
-        uint8_t surplus[256 - kMicrostepTableSize];
-        ReadBytes(port, surplus, count - kMicrostepTableSize);
+        uint8_t surplus[UINT8_MAX];
+        ReadWithTimeout(port, surplus, count, kMicrostepReadLimitMs);
         return false;
     }
-    return got == kept;
+    microstepCount = count;
+    return ReadWithTimeout(port, microstepTable, count, kMicrostepReadLimitMs) == count;
 }
 
 bool WheelFocuserDevice::FWym() {
     // Without a table read from the controller there is nothing meaningful to send.
     if (microstepCount < 0 || microstepCount > kMicrostepTableSize) return false;
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     uint8_t reply = 0;
     return SendCommandWithArgs(port, "FWym", microstepTable, microstepCount, &reply, 1) == 1 &&
            reply == '!';

@@ -59,6 +59,7 @@ PortMapping PortNaming::Describe(int number) const {
     auto link = LinkPath(number);
     std::error_code error;
     if (auto it = explicitDevices_.find(number); it != explicitDevices_.end()) {
+        mapping.named = true;
         mapping.device = it->second;
     } else if (LinkEntryExists(link)) {
         mapping.linked = true;
@@ -72,6 +73,14 @@ PortMapping PortNaming::Describe(int number) const {
     error.clear();
     mapping.exists = std::filesystem::exists(mapping.device, error) && !error;
     return mapping;
+}
+
+std::string PortNaming::Label(int number) const {
+    const PortMapping mapping = Describe(number);
+    if (mapping.named) return mapping.device;
+    const std::string name = "COM" + std::to_string(number);
+    if (mapping.device.empty()) return name;
+    return name + " (" + (mapping.linked ? mapping.target : mapping.device) + ")";
 }
 
 std::vector<PortMapping> PortNaming::List() const {

@@ -21,6 +21,7 @@ struct PortMapping {
     std::string device;   // the path to open: the link itself, or the default device
     std::string target;   // where the link points (empty without a link)
     bool linked = false;  // true when a ports/comN entry decides the device
+    bool named = false;   // true when SetDevice named the device for this number
     bool exists = false;  // true when the device (after following the link) exists
 };
 
@@ -45,6 +46,10 @@ public:
     static std::string DefaultDevice(int number);
 
     std::filesystem::path LinkPath(int number) const;
+
+    // How messages name the port: "COM3 (/dev/ttyUSB0)", with the device a link points to;
+    // just the device for one named with SetDevice.
+    std::string Label(int number) const;
 
     // Names the device of COM `number` for this naming only, ahead of link and default (a
     // device path given on a command line); ignored outside 1..16.

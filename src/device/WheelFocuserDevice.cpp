@@ -36,6 +36,7 @@ void WheelFocuserDevice::Disconnect() {
     if (port == nullptr) return;
     CloseSerialPort(port);
     port = nullptr;
+    portNumber = 0;
     CloseFile();
     focuserPresent = false;
     wheelPresent = false;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "device/ClientSet.h"
@@ -23,6 +24,7 @@
 namespace kavri {
 
 class SettingsStore;
+class TraceCollector;
 
 constexpr int kThermometerSlots = 4;
 constexpr int kMicrostepTableSize = 128;
@@ -71,7 +73,7 @@ public:
     // for ports opened later.
     void SetExchangeTrace(bool enabled);
 
-    // --- Connection (Connection.cpp) ---
+    // --- Connection (Connection.cpp); a failure leaves its reason in failureReason ---
     bool Connect();            // ComPort, or a search of COM1..COM16
     bool OpenPort(int32_t n);  // opens "COM<n>", probes, opens the log file
     bool Probe();              // presence flags, config, filter table, microstep table
@@ -98,7 +100,14 @@ public:
     uint8_t microstepTable[kMicrostepTableSize] = {};
     int32_t microstepCount = -1;  // -1: not read
     PortHandle port = nullptr;
-    bool exchangeTrace = false;  // SetExchangeTrace: every exchange installs the byte trace
+    int32_t portNumber = 0;  // the COM number of the open port; 0 while disconnected
+    // Why the last connection attempt or command exchange failed, in words for the user, when
+    // the device knows more than its false: why a port could not be opened or did not answer,
+    // or that the line was hung up. Empty otherwise; every connection attempt and every
+    // exchange starts it afresh.
+    std::string failureReason;
+    // Set while SetExchangeTrace is on: gathers the traced bytes into lines.
+    std::shared_ptr<TraceCollector> traceCollector;
 
     SettingsStore& store;  // where SaveRegistry / LoadRegistry keep DriverKey
     TimerService& timers;  // runs the temperature-log timer

@@ -6,8 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "device/ExchangeGuard.h"
-#include "device/ExchangeTrace.h"
+#include "device/CommandExchange.h"
 #include "device/WheelFocuserDevice.h"
 #include "transport/Stopwatch.h"
 
@@ -39,12 +38,28 @@ void CopyName(char* dest, const char* src, size_t size) {
     for (; i < size; ++i) dest[i] = '\0';
 }
 
+// Bounds of the per-slot time of a wheel move. ChangeFilterTimeoutMs comes unchecked from the
+// settings store or a settings file: a huge value would leave a silent wheel waited for for
+// weeks, a negative one would report a failed change at once while the wheel still turns.
+constexpr int32_t kMinSlotTimeoutMs = 100;
+constexpr int32_t kMaxSlotTimeoutMs = 60000;
+
+// ChangeFilterTimeoutMs within its bounds; a value outside them is logged with the one used.
+int32_t SlotTimeoutMs(WheelFocuserDevice& device) {
+    const int32_t configured = device.ChangeFilterTimeoutMs;
+    const int32_t used = std::clamp(configured, kMinSlotTimeoutMs, kMaxSlotTimeoutMs);
+    if (used != configured) {
+        device.Print("ChangeFilterTimeoutMs=%i is outside %i..%i; %i used\r\n", configured,
+                     kMinSlotTimeoutMs, kMaxSlotTimeoutMs, used);
+    }
+    return used;
+}
+
 }  // namespace
 
 bool WheelFocuserDevice::GetFilter(int32_t& index) {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     uint8_t reply = 0;
     if (SendCommand(port, "FWFILTER", &reply, 1) == 1 && reply >= '/' && reply <= ':') {
         // "/" is a wheel that answers but does not know its filter: present, index −1.
@@ -57,9 +72,8 @@ bool WheelFocuserDevice::GetFilter(int32_t& index) {
 }
 
 bool WheelFocuserDevice::FWCOUNT() {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     uint8_t reply = 0;
     if (SendCommand(port, "FWCOUNT", &reply, 1) != 1 || reply < '1' || reply > ':') return false;
     const int count = reply - '0';
@@ -82,16 +96,15 @@ bool WheelFocuserDevice::SelectFilter(int32_t target) {
     // The shortest way round divides by the number of rows: without a table there is no way
     // to compute a time limit, so nothing is sent.
     if (filters.empty()) return false;
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
 
     const int32_t previous = currentFilter;
     const int64_t slots = static_cast<int64_t>(filters.size());
     const int64_t forward = Modulo(slots - previous + target, slots);
     const int64_t backward = Modulo(previous - static_cast<int64_t>(target) + slots, slots);
     const int64_t dif = forward < backward ? forward : backward;
-    int64_t limit64 = dif * ChangeFilterTimeoutMs + 2000;
+    int64_t limit64 = dif * SlotTimeoutMs(*this) + 2000;
     // With the focuser position at −1 the limit grows by one millisecond per row and slot.
     if (focuserPosition == -1) limit64 += dif * slots;
     const int32_t limit = ClampToInt32(limit64);
@@ -110,10 +123,11 @@ bool WheelFocuserDevice::SelectFilter(int32_t target) {
         }
         if (ReadBytes(port, reply, 1) == 0) {
             // A port whose other end is gone answers at once with nothing: waiting out the
-            // limit would only spin.
+            // limit would only spin, and the failure is no time-out.
             if (PortHungUp(port)) {
-                Print("Failed Goto(%i->%i) in=%.1fms\r\n", previous, target,
-                      stopwatch.ElapsedMillis());
+                Print("Failed Goto(%i->%i) in=%.1fms: %s\r\n", previous, target,
+                      stopwatch.ElapsedMillis(), kLineHungUp);
+                exchange.HangUpLogged();
                 return false;
             }
             continue;
@@ -139,11 +153,9 @@ bool WheelFocuserDevice::SelectFilter(int32_t target) {
 }
 
 bool WheelFocuserDevice::Home(int32_t /*shift*/) {
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
-    const int32_t limit =
-        ClampToInt32(static_cast<int64_t>(filters.size()) * ChangeFilterTimeoutMs);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
+    const int32_t limit = ClampToInt32(static_cast<int64_t>(filters.size()) * SlotTimeoutMs(*this));
     if (!WriteKeyword(port, "FWHOME")) return false;
     uint8_t reply = 0;
     return ReadWithTimeout(port, &reply, 1, limit) == 1 && reply == '!';
@@ -151,9 +163,8 @@ bool WheelFocuserDevice::Home(int32_t /*shift*/) {
 
 bool WheelFocuserDevice::FWWRITENAME(int32_t index, const char* name) {
     if (index < 0 || static_cast<size_t>(index) >= filters.size()) return false;
-    ExchangeGuard guard(*this);
-    if (!guard) return false;
-    BeginExchange(*this);
+    CommandExchange exchange(*this);
+    if (!exchange) return false;
     // The table keeps the new name whatever the controller answers.
     FilterEntry& row = filters[static_cast<size_t>(index)];
     CopyName(row.name, name, kConfigNameLength);

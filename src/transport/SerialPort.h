@@ -15,11 +15,39 @@ struct SerialPort;
 // The handle the device owns: nullptr means no port.
 using PortHandle = SerialPort*;
 
-// Opens `name` exclusively (a second opener fails at once) in raw 8N1 mode without flow
-// control, DTR and RTS dropped, at `baud`. Returns nullptr on failure.
-PortHandle OpenSerialPort(const std::string& name, int baud);
+// A read ends when this long passes after a byte without the next one.
+constexpr int kInterByteTimeoutMs = 100;
 
-// Closes the port and frees the handle; nullptr is ignored.
+// Why a port cannot be used.
+enum class PortProblem {
+    kNone,         // usable
+    kNoDevice,     // nothing at that path, or the device is gone
+    kNotTerminal,  // not a serial device at all (a plain file, /dev/null, a disk, ...)
+    kOwnTerminal,  // the terminal this program runs in
+    kPermission,   // the user may not open it
+    kInUse,        // another program holds it (its lock file, its lock, or exclusive mode)
+    kFailed,       // any other error of the system
+};
+
+struct PortStatus {
+    PortProblem problem = PortProblem::kNone;
+    // For the user: what is wrong and, where there is one, the fix. Empty when usable.
+    std::string message;
+};
+
+// Opens `name` exclusively (a second opener fails at once) in raw 8N1 mode without flow
+// control, DTR and RTS dropped, at `baud`. Returns nullptr on failure, with the reason in
+// `status` when given. A port another program holds is left untouched: nothing is sent to it.
+PortHandle OpenSerialPort(const std::string& name, int baud, PortStatus* status = nullptr);
+
+// Whether `name` looks usable, judged without opening it (opening a real serial port raises
+// its modem lines): it exists, is a serial device, is not our own terminal, no lock file of a
+// live program names it and we may open it. A holder that only locks the open port itself is
+// found only by OpenSerialPort.
+PortStatus InspectSerialPort(const std::string& name);
+
+// Restores the terminal settings the port had before it was opened, then closes it and frees
+// the handle; nullptr is ignored.
 void CloseSerialPort(PortHandle port);
 
 // Discards pending input and output.

@@ -15,9 +15,12 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <memory>
 #include <utility>
 
+#include "transport/PortAccess.h"
 #include "transport/SerialPort.h"
+#include "transport/UucpLock.h"
 
 namespace kavri {
 
@@ -25,13 +28,15 @@ struct SerialPort {
     int fd = -1;
     PortTrace trace;
     bool hungUp = false;
+    termios original{};  // the settings before our open, put back at close
+    UucpLock lock;       // our lock file, while the port is open
 };
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kIntervalTimeoutMs = 100;
+constexpr int kIntervalTimeoutMs = kInterByteTimeoutMs;
 constexpr int kTotalTimeoutConstantMs = 100;
 constexpr int kTotalTimeoutPerByteMs = 100;
 
@@ -93,31 +98,65 @@ void Trace(const SerialPort* port, TraceDirection direction, const uint8_t* byte
 
 }  // namespace
 
-PortHandle OpenSerialPort(const std::string& name, int baud) {
-    // Non-blocking open: a port whose carrier is down must not hang the open.
-    const int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    termios probe{};
-    // Only a terminal device is a serial port; anything else (a plain file, /dev/null) fails.
-    // A second opener fails at once: the lock is taken without waiting, and it also holds
-    // against a privileged process, which the terminal's exclusive mode alone does not stop.
-    if (tcgetattr(fd, &probe) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-        ioctl(fd, TIOCEXCL) != 0) {
-        close(fd);
+PortHandle OpenSerialPort(const std::string& name, int baud, PortStatus* status) {
+    PortStatus ignored;
+    PortStatus& result = status ? *status : ignored;
+    result = {};
+    std::string realPath;
+    result = CheckSerialDevice(name, realPath);
+    if (result.problem != PortProblem::kNone) return nullptr;
+
+    // The lock files of other serial programs are honoured before the device is even opened.
+    auto port = std::make_unique<SerialPort>();
+    LockHolder holder;
+    if (!port->lock.Acquire(realPath, holder)) {
+        result = HeldByStatus(holder);
         return nullptr;
     }
-    ApplyLineSettings(fd, baud);
+    // Non-blocking open: a port whose carrier is down must not hang the open.
+    port->fd = open(realPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (port->fd < 0) {
+        result = OpenErrorStatus(realPath, errno);
+        return nullptr;
+    }
+    const auto fail = [&](PortStatus why) {
+        close(port->fd);
+        result = std::move(why);
+        return nullptr;
+    };
+    // Only a terminal device is a serial port.
+    if (tcgetattr(port->fd, &port->original) != 0) {
+        return fail({PortProblem::kNotTerminal, "not a serial port (not a terminal device)"});
+    }
+    // A second opener fails at once: the lock is taken without waiting, and it also holds
+    // against a privileged process, which the terminal's exclusive mode alone does not stop.
+    if (flock(port->fd, LOCK_EX | LOCK_NB) != 0) {
+        return fail(errno == EWOULDBLOCK
+                        ? HeldByStatus("another program (it holds the port's lock)")
+                        : OpenErrorStatus(realPath, errno));
+    }
+    // A privileged process gets past another program's exclusive mode; it must not use the
+    // port either.
+    int exclusive = 0;
+    if (ioctl(port->fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        return fail(HeldByStatus(kExclusiveHolder));
+    }
+    if (ioctl(port->fd, TIOCEXCL) != 0) return fail(OpenErrorStatus(realPath, errno));
+    ApplyLineSettings(port->fd, baud);
     // DTR and RTS held off while the port is open; pseudo-terminals refuse this, harmlessly.
     int lines = TIOCM_DTR | TIOCM_RTS;
-    ioctl(fd, TIOCMBIC, &lines);
-    return new SerialPort{fd, {}, false};
+    ioctl(port->fd, TIOCMBIC, &lines);
+    return port.release();
 }
 
 void CloseSerialPort(PortHandle port) {
     if (!port) return;
+    // A terminal that was something else before (a link gone stale onto a new session's
+    // pseudo-terminal, say) gets its own settings back rather than staying raw.
+    tcsetattr(port->fd, TCSANOW, &port->original);
     ioctl(port->fd, TIOCNXCL);
     close(port->fd);  // also releases the lock
-    delete port;
+    delete port;      // and the lock file
 }
 
 void PurgePort(PortHandle port) {

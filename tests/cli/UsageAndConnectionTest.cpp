@@ -110,6 +110,13 @@ TEST_F(UsageAndConnectionTest, AMissingControllerExitsThreeOnceThePortsAreTried)
     EXPECT_NE(Json(one)["error"].get<std::string>().find("no controller found on COM3"),
               std::string::npos);
 
+    // A port that exists but cannot be used says why, with the fix where there is one.
+    std::ofstream(File("plain")) << "not a port";
+    const CliResult plain = RunBare({"--port", File("plain"), "status"});
+    EXPECT_EQ(plain.status, 3);
+    EXPECT_EQ(plain.err, "kavrictl: no controller found on " + File("plain") +
+                             ": not a serial port (not a terminal device)\n");
+
     // Without --port the stored ComPort decides, and only that port is tried.
     StoreSetting("ComPort", SettingsValue::Dword(4));
     const CliResult stored = RunBare({"-v", "position"});
@@ -120,7 +127,8 @@ TEST_F(UsageAndConnectionTest, AMissingControllerExitsThreeOnceThePortsAreTried)
 
 TEST_F(UsageAndConnectionTest, ThePortMapFindsTheControllerByNumberAndBySearch) {
     StartEmulator();
-    MapPorts({{5, Emulator().SlavePath()}});
+    std::ofstream(File("plain")) << "not a port";
+    MapPorts({{5, Emulator().SlavePath()}, {6, File("plain")}});
     EXPECT_EQ(Json(RunBare({"--json", "--port", "5", "status"}))["port"], "COM5");
     EXPECT_EQ(Json(RunBare({"--json", "--port", "auto", "status"}))["port"], "COM5");
 
@@ -129,8 +137,24 @@ TEST_F(UsageAndConnectionTest, ThePortMapFindsTheControllerByNumberAndBySearch) 
     EXPECT_EQ(ports[4]["port"], "COM5");
     EXPECT_EQ(ports[4]["linked"], true);
     EXPECT_EQ(ports[4]["exists"], true);
+    EXPECT_EQ(ports[4]["usable"], true);
     EXPECT_EQ(ports[4]["device"], Emulator().SlavePath());
     EXPECT_EQ(ports[0]["exists"], false);
+    EXPECT_EQ(ports[0]["usable"], false);
+    // Only terminals are usable.
+    EXPECT_EQ(ports[5]["exists"], true);
+    EXPECT_EQ(ports[5]["usable"], false);
+    EXPECT_EQ(ports[5]["status"], "not a serial port (not a terminal device)");
+}
+
+TEST_F(UsageAndConnectionTest, AHungUpLineIsReportedAsSuch) {
+    sim::EmulatorOptions options;
+    options.faults.push_back(sim::Fault{sim::FaultKind::kHangUp, "FWgoFocus"});
+    StartEmulator(options);
+    const CliResult result = Run({"move", "1000"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.FirstErrorLine().rfind("kavrictl: the line was hung up on ", 0), 0u)
+        << result.err;
 }
 
 TEST_F(UsageAndConnectionTest, PortAndLogGivenOnTheCommandLineLeaveTheStoredSettings) {

@@ -92,7 +92,7 @@ TEST_F(ClientSetTest, NonMemberLeavingSkipsOrClosesWhenNobodyHoldsThePort) {
     EXPECT_EQ(device.port, nullptr);
 }
 
-TEST_F(ClientSetTest, FailedConnectionLogsOnlyConnectAndJoinsNobody) {
+TEST_F(ClientSetTest, FailedConnectionLogsConnectAndTheReasonAndJoinsNobody) {
     test::TempDir dir;
     PortNaming naming(dir.Path());
     naming.SetDevice(3, dir.File("no-such-tty"));
@@ -100,7 +100,9 @@ TEST_F(ClientSetTest, FailedConnectionLogsOnlyConnectAndJoinsNobody) {
     device.settings.ComPort = 3;
     EXPECT_FALSE(device.ConnectMulti(Client(0xc3)));
     SetActivePortNaming(std::nullopt);
-    EXPECT_EQ(lines, (std::vector<std::string>{"ConnectMulti(0xc3) = connect\r\n"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"ConnectMulti(0xc3) = connect\r\n",
+                                               "no controller found on " + dir.File("no-such-tty") +
+                                                   ": no such device\r\n"}));
     EXPECT_TRUE(device.Clients().empty());
     EXPECT_EQ(device.port, nullptr);
 }

@@ -78,21 +78,32 @@ TEST(ExchangeTraceFormat, HexAndPrintableText) {
 
 using ExchangeTrace = DeviceOnPeer;
 
-TEST_F(ExchangeTrace, EveryByteBothWaysWhileSwitchedOn) {
-    int32_t position = 0;
+TEST_F(ExchangeTrace, OneLinePerDirectionAndStepInOrderWithTheLog) {
     device->SetExchangeTrace(true);
-    peer.Expect("FWfocus").Reply(Bytes{0x18, 0xFC});
-    EXPECT_TRUE(device->GetPosition(position));
+    GiveFilters(5);
+    device->currentFilter = 0;
+    // The keyword and its digit go out in two writes; two progress bytes, read one at a time,
+    // come together, the digit after a pause longer than the inter-byte interval.
+    peer.Expect("FWGOTO2").Reply("..").Pause(300).Reply("2");
+    EXPECT_TRUE(device->SelectFilter(2));
     EXPECT_TRUE(peer.WaitIdle(2000));
-    std::string traced;
-    for (const std::string& line : sinkLines) traced += line;
-    EXPECT_NE(traced.find(">> 46 57 66 6F 63 75 73"), std::string::npos) << traced;
-    EXPECT_NE(traced.find("<< 18"), std::string::npos) << traced;
-    EXPECT_NE(traced.find("FC"), std::string::npos) << traced;
+    std::vector<std::string> lines;
+    for (const std::string& line : LinesWith("")) {
+        if (line.rfind(">>", 0) == 0 || line.rfind("<<", 0) == 0 || line.find("Goto(") == 0 ||
+            line.find("OK Goto(") == 0) {
+            lines.push_back(line);
+        }
+    }
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"Goto(0->2) dif=2 TimeOut=4000\r\n",
+                                        ">> 46 57 47 4F 54 4F 32  |FWGOTO2|\r\n",
+                                        "<< 2E 2E  |..|\r\n", "<< 32  |2|\r\n", lines.back()}));
+    EXPECT_EQ(lines.back().rfind("OK Goto(0->2)", 0), 0u);
 
     sinkLines.clear();
     device->SetExchangeTrace(false);
     peer.Expect("FWfocus").Reply(Bytes{0x18, 0xFC});
+    int32_t position = 0;
     EXPECT_TRUE(device->GetPosition(position));
     EXPECT_TRUE(peer.WaitIdle(2000));
     EXPECT_TRUE(sinkLines.empty());

@@ -3,11 +3,13 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 #include <thread>
 
 #include "ConnectionTestSupport.h"
 #include "transport/SerialPort.h"
+#include "transport/UucpLock.h"
 
 namespace kavri::test {
 namespace {
@@ -190,12 +192,66 @@ TEST_F(ConnectionTest, ProbeFailuresLeaveTheDeviceDisconnected) {
     EXPECT_TRUE(badCount.WaitIdle(5000));
     EXPECT_EQ(device_->port, nullptr);
 
+    // A line hung up during the probe says so.
+    ScriptedPeer hangUp;
+    Link(3, hangUp.SlavePath());
+    hangUp.Expect("FWFILTER").HangUp();
+    device_->settings.ComPort = 3;
+    EXPECT_FALSE(device_->Connect());
+    EXPECT_TRUE(hangUp.WaitIdle(5000));
+    EXPECT_EQ(device_->failureReason,
+              "no controller found on COM3 (" + hangUp.SlavePath() + "): the line was hung up");
+
     // Both closed: each can be opened again at once.
     for (auto* peer : {&shortRead, &badCount}) {
         PortHandle again = OpenSerialPort(peer->SlavePath(), 9600);
         EXPECT_NE(again, nullptr);
         CloseSerialPort(again);
     }
+}
+
+TEST_F(ConnectionTest, PortsThatCannotBeUsedAreLeftUntouchedAndSayWhy) {
+    // A private lock folder, with another program's lock on COM1's device.
+    std::filesystem::create_directories(dir_.File("locks"));
+    SetUucpLockDirectory(dir_.File("locks"));
+    ScriptedPeer held;
+    ScriptedPeer controller;
+    std::ofstream(UucpLockPath(held.SlavePath())) << std::setw(10) << getppid() << '\n';
+    std::ofstream(dir_.File("plain")) << "not a port";
+    Link(1, held.SlavePath());
+    Link(2, dir_.File("plain"));
+    Link(3, controller.SlavePath());
+    ScriptFullProbe(controller, SampleImage());
+    std::vector<std::string> lines;
+    device_->log.SetSink([&](const char* line) { lines.emplace_back(line); });
+
+    ASSERT_TRUE(device_->Connect());
+    EXPECT_EQ(device_->portNumber, 3);
+    EXPECT_TRUE(controller.WaitIdle(5000));
+    const std::string inUse = "COM1 (" + held.SlavePath() + "): in use by ";
+    const std::string notPort = "COM2 (" + dir_.File("plain") + "): not a serial port";
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(" : " + inUse), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("(process " + std::to_string(getppid()) + ")"), std::string::npos);
+    EXPECT_NE(lines[1].find(" : " + notPort), std::string::npos) << lines[1];
+    device_->Disconnect();
+
+    // Without a controller, the search names every port that exists and why it was passed
+    // over; a configured port says why it failed.
+    Link(3, dir_.File("absent"));
+    EXPECT_FALSE(device_->Connect());
+    const std::string& reason = device_->failureReason;
+    EXPECT_EQ(reason.rfind("no controller found on any of COM1..COM16; " + inUse, 0), 0u) << reason;
+    EXPECT_NE(reason.find("; " + notPort), std::string::npos) << reason;
+    device_->settings.ComPort = 1;
+    EXPECT_FALSE(device_->Connect());
+    EXPECT_EQ(device_->failureReason.rfind("no controller found on " + inUse, 0), 0u);
+
+    // Nothing ever went to the port another program holds.
+    held.ExpectQuiet(50);
+    EXPECT_TRUE(held.WaitIdle(2000));
+    EXPECT_TRUE(held.Received().empty());
+    SetUucpLockDirectory(std::nullopt);
 }
 
 TEST_F(ConnectionTest, ConnectWhileConnectedChangesNothing) {

@@ -35,6 +35,17 @@ protected:
         return found;
     }
 
+    // After a hang-up during a wait: the operation's one result line (the one starting with
+    // `resultLine`) says so instead of naming a time-out, nothing else repeats it, and it is
+    // the device's failure reason.
+    void ExpectHangUpReportedBy(const std::string& resultLine) const {
+        const auto lines = LinesWith(resultLine);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].substr(lines[0].find("ms: ")), "ms: the line was hung up\r\n");
+        EXPECT_EQ(LinesWith("hung up").size(), 1u);
+        EXPECT_EQ(device->failureReason, "the line was hung up");
+    }
+
     // A table of `rows` filters named F0, F1, … with zero positions.
     void GiveFilters(int rows) {
         device->filters.assign(static_cast<size_t>(rows), FilterEntry{});

@@ -78,6 +78,14 @@ TEST_F(FocusCommand, SingleByteFailsAndKeepsThePosition) {
     EXPECT_TRUE(peer.WaitIdle(2000));
 }
 
+TEST_F(FocusCommand, HungUpLineIsLoggedAndLeftAsTheReason) {
+    peer.Expect("FWfocus").HangUp();
+    int32_t position = 0;
+    EXPECT_FALSE(device->GetPosition(position));
+    EXPECT_EQ(LinesWith("hung up"), (std::vector<std::string>{"the line was hung up\r\n"}));
+    EXPECT_EQ(device->failureReason, "the line was hung up");
+}
+
 using GoFocusCommand = DeviceOnPeer;
 
 TEST_F(GoFocusCommand, SendsTargetLowByteFirstAndWaitsForAcknowledgement) {
@@ -117,14 +125,20 @@ TEST_F(GoFocusCommand, NoAcknowledgementWithinTheLimitFails) {
     EXPECT_TRUE(peer.WaitIdle(2000));
 }
 
-TEST_F(GoFocusCommand, HungUpControllerFailsWithoutWaitingOutTheLimit) {
+TEST_F(GoFocusCommand, HungUpControllerFailsAtOnceAndSaysSo) {
     device->config.focuserSpeed = 10;
     peer.Expect(Concat("FWgoFocus", {0x10, 0x27})).HangUp();
     const auto start = Clock::now();
     EXPECT_FALSE(device->MoveTo(10000));  // a limit of 1002 s
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(LinesWith("Failed GoFocus(0->10000)").size(), 1u);
+    ExpectHangUpReportedBy("Failed GoFocus(0->10000) in=");
     EXPECT_EQ(device->focuserPosition, 0);
+
+    // Every later command fails at once for the same reason, without another log line.
+    int32_t position = 0;
+    EXPECT_FALSE(device->GetPosition(position));
+    EXPECT_EQ(device->failureReason, "the line was hung up");
+    EXPECT_EQ(LinesWith("hung up").size(), 1u);
 }
 
 TEST_F(GoFocusCommand, MoveRelativeReadsThenMovesByMinimumSteps) {
@@ -297,17 +311,17 @@ TEST_F(MicrostepCommands, EmptyAndShortTables) {
     EXPECT_TRUE(peer.WaitIdle(2000));
 }
 
-TEST_F(MicrostepCommands, OverlongTableKeeps128BytesAndFails) {
+TEST_F(MicrostepCommands, OverlongTableFailsAndStaysUnread) {
     Bytes table(200);
-    for (size_t i = 0; i < table.size(); ++i) table[i] = static_cast<uint8_t>(i);
+    for (size_t i = 0; i < table.size(); ++i) table[i] = static_cast<uint8_t>(i + 1);
     peer.Expect("FWzm").Reply(Bytes{200}).Reply(table);
     EXPECT_FALSE(device->FWzm());
-    EXPECT_EQ(device->microstepCount, kMicrostepTableSize);
-    EXPECT_EQ(0, std::memcmp(device->microstepTable, table.data(), kMicrostepTableSize));
+    EXPECT_EQ(device->microstepCount, -1);
+    EXPECT_EQ(device->microstepTable[0], 0);
     EXPECT_TRUE(peer.WaitIdle(2000));
-    // The surplus was drained, so a table write sends only what is held.
-    peer.Expect(Concat("FWym", Bytes(table.begin(), table.begin() + 128))).Reply("!");
-    EXPECT_TRUE(device->FWym());
+    // So no table cut to 128 bytes goes back to the controller.
+    peer.ExpectQuiet(200);
+    EXPECT_FALSE(device->FWym());
     EXPECT_TRUE(peer.WaitIdle(2000));
 }
 

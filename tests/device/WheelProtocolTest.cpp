@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 
 #include "device/DeviceOnPeer.h"
@@ -177,6 +178,50 @@ TEST_F(GotoCommand, SameFilterIsSentAgainAndTimesOutAfterTwoSeconds) {
     EXPECT_EQ(device->currentFilter, 2);  // a time-out keeps the filter
     EXPECT_EQ(LinesWith("Goto(2->2) dif=0 TimeOut=2000\r\n").size(), 1u);
     EXPECT_EQ(LinesWith("Failed Goto(2->2) in=").size(), 1u);
+    EXPECT_TRUE(peer.WaitIdle(2000));
+}
+
+TEST_F(GotoCommand, HungUpLineIsReportedAsSuch) {
+    GiveFilters(5);
+    device->currentFilter = 1;
+    peer.Expect("FWGOTO3").HangUp();
+    EXPECT_FALSE(device->SelectFilter(3));
+    ExpectHangUpReportedBy("Failed Goto(1->3) in=");
+    EXPECT_EQ(device->currentFilter, 1);
+}
+
+TEST_F(GotoCommand, PerSlotTimeIsBoundedAtBothEnds) {
+    struct Case {
+        int32_t configured;
+        const char* gotoLine;
+        bool outOfRange;
+    };
+    const Case cases[] = {
+        {INT32_MAX, "Goto(0->1) dif=1 TimeOut=62000\r\n", true},
+        {-5000, "Goto(0->1) dif=1 TimeOut=2100\r\n", true},
+        {60000, "Goto(0->1) dif=1 TimeOut=62000\r\n", false},
+        {100, "Goto(0->1) dif=1 TimeOut=2100\r\n", false},
+    };
+    GiveFilters(5);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.configured);
+        sinkLines.clear();
+        device->currentFilter = 0;
+        device->ChangeFilterTimeoutMs = c.configured;
+        peer.Expect("FWGOTO1").Reply("1");
+        EXPECT_TRUE(device->SelectFilter(1));
+        ASSERT_EQ(LinesWith("Goto(0->1) dif").size(), 1u);
+        EXPECT_EQ(LinesWith("Goto(0->1) dif")[0], c.gotoLine);
+        EXPECT_EQ(LinesWith("ChangeFilterTimeoutMs=" + std::to_string(c.configured) +
+                            " is outside 100..60000")
+                      .size(),
+                  c.outOfRange ? 1u : 0u);
+        EXPECT_TRUE(peer.WaitIdle(2000));
+    }
+    // Homing waits too, rather than failing at once on a negative time.
+    device->ChangeFilterTimeoutMs = -1;
+    peer.Expect("FWHOME").ReplyDelayed({'!'}, 50);
+    EXPECT_TRUE(device->Home(0));
     EXPECT_TRUE(peer.WaitIdle(2000));
 }
 
