@@ -38,14 +38,14 @@ bool ReadFilePrefix(const std::string& path, size_t limit, std::vector<uint8_t>&
 
 }  // namespace
 
-bool SaveSettingsFile(WheelFocuserDevice& device, const std::string& path) {
+bool SaveSettingsFile(WheelFocuserDevice& device, const std::string& path, std::string* error) {
     SettingsFileContents contents;
     contents.config = device.config;
     contents.settings = device.settings;
     contents.ChangeFilterTimeoutMs = device.ChangeFilterTimeoutMs;
     for (int i = 0; i < 4; ++i) contents.TermometerName[i] = device.TermometerName[i];
     const std::vector<uint8_t> bytes = FormatSettingsFile(contents);
-    return WriteFileAtomically(path, bytes.data(), bytes.size());
+    return WriteFileAtomically(path, bytes.data(), bytes.size(), error);
 }
 
 bool LoadSettingsFile(WheelFocuserDevice& device, const std::string& path) {

@@ -127,6 +127,12 @@ TEST_F(ConfigCommandsTest, LoadRefusesAnUnreadableOrShortFileBeforeConnecting) {
     EXPECT_EQ(Emulator().BytesReceived(), 0u);
 
     EXPECT_EQ(Run({"save", File("short.fws/below-a-file.fws")}).status, 1);
+    // A write-protected file is left alone, and the message says why.
+    std::filesystem::permissions(File("short.fws"), std::filesystem::perms::owner_read);
+    const CliResult protectedFile = Run({"save", File("short.fws")});
+    EXPECT_EQ(protectedFile.status, 1);
+    EXPECT_NE(protectedFile.FirstErrorLine().find("read-only"), std::string::npos);
+    EXPECT_EQ(std::filesystem::file_size(File("short.fws")), 100u);
 }
 
 }  // namespace
