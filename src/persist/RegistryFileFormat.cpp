@@ -157,19 +157,7 @@ const RegistryFileValue* RegistryFileKey::FindValue(std::string_view name) const
 }
 
 void RegistryFileKey::SetValue(RegistryFileValue value) {
-    const auto [found, added] = index_.emplace(FoldRegistryName(value.name), values_.size());
-    if (added) {
-        values_.push_back(std::move(value));
-        sourceLines_.push_back(kNoLine);
-        edited_.push_back(false);
-        return;
-    }
-    RegistryFileValue& existing = values_[found->second];
-    // Setting what is there already keeps the line as it was written.
-    if (existing.SameContent(value)) return;
-    existing.kind = value.kind;
-    existing.data = std::move(value.data);
-    edited_[found->second] = true;
+    SetFromLine(std::move(value), kNoLine);
 }
 
 void RegistryFileKey::SetFromLine(RegistryFileValue value, size_t line) {
@@ -180,10 +168,17 @@ void RegistryFileKey::SetFromLine(RegistryFileValue value, size_t line) {
         edited_.push_back(false);
         return;
     }
-    values_[found->second].kind = value.kind;
-    values_[found->second].data = std::move(value.data);
-    sourceLines_[found->second] = line;
-    edited_[found->second] = false;
+    const size_t position = found->second;
+    if (line != kNoLine) {
+        sourceLines_[position] = line;  // a later line of the file: it holds the value now
+        edited_[position] = false;
+    } else if (values_[position].SameContent(value)) {
+        return;  // setting what is there already keeps the line as it was written
+    } else {
+        edited_[position] = true;
+    }
+    values_[position].kind = value.kind;
+    values_[position].data = std::move(value.data);
 }
 
 void RegistryFileKey::RemoveValue(std::string_view name) {

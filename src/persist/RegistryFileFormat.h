@@ -62,6 +62,7 @@ private:
     friend std::string FormatRegistryFile(const RegistryFileContents& contents);
     static constexpr size_t kNoLine = SIZE_MAX;
 
+    // SetValue for a value read from line `line` of the file, or set by a user (kNoLine).
     void SetFromLine(RegistryFileValue value, size_t line);
     void RemoveValue(std::string_view name);
 

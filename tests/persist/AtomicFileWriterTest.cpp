@@ -8,9 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "support/TempDir.h"
 
@@ -18,17 +16,6 @@ namespace kavri {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 bool Save(const std::string& path, const std::string& text, std::string* error = nullptr) {
     return WriteFileAtomically(path, text.data(), text.size(), error);
@@ -46,14 +33,14 @@ TEST(AtomicFileWriterTest, LinksLeadToTheirTargetsAndProtectedTargetsAreRefused)
         {"new file", [](const test::TempDir&) {}, "new.txt", "new.txt", nullptr},
         {"link to a file",
          [](const test::TempDir& d) {
-             WriteFile(d.File("target.txt"), "old");
+             test::WriteFileText(d.File("target.txt"), "old");
              fs::create_symlink("target.txt", d.File("link"));
          },
          "link", "target.txt", nullptr},
         {"chain of links, one absolute",
          [](const test::TempDir& d) {
              fs::create_directory(d.File("sub"));
-             WriteFile(d.File("sub/target.txt"), "old");
+             test::WriteFileText(d.File("sub/target.txt"), "old");
              fs::create_symlink(d.File("sub/target.txt"), d.File("sub/inner"));
              fs::create_symlink("sub/inner", d.File("outer"));
          },
@@ -69,13 +56,13 @@ TEST(AtomicFileWriterTest, LinksLeadToTheirTargetsAndProtectedTargetsAreRefused)
          "a", nullptr, "symbolic links"},
         {"read-only file",
          [](const test::TempDir& d) {
-             WriteFile(d.File("ro.txt"), "old");
+             test::WriteFileText(d.File("ro.txt"), "old");
              chmod(d.File("ro.txt").c_str(), 0444);
          },
          "ro.txt", nullptr, "read-only"},
         {"link to a read-only file",
          [](const test::TempDir& d) {
-             WriteFile(d.File("ro.txt"), "old");
+             test::WriteFileText(d.File("ro.txt"), "old");
              chmod(d.File("ro.txt").c_str(), 0455);
              fs::create_symlink("ro.txt", d.File("link"));
          },
@@ -84,7 +71,8 @@ TEST(AtomicFileWriterTest, LinksLeadToTheirTargetsAndProtectedTargetsAreRefused)
          nullptr, "not a regular file"},
         {"FIFO", [](const test::TempDir& d) { mkfifo(d.File("fifo").c_str(), 0666); }, "fifo",
          nullptr, "not a regular file"},
-        {"below a regular file", [](const test::TempDir& d) { WriteFile(d.File("plain"), "x"); },
+        {"below a regular file",
+         [](const test::TempDir& d) { test::WriteFileText(d.File("plain"), "x"); },
          "plain/below.txt", nullptr, "Not a directory"},
     };
     for (const Case& c : cases) {
@@ -96,7 +84,7 @@ TEST(AtomicFileWriterTest, LinksLeadToTheirTargetsAndProtectedTargetsAreRefused)
         const bool saved = Save(dir.File(c.writeTo), "new", &error);
         EXPECT_EQ(saved, c.writtenFile != nullptr) << error;
         if (c.writtenFile != nullptr) {
-            EXPECT_EQ(ReadFile(dir.File(c.writtenFile)), "new");
+            EXPECT_EQ(test::ReadFileText(dir.File(c.writtenFile)), "new");
             if (before == fs::file_type::symlink) {
                 EXPECT_TRUE(fs::is_symlink(dir.File(c.writeTo)));
             }
@@ -104,23 +92,12 @@ TEST(AtomicFileWriterTest, LinksLeadToTheirTargetsAndProtectedTargetsAreRefused)
             EXPECT_NE(error.find(c.reasonContains), std::string::npos) << error;
             EXPECT_EQ(fs::symlink_status(dir.File(c.writeTo)).type(), before);
             if (fs::is_regular_file(dir.File("ro.txt"))) {
-                EXPECT_EQ(ReadFile(dir.File("ro.txt")), "old");
+                EXPECT_EQ(test::ReadFileText(dir.File("ro.txt")), "old");
             }
         }
         for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
             EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
     }
-}
-
-TEST(AtomicFileWriterTest, ReplacedFileKeepsItsPermissionBits) {
-    test::TempDir dir;
-    const std::string path = dir.File("kept.txt");
-    WriteFile(path, "old");
-    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-    ASSERT_TRUE(Save(path, "new"));
-    struct stat info {};
-    ASSERT_EQ(stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
 TEST(AtomicFileWriterTest, ReadOnlyFileSystemIsRefusedWithItsReason) {
@@ -139,12 +116,12 @@ TEST(AtomicFileWriterTest, ReadOnlyFileSystemIsRefusedWithItsReason) {
         if (unshare(CLONE_NEWNS) == 0 &&
             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
             mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") == 0) {
-            WriteFile(mountPoint + "/file.txt", "old");
+            test::WriteFileText(mountPoint + "/file.txt", "old");
             if (mount(nullptr, mountPoint.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0) {
                 std::string errorNew, errorOld;
                 const bool refused = !Save(mountPoint + "/new.txt", "x", &errorNew) &&
                                      !Save(mountPoint + "/file.txt", "x", &errorOld) &&
-                                     ReadFile(mountPoint + "/file.txt") == "old";
+                                     test::ReadFileText(mountPoint + "/file.txt") == "old";
                 const bool named = errorNew.find("Read-only file system") != std::string::npos &&
                                    errorOld.find("Read-only file system") != std::string::npos;
                 verdict = refused && named ? 'y' : 'n';

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -145,25 +143,20 @@ TEST_F(RegistrySettingsDeviceTest, UnavailableStoreKeepsDefaultsAndStoresNothing
     EXPECT_EQ(store.ValueNames(DriverKey).size(), 1u);
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST(RegistrySettingsNamesTest, NamesAreWindows1251InTheDeviceAndUtf8InTheFile) {
     test::TempDir dir;
     const std::string path = dir.File("registry.reg");
     const std::string section =
         "Windows Registry Editor Version 5.00\r\n\r\n"
         "[HKEY_LOCAL_MACHINE\\Software\\ASCOM\\Focuser Drivers\\Orvanta.Focuser]\r\n";
-    std::ofstream(path, std::ios::binary)
-        << section << "\"TermometerName0\"=\"Красный\"\r\n"
-        << "\"TermometerName1\"=\"Ω-probe\"\r\n"  // a letter windows-1251 lacks
-        // windows-1251 bytes ("Дат") as an older version stored them: not UTF-8
-        << "\"TermometerName2\"=hex(1):c4,dc,e0,dc,f2,dc,00,00\r\n"
-        << "\"LogFile\"=\"/var/log/журнал.log\"\r\n";  // a path: the file system's bytes
+    test::WriteFileText(path,
+                        section +
+                            "\"TermometerName0\"=\"Красный\"\r\n"
+                            "\"TermometerName1\"=\"Ω-probe\"\r\n"  // a letter windows-1251 lacks
+                            // windows-1251 bytes ("Дат") as an older version stored them
+                            "\"TermometerName2\"=hex(1):c4,dc,e0,dc,f2,dc,00,00\r\n"
+                            // a path: the file system's bytes, not converted
+                            "\"LogFile\"=\"/var/log/журнал.log\"\r\n");
     ManualTimerService timers;
     {
         RegistryFileStore store(path);
@@ -174,7 +167,7 @@ TEST(RegistrySettingsNamesTest, NamesAreWindows1251InTheDeviceAndUtf8InTheFile) 
         EXPECT_EQ(device.LogFile, "/var/log/журнал.log");
         device.TermometerName[3] = "\xD1\xE8\xED\xE8\xE9";  // "Синий"
     }
-    const std::string text = ReadFile(path);
+    const std::string text = test::ReadFileText(path);
     for (const char* line : {"\"TermometerName0\"=\"Красный\"\r\n",
                              "\"TermometerName1\"=\"Ω-probe\"\r\n",  // kept while unchanged
                              "\"TermometerName2\"=\"Дат\"\r\n", "\"TermometerName3\"=\"Синий\"\r\n",
@@ -187,13 +180,14 @@ TEST(RegistrySettingsNamesTest, NamesAreWindows1251InTheDeviceAndUtf8InTheFile) 
         WheelFocuserDevice device(store, timers);
         device.TermometerName[1] = "probe";
     }
-    EXPECT_NE(ReadFile(path).find("\"TermometerName1\"=\"probe\"\r\n"), std::string::npos);
+    EXPECT_NE(test::ReadFileText(path).find("\"TermometerName1\"=\"probe\"\r\n"),
+              std::string::npos);
 }
 
 TEST(RegistrySettingsNamesTest, WhatTheStoreCouldNotReadIsLoggedOnce) {
     test::TempDir dir;
     const std::string path = dir.File("registry.reg");
-    std::ofstream(path, std::ios::binary) << "[HKEY_LOCAL_MACHINE\\Software]\r\nnonsense\r\n";
+    test::WriteFileText(path, "[HKEY_LOCAL_MACHINE\\Software]\r\nnonsense\r\n");
     RegistryFileStore store(path);
     ManualTimerService timers;
     WheelFocuserDevice device(store, timers);  // tells it on the default sink
