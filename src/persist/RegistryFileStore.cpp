@@ -115,7 +115,7 @@ bool RegistryFileStore::CreateKey(const std::string& keyPath) {
     if (!full) return false;
     if (contents_.FindKey(*full) != nullptr) return true;
     contents_.FindOrAddKey(*full);
-    createdKeys_.emplace(FoldRegistryName(*full), *full);
+    createdKeys_.emplace(FoldRegistryName(*full), std::pair(*full, ++sequence_));
     return Flush();
 }
 
@@ -138,7 +138,8 @@ bool RegistryFileStore::SetValue(const std::string& keyPath, const std::string& 
         } else if (assumed != assumed_.end()) {
             original = assumed->second;
         }
-        change = changes_.emplace(id, Change{*full, std::move(original), {}}).first;
+        change =
+            changes_.emplace(id, Change{*full, std::move(original), {}, false, ++sequence_}).first;
     }
     const bool unchanged = change->second.original && change->second.original->SameContent(stored);
     const bool wasAssumed = assumed_.count(id) != 0;
@@ -188,11 +189,18 @@ bool RegistryFileStore::Flush() {
 
     RegistryFileContents current =
         result == FileReadResult::Read ? ParseRegistryFile(text) : RegistryFileContents();
-    for (const auto& created : createdKeys_) current.FindOrAddKey(created.second);
-    for (const auto& [id, change] : changes_) {
-        RegistryFileKey& key = current.FindOrAddKey(change.keyPath);
-        if (change.onlyIfMissing && key.FindValue(change.value.name) != nullptr) continue;
-        key.SetValue(change.value);
+    // Applied in the order they were made, so new keys and values are added in that order.
+    std::map<uint64_t, std::pair<const std::string*, const Change*>> inOrder;
+    for (const auto& [id, created] : createdKeys_)
+        inOrder.emplace(created.second, std::pair(&created.first, nullptr));
+    for (const auto& [id, change] : changes_)
+        inOrder.emplace(change.order, std::pair(&change.keyPath, &change));
+    for (const auto& [order, step] : inOrder) {
+        RegistryFileKey& key = current.FindOrAddKey(*step.first);
+        const Change* change = step.second;
+        if (change == nullptr) continue;
+        if (change->onlyIfMissing && key.FindValue(change->value.name) != nullptr) continue;
+        key.SetValue(change->value);
     }
     const std::string merged = FormatRegistryFile(current);
     if (result != FileReadResult::Read || merged != text) {

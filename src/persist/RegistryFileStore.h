@@ -10,6 +10,7 @@
 // cannot be read (an I/O error, a directory or a FIFO in its place) is never written over.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -63,6 +64,7 @@ private:
         std::optional<RegistryFileValue> original;
         RegistryFileValue value;
         bool onlyIfMissing = false;  // the assumed content: saved only where still missing
+        uint64_t order = 0;          // when first set, so a save adds values in that order
     };
 
     std::string path_;
@@ -70,7 +72,8 @@ private:
     // By case-folded key path and name.
     std::map<std::string, Change> changes_;
     std::map<std::string, RegistryFileValue> assumed_;
-    std::map<std::string, std::string> createdKeys_;  // case-folded path -> path
+    std::map<std::string, std::pair<std::string, uint64_t>> createdKeys_;  // -> path, order
+    uint64_t sequence_ = 0;
     std::vector<std::string> notices_;
 };
 

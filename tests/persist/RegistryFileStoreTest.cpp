@@ -92,6 +92,7 @@ TEST_F(RegistryFileStoreTest, EveryTypeRoundTripsThroughTheFile) {
                         "Drivers\\Orvanta.Focuser]\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("\"ComPort\"=dword:00000003\r\n"), std::string::npos);
+    EXPECT_LT(text.find("\"ComPort\""), text.find("\"AscomFocusShift\""));  // in the order set
     EXPECT_NE(text.find("\"AscomFocusShift\"=dword:fffffe0c\r\n"), std::string::npos);
     EXPECT_NE(text.find("\"StepLenInMicrons\"=hex:00,00,00,00,00,00,24,40\r\n"), std::string::npos);
     EXPECT_NE(text.find("\"LogFile\"=\"C:\\\\logs\\\\run \\\"night\\\".txt\"\r\n"),
