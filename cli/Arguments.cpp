@@ -22,6 +22,7 @@ struct CommandSyntax {
     std::vector<ArgumentSyntax> arguments;
     std::vector<const char*> options;  // long names of the command's own value options
     bool talksToController = true;
+    std::vector<const char*> switches = {};  // long names of the command's own flags
 };
 
 const std::vector<CommandSyntax>& Commands() {
@@ -44,6 +45,8 @@ const std::vector<CommandSyntax>& Commands() {
         {"load", {{"FILE", Count::One}}, {}},
         {"log-temps", {}, {"count"}},
         {"ports", {}, {}, false},
+        // Reads logs only; with --apply it connects itself once it has a coefficient.
+        {"calibrate", {{"LOG", Count::Any}}, {"thermometer", "since", "plot"}, false, {"apply"}},
     };
     return commands;
 }
@@ -201,6 +204,7 @@ std::optional<Invocation> ParseArguments(const std::vector<std::string>& args, s
         for (const char* name : syntax.options) {
             command->add_option(std::string("--") + name)->check(kNonEmpty);
         }
+        for (const char* name : syntax.switches) command->add_flag(std::string("--") + name);
         commands.push_back({&syntax, command});
     }
 
@@ -248,6 +252,8 @@ std::optional<Invocation> ParseArguments(const std::vector<std::string>& args, s
             result.args.insert(result.args.end(), values.begin(), values.end());
         } else if (option->count() > 0 && option->get_expected_max() > 0) {
             result.commandFlags[option->get_name().substr(2)] = option->results().front();
+        } else if (option->count() > 0 && option->get_name().rfind("--", 0) == 0) {
+            result.commandSwitches.insert(option->get_name().substr(2));
         }
     }
     return result;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct Invocation {
     std::string command;                              // empty with --help / --version
     std::vector<std::string> args;                    // positional arguments after the command
     std::map<std::string, std::string> commandFlags;  // the command's own options, by long name
+    std::set<std::string> commandSwitches;            // the command's own flags that were given
     bool talksToController = true;                    // false for a command that needs none
 };
 

@@ -34,6 +34,8 @@ struct CommandContext {
     std::ostream& progress;      // lines shown while a long command runs (text mode only)
     std::ostream& warnings;      // standard error
     bool json = false;
+    // The run's options, for a command that connects only when it comes to need the controller.
+    const GlobalOptions* options = nullptr;
 };
 
 class Command {
@@ -55,5 +57,6 @@ std::unique_ptr<Command> MakeFileCommand(const Invocation& invocation);
 std::unique_ptr<Command> MakeStatusCommand(const Invocation& invocation);
 std::unique_ptr<Command> MakeLogTempsCommand(const Invocation& invocation);
 std::unique_ptr<Command> MakePortsCommand(const Invocation& invocation);
+std::unique_ptr<Command> MakeCalibrateCommand(const Invocation& invocation);
 
 }  // namespace kavri::cli

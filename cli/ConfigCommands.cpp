@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/ConfigFields.h"
+#include "cli/ConfigWrite.h"
 #include "cli/DeviceView.h"
 #include "cli/Session.h"
 #include "cli/TextTable.h"
@@ -50,26 +51,7 @@ public:
         WheelFocuserDevice& device = context.session->Device();
         if (!assignments_.empty()) {
             // Only the named fields change; the whole image goes out, filter rows included.
-            for (const auto& [field, value] : assignments_) {
-                WriteConfigField(device.config, *field, value);
-            }
-            if (!device.WriteFilterTable()) {
-                return Outcome::Failure(kExitFailed,
-                                        "the controller did not accept the configuration");
-            }
-            if (!device.Probe()) {
-                return Outcome::Failure(kExitFailed,
-                                        "the configuration was written but could not be read "
-                                        "back");
-            }
-            for (const auto& [field, value] : assignments_) {
-                const int64_t kept = ReadConfigField(device.config, *field);
-                if (kept != value) {
-                    return Outcome::Failure(
-                        kExitFailed, "the controller kept " + std::string(field->name) + "=" +
-                                         std::to_string(kept) + ", not " + std::to_string(value));
-                }
-            }
+            if (auto failure = WriteConfigFields(device, assignments_)) return *failure;
         }
 
         std::vector<const ConfigField*> fields = shown_;
@@ -90,7 +72,7 @@ public:
 private:
     std::vector<std::string> args_;
     std::vector<const ConfigField*> shown_;
-    std::vector<std::pair<const ConfigField*, int64_t>> assignments_;
+    ConfigAssignments assignments_;
 };
 
 class MicrostepsCommand : public Command {

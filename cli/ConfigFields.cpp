@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "device/TemperatureLog.h"
+
 namespace kavri::cli {
 
 namespace {
@@ -27,7 +29,7 @@ const std::vector<ConfigField>& ConfigFields() {
         {KAVRI_FIELD(focuserStepMicrosteps), 1, false, 0, kU8},
         {KAVRI_FIELD(focuserBacklash), 2, false, 0, kU16},
         // The controller accepts at most eight thermometers.
-        {KAVRI_FIELD(thermometerCount), 1, false, 0, 8},
+        {KAVRI_FIELD(thermometerCount), 1, false, 0, kMaxThermometers},
         {KAVRI_FIELD(thermoCompStepsPerDegree), 2, true, -32768, 32767},
         {KAVRI_FIELD(temperatureAveraging), 2, false, 0, kU16},
         {KAVRI_FIELD(directionChangeThreshold), 2, false, 0, kU16},

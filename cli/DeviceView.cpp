@@ -2,10 +2,20 @@
 
 #include <cstring>
 
+#include "cli/NameText.h"
+
 namespace kavri::cli {
 
-std::string FilterName(const FilterEntry& entry) {
+std::string StoredFilterName(const FilterEntry& entry) {
     return std::string(entry.name, strnlen(entry.name, kFilterNameSize));
+}
+
+std::string FilterName(const FilterEntry& entry) {
+    return DecodedName(StoredFilterName(entry));
+}
+
+std::string FilterNameText(const FilterEntry& entry) {
+    return ShownName(StoredFilterName(entry));
 }
 
 std::string FocusShiftText(int32_t focuserPosition) {
@@ -20,7 +30,7 @@ std::string FilterLabel(const WheelFocuserDevice& device, int32_t index) {
     if (index < 0 || index >= static_cast<int32_t>(device.filters.size())) {
         return index < 0 ? "unknown" : std::to_string(index);
     }
-    const std::string name = FilterName(device.filters[static_cast<size_t>(index)]);
+    const std::string name = FilterNameText(device.filters[static_cast<size_t>(index)]);
     return name.empty() ? std::to_string(index) : std::to_string(index) + " (" + name + ")";
 }
 

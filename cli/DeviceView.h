@@ -17,11 +17,16 @@ constexpr int64_t kMaxPosition = 32767;
 // What a focus shift of "none" is stored as, as the desktop program enters it.
 constexpr int32_t kFocusShiftNone = 20000;
 
+// The row's name as the controller holds it (windows-1251 bytes, up to 8).
+std::string StoredFilterName(const FilterEntry& entry);
+// The name as UTF-8, for JSON; and decoded and escaped, for text.
 std::string FilterName(const FilterEntry& entry);
+std::string FilterNameText(const FilterEntry& entry);
 // The filter's focuser position, or "none" above kNoFocuserPosition.
 std::string FocusShiftText(int32_t focuserPosition);
 Json FocusShiftJson(int32_t focuserPosition);  // null for none
-// "2 (Red)", "2" for an unnamed row, "unknown" for -1 or an index outside the table.
+// "2 (Red)", "2" for an unnamed row, "unknown" for -1 or an index outside the table; the name
+// decoded and escaped for text.
 std::string FilterLabel(const WheelFocuserDevice& device, int32_t index);
 
 // A failure outcome when the connected controller lacks the wheel or the focuser.

@@ -1,7 +1,5 @@
 // save and load: the .fws settings file.
 
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "cli/Command.h"
@@ -44,25 +42,25 @@ class LoadCommand : public Command {
 public:
     explicit LoadCommand(std::string path) : path_(std::move(path)) {}
 
-    // A file that cannot be read or is cut short is refused before the controller is touched.
+    // The file is read and checked once, before the controller is touched: a file that
+    // cannot be read, is cut short or is no settings file is refused with nothing sent.
     std::string Check() override {
-        std::ifstream file(path_, std::ios::binary);
-        if (!file) return "cannot read the settings file " + path_;
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                   std::istreambuf_iterator<char>());
-        if (file.bad()) return "cannot read the settings file " + path_;
-        SettingsFileContents contents;
-        if (!ParseSettingsFile(std::move(bytes), contents)) {
-            return "the settings file " + path_ + " is too short to be one";
-        }
+        std::string reason;
+        if (!ReadSettingsFile(path_, contents_, reason)) return path_ + ": " + reason;
         return {};
     }
 
     Outcome Run(CommandContext& context) override {
-        WheelFocuserDevice& device = context.session->Device();
-        if (!LoadSettingsFile(device, path_)) {
-            return Outcome::Failure(kExitFailed,
-                                    "the controller did not accept the settings of " + path_);
+        Session& session = *context.session;
+        WheelFocuserDevice& device = session.Device();
+        std::string reason;
+        if (!LoadSettingsFile(device, contents_, &reason)) {
+            return Outcome::Failure(kExitFailed, "settings of " + path_ + " not loaded: " + reason);
+        }
+        // The settings taken from the file live on only once they are saved.
+        if (!session.SaveSettings(reason)) {
+            return Outcome::Failure(
+                kExitFailed, "the controller took the image of " + path_ + ", but " + reason);
         }
         Outcome outcome;
         outcome.data["file"] = path_;
@@ -73,6 +71,7 @@ public:
 
 private:
     std::string path_;
+    SettingsFileContents contents_;
 };
 
 }  // namespace

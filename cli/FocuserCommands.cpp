@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "cli/DeviceView.h"
+#include "cli/NameText.h"
 #include "cli/Session.h"
 #include "cli/TextTable.h"
 #include "device/TemperatureLog.h"
@@ -112,7 +113,7 @@ private:
 std::string ThermometerLabel(const WheelFocuserDevice& device, int index) {
     std::string label = "T" + std::to_string(index);
     if (index >= 0 && index < kThermometerSlots && !device.TermometerName[index].empty()) {
-        label += " (" + device.TermometerName[index] + ")";
+        label += " (" + ShownName(device.TermometerName[index]) + ")";
     }
     return label;
 }
@@ -133,8 +134,9 @@ public:
             const bool read = device.FWtemperature(i, degrees);
             values.push_back(read ? Json(std::round(degrees * 100.0) / 100.0) : Json(nullptr));
             const std::string name = i < kThermometerSlots ? device.TermometerName[i] : "";
-            names.push_back(name);
-            table.AddRow({"T" + std::to_string(i), read ? FormatDegrees(degrees) : "---", name});
+            names.push_back(DecodedName(name));
+            table.AddRow(
+                {"T" + std::to_string(i), read ? FormatDegrees(degrees) : "---", ShownName(name)});
         }
         outcome.data["thermometerCount"] = count;
         outcome.data["temperatures"] = values;

@@ -8,7 +8,8 @@ commands: status, filters, goto FILTER, home, rename INDEX NAME,
           filter-edit INDEX [--correction N] [--focus-shift N|none], position,
           move POSITION, step N, sync POSITION, temps, compensation [off|N],
           config [FIELD[=VALUE]...], microsteps [V...], save FILE, load FILE,
-          log-temps [--count N], ports
+          log-temps [--count N], ports,
+          calibrate [LOG.csv...] [--thermometer N] [--since DATE] [--plot FILE.svg] [--apply]
 'kavrictl --help' shows the manual.
 )";
 
@@ -30,6 +31,11 @@ DESCRIPTION
     Arguments are checked before anything is sent: a bad command line changes nothing on the
     controller.
 
+    Names (filters, thermometers) are kept by the controller and in .fws files in the Windows
+    Cyrillic code page (windows-1251), as the Windows software keeps them. kavrictl shows them
+    as UTF-8 and stores what you type in that code page, so a filter name holds 8 Cyrillic
+    letters. Control characters in names are shown escaped ("\u001b"), as in JSON.
+
 OPTIONS
     -p, --port PORT
         The port of this run: auto (search COM1 to COM16 in turn), N or COMN (N = 1..16), or
@@ -43,8 +49,10 @@ OPTIONS
         {"error": "..."} and exits with its status.
 
     --log FILE
-        Write the diagnostic log of this run to FILE (created or truncated on connecting).
-        The stored LogFile setting is left as it is.
+        Write the diagnostic log of this run to FILE (created or truncated on connecting),
+        which must be a regular file. The stored LogFile setting is left as it is. A log that
+        cannot be opened stops the run before the command (exit 1); one that cannot be
+        written to the end fails it (exit 1).
 
     -v, --verbose
         Show the diagnostic lines (filter changes, focuser moves, the ports tried) on
@@ -68,13 +76,15 @@ COMMANDS
 
     goto FILTER
         Turn the wheel to a filter, named by its index (0-based) or by its name (case does
-        not matter).
+        not matter, Cyrillic included).
 
     home
         Home the wheel.
 
     rename INDEX NAME
-        Store a filter name (at most 8 bytes) in the controller.
+        Store a filter name in the controller: at most 8 characters of windows-1251 (Latin
+        and Cyrillic letters, digits, punctuation); other characters and control characters
+        are refused.
 
     filter-edit INDEX [--correction N] [--focus-shift N|none]
         Change the wheel position and/or focuser position of a row and write the filter
@@ -119,19 +129,60 @@ COMMANDS
         filter change time limit and thermometer names.
 
     load FILE
-        Send a .fws settings file to the controller and take over its settings.
+        Send a .fws settings file to the controller and take over its settings. The file is
+        checked before anything is sent: anything but a regular file, a file too short or
+        too long, or one whose values no settings file holds (a filter count outside 1..10,
+        a thermometer count above 8, a ComPort outside 0..16, ...) is refused with the
+        reason (exit 2). Exit 1 when the controller does not take the image or the settings
+        cannot be saved.
 
     log-temps [--count N]
         Append a row (time, temperatures, focuser position, filter) to the day's CSV file
-        every 5 seconds, N rows or until interrupted (Ctrl+C), and say where the file is.
+        every 5 seconds, N times or until interrupted (Ctrl+C), and say where the file is.
+        A row that cannot be written is reported on standard error; exit 1 when no row was
+        written although one was tried.
 
     ports
         How COM1..COM16 map to devices on this machine, and which of them exist. Needs no
         controller.
 
+    calibrate [LOG.csv...] [--thermometer N] [--since DATE] [--plot FILE.svg] [--apply]
+        Find the temperature-compensation coefficient thermoCompStepsPerDegree from the daily
+        temperature logs: the logs named, or else those of the data folder from the last 30
+        days (by the date in their names). --since YYYY-MM-DD reads the data folder from that
+        day on instead, and leaves out named logs dated earlier. Needs no controller.
+        --thermometer N (0..7) picks the log's column TN; default: the stored
+        AscomPreferredTermometer. A log without that column adds nothing and is named.
+        Focus points: a run of rows with the same filter and focuser position lasting at least
+        a minute, begun by a refocus - the row before it, at most a minute earlier, has the
+        same filter and another position. A position change within 15 s of a filter change is
+        the filter's focus offset, not a refocus. The point is (median temperature of the
+        run, position, filter). Rows without the temperature or position are skipped, as is
+        an empty filter name inside a named filter's run (a failed wheel query); otherwise an
+        empty name (no wheel) is a filter of its own. Malformed lines are counted and skipped;
+        a run continues across them, and across midnight into the next day's log. A point
+        found twice (two copies of a log) counts once.
+        The fit: one slope shared by all filters, each filter with its own offset. Points
+        far from a robust (Theil-Sen) fit are rejected as outliers, and so is a point alone
+        in its filter; least squares on the rest gives the slope and its 95 % interval, in
+        steps/°C and, through StepLenInMicrons, in µm/°C. No coefficient with fewer than 4
+        points or when no filter's points span 2 °C; the reason is given and the exit status
+        is 1.
+        Sign: the slope is d(position)/d(temperature) of the positions focused at. The
+        controller moves the focuser by thermoCompStepsPerDegree steps per degree of warming,
+        so the coefficient is the slope, rounded and kept within -1000..1000.
+        Record calibration nights with compensation off: while it runs, the focuser follows
+        the present coefficient, and its steps can pass for refocuses.
+        --plot FILE.svg draws position against temperature, one colour per filter, with the
+        fitted lines and the rejected points crossed. --json lists every point. --apply then
+        connects, writes the coefficient with the whole configuration image and reads it
+        back, as config does.
+
 EXIT STATUS
     0   done
-    1   the controller refused, answered wrongly or not in time
+    1   the controller refused, answered wrongly or not in time; or the output, the log
+        file or the settings could not be written; calibrate: no coefficient could be given
+        (no logs, too few points, too narrow a span) or the plot could not be written
     2   bad usage: one line saying what is wrong, then the usage, on standard error
     3   no controller found on the port or ports tried
 
@@ -153,6 +204,7 @@ EXAMPLES
     kavrictl filter-edit 2 --correction 415 --focus-shift none
     kavrictl config focuserSpeed=250 focuserBacklash=20
     kavrictl log-temps --count 720
+    kavrictl calibrate --since 2024-03-01 --plot focus.svg --apply
 )";
 
 }  // namespace kavri::cli

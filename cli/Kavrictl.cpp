@@ -4,6 +4,7 @@
 
 #include "cli/Command.h"
 #include "cli/HelpText.h"
+#include "cli/NameText.h"
 #include "cli/Session.h"
 
 namespace kavri::cli {
@@ -29,7 +30,8 @@ void Report(const Outcome& outcome, bool json, std::ostream& out, std::ostream& 
     } else {
         out << outcome.text;
     }
-    err << "kavrictl: " << outcome.error << '\n';
+    // Messages may quote names and typed arguments; control characters in them stay inert.
+    err << "kavrictl: " << Escaped(outcome.error) << '\n';
     if (outcome.status == kExitUsage) err << kUsageText;
 }
 
@@ -44,8 +46,9 @@ bool JsonRequested(const std::vector<std::string>& args) {
 }  // namespace
 
 std::unique_ptr<Command> MakeCommand(const Invocation& invocation) {
-    for (auto make : {MakeStatusCommand, MakeWheelCommand, MakeFocuserCommand, MakeConfigCommand,
-                      MakeFileCommand, MakeLogTempsCommand, MakePortsCommand}) {
+    for (auto make :
+         {MakeStatusCommand, MakeWheelCommand, MakeFocuserCommand, MakeConfigCommand,
+          MakeFileCommand, MakeLogTempsCommand, MakePortsCommand, MakeCalibrateCommand}) {
         if (auto command = make(invocation)) return command;
     }
     return nullptr;
@@ -81,7 +84,7 @@ int RunKavrictl(const std::vector<std::string>& args, std::ostream& out, std::os
         return kExitUsage;
     }
 
-    CommandContext context{nullptr, out, err, options.json};
+    CommandContext context{nullptr, out, err, options.json, &options};
     if (!invocation->talksToController) {
         const Outcome outcome = command->Run(context);
         Report(outcome, options.json, out, err);
@@ -93,8 +96,18 @@ int RunKavrictl(const std::vector<std::string>& args, std::ostream& out, std::os
         Report(Outcome::Failure(kExitNoController, error), options.json, out, err);
         return kExitNoController;
     }
+    // The log of this run was asked for; without it the command is not run.
+    if (std::string problem = session.LogFileProblem(); !problem.empty()) {
+        Report(Outcome::Failure(kExitFailed, std::move(problem)), options.json, out, err);
+        return kExitFailed;
+    }
     context.session = &session;
-    const Outcome outcome = command->Run(context);
+    Outcome outcome = command->Run(context);
+    if (std::string problem = session.LogFileProblem();
+        outcome.status == kExitOk && !problem.empty()) {
+        outcome.status = kExitFailed;
+        outcome.error = std::move(problem);
+    }
     Report(outcome, options.json, out, err);
     return outcome.status;
 }

@@ -1,15 +1,14 @@
-// log-temps: runs the device's 5-second temperature log on the timer loop until the asked
-// number of rows has been written or the user interrupts it.
+// log-temps: runs the device's 5-second temperature log on the timer loop for the asked number
+// of ticks or until the user interrupts it, reporting every row that could not be written.
 
 #include <signal.h>
 
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <ostream>
-#include <set>
 
 #include "cli/DeviceView.h"
+#include "cli/NameText.h"
 #include "cli/Session.h"
 #include "device/TemperatureLog.h"
 
@@ -51,21 +50,24 @@ private:
     struct sigaction oldTerm_ {};
 };
 
-uintmax_t FileSize(const std::filesystem::path& path) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    return error ? 0 : size;
-}
-
-std::string LastLine(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::string line;
-    std::string last;
-    while (std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) last = line;
+// The temperature log of this run, installed for the device's timer so that the run learns
+// of every row written and every row that could not be, for as long as the object lives.
+class ObservedTemperatureLog {
+public:
+    ObservedTemperatureLog(TemperatureLog::RowWritten written, TemperatureLog::RowFailed failed) {
+        TemperatureLog log = ActiveTemperatureLog();
+        log.SetRowWritten(std::move(written));
+        log.SetRowFailed(std::move(failed));
+        SetActiveTemperatureLog(std::move(log));
     }
-    return last;
+    ~ObservedTemperatureLog() { SetActiveTemperatureLog(std::nullopt); }
+    ObservedTemperatureLog(const ObservedTemperatureLog&) = delete;
+    ObservedTemperatureLog& operator=(const ObservedTemperatureLog&) = delete;
+};
+
+std::string WithoutLineEnd(std::string row) {
+    while (!row.empty() && (row.back() == '\n' || row.back() == '\r')) row.pop_back();
+    return row;
 }
 
 class LogTempsCommand : public Command {
@@ -86,32 +88,40 @@ public:
         // Without a focuser the device writes no temperature log at all.
         if (auto missing = RequireFocuser(device)) return *missing;
 
-        const TemperatureLog log = ActiveTemperatureLog();
-        std::filesystem::path file = log.PathFor(ReadLocalClock());
-        std::map<std::filesystem::path, uintmax_t> sizes{{file, FileSize(file)}};
+        std::filesystem::path file = ActiveTemperatureLog().PathFor(ReadLocalClock());
         int64_t rows = 0;
+        int64_t failed = 0;
+        bool tickLogged = false;
         bool hungUp = false;
 
-        // A row counts when the day's file grew during the tick (the file of the day before,
-        // too, for a tick at midnight).
-        session.Timers().SetAfterTick([&] {
-            const std::filesystem::path today = log.PathFor(ReadLocalClock());
-            bool written = false;
-            for (const auto& path : std::set<std::filesystem::path>{file, today}) {
-                const uintmax_t size = FileSize(path);
-                if (size > sizes[path]) written = true;
-                sizes[path] = size;
-            }
-            if (written) {
-                file = today;
+        const ObservedTemperatureLog observed(
+            [&](const std::filesystem::path& path, const std::string& row) {
+                file = path;  // the next day's file after midnight
                 ++rows;
-                if (!context.json) context.progress << LastLine(file) << "\n" << std::flush;
-            } else {
-                context.warnings << "kavrictl: no row written to " << today.string() << "\n"
+                tickLogged = true;
+                // The filter name in the row is windows-1251, as the Windows software writes it.
+                if (!context.json) {
+                    context.progress << ShownName(WithoutLineEnd(row)) << "\n" << std::flush;
+                }
+            },
+            [&](const std::filesystem::path& path, const std::string& reason) {
+                file = path;
+                ++failed;
+                tickLogged = true;
+                context.warnings << "kavrictl: no row written to " << path.string() << ": "
+                                 << reason << "\n"
                                  << std::flush;
+            });
+        // Every tick counts towards --count, whether its row was written or not, so a file
+        // that cannot be written ends the run instead of holding it for ever.
+        session.Timers().SetAfterTick([&] {
+            if (!tickLogged) {
+                ++failed;
+                context.warnings << "kavrictl: no row written on this tick\n" << std::flush;
             }
+            tickLogged = false;
             hungUp = PortHungUp(device.port);
-            if (hungUp || (count_ && rows >= *count_)) session.Timers().Loop().Stop();
+            if (hungUp || (count_ && rows + failed >= *count_)) session.Timers().Loop().Stop();
         });
         {
             InterruptScope interrupts(session.Timers().Loop());
@@ -127,12 +137,17 @@ public:
         Outcome outcome;
         outcome.data["file"] = file.string();
         outcome.data["rows"] = rows;
+        outcome.data["rowsNotWritten"] = failed;
         outcome.text = std::to_string(rows) + (rows == 1 ? " row" : " rows") + " written to " +
                        file.string() + "\n";
         if (hungUp) {
             outcome.status = kExitFailed;
             outcome.error =
                 "the controller's line was hung up after " + std::to_string(rows) + " rows";
+        } else if (rows == 0 && failed > 0) {
+            // Interrupted before the first tick is no failure; ticks without a row are.
+            outcome.status = kExitFailed;
+            outcome.error = "no row could be written to " + file.string();
         }
         return outcome;
     }

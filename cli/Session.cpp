@@ -10,9 +10,6 @@ namespace kavri::cli {
 
 namespace {
 
-// The COM number under which a device path given on the command line is opened.
-constexpr int kExplicitDeviceNumber = 1;
-
 std::string ComName(int number) {
     return "COM" + std::to_string(number);
 }
@@ -69,17 +66,7 @@ bool Session::Connect(std::string& error) {
     if (options_.port) choice = *ParsePortChoice(*options_.port);
     if (choice.number < 0 || choice.number > kLastComPort) choice.number = 0;
 
-    std::vector<int> candidates;
-    if (!choice.devicePath.empty()) {
-        PortNaming naming = PortNaming::FromEnvironment();
-        naming.SetDevice(kExplicitDeviceNumber, choice.devicePath);
-        SetActivePortNaming(naming);
-        candidates.push_back(kExplicitDeviceNumber);
-    } else if (choice.number > 0) {
-        candidates.push_back(choice.number);
-    } else {
-        for (int n = kFirstComPort; n <= kLastComPort; ++n) candidates.push_back(n);
-    }
+    const std::vector<int> candidates = PortsToTry(choice.number, choice.devicePath);
 
     // The search is the device's own Connect on one port at a time, in ascending order, so
     // that the run knows which port answered.
@@ -108,15 +95,27 @@ bool Session::Connect(std::string& error) {
         }
         return false;
     }
-    // The device carries on without a file it cannot create; a file asked for on the command
-    // line that is not being written deserves a word.
-    if (options_.logFile && !device.log.HasFile()) {
-        diagnostics_ << "kavrictl: cannot write the log file " << *options_.logFile << '\n'
-                     << std::flush;
-    }
     Note("connected on " + portName_ + (device.wheelPresent ? ", wheel" : "") +
          (device.focuserPresent ? ", focuser" : ""));
     return true;
+}
+
+std::string Session::LogFileProblem() const {
+    if (!options_.logFile) return {};
+    const std::string& path = *options_.logFile;
+    if (!device_->log.HasFile()) return "cannot open the log file " + path + " as a regular file";
+    if (device_->log.FileWriteFailed()) return "could not write all of the log file " + path;
+    return {};
+}
+
+bool Session::SaveSettings(std::string& error) {
+    WheelFocuserDevice& device = *device_;
+    const std::string runLogFile = device.LogFile;
+    device.LogFile = storedLogFile_;
+    const bool saved = device.SaveRegistry();
+    device.LogFile = runLogFile;
+    if (!saved) error = "cannot save the program's settings to " + store_.Path();
+    return saved;
 }
 
 }  // namespace kavri::cli

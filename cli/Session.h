@@ -35,6 +35,15 @@ public:
     // A line of kavrictl's own on the diagnostic stream (only with --verbose).
     void Note(const std::string& text);
 
+    // What went wrong with the log file asked for with --log: it could not be opened at the
+    // connect, or a line could not be written to it since. Empty when all is well.
+    std::string LogFileProblem() const;
+
+    // Saves the program's settings now (the device saves them again when the run ends), with
+    // the stored port and log file rather than this run's. False with a reason when the
+    // settings store cannot be written.
+    bool SaveSettings(std::string& error);
+
 private:
     void OnDiagnosticLine(const char* line);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "cli/DeviceView.h"
+#include "cli/NameText.h"
 #include "cli/Session.h"
 #include "cli/TextTable.h"
 #include "device/TemperatureLog.h"
@@ -62,7 +63,7 @@ public:
                                             : Json(nullptr));
                 std::string label = "T" + std::to_string(i);
                 if (i < kThermometerSlots && !device.TermometerName[i].empty()) {
-                    label += " " + device.TermometerName[i];
+                    label += " " + ShownName(device.TermometerName[i]);
                 }
                 table.AddRow({label, read ? FormatDegrees(degrees) : "---"});
             }

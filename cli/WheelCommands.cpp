@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli/DeviceView.h"
+#include "cli/NameText.h"
 #include "cli/Session.h"
 #include "cli/TextTable.h"
 
@@ -45,7 +46,7 @@ public:
         for (size_t i = 0; i < device.filters.size(); ++i) {
             const FilterEntry& row = device.filters[i];
             const bool current = static_cast<int32_t>(i) == device.currentFilter;
-            table.AddRow({(current ? "*" : "") + std::to_string(i), FilterName(row),
+            table.AddRow({(current ? "*" : "") + std::to_string(i), FilterNameText(row),
                           std::to_string(row.wheelPosition), FocusShiftText(row.focuserPosition)});
             rows.push_back(Json{{"index", i},
                                 {"name", FilterName(row)},
@@ -65,7 +66,10 @@ public:
     explicit GotoCommand(std::string target) : target_(std::move(target)) {}
 
     std::string Check() override {
-        return target_.empty() ? "'goto' needs a filter index or name" : std::string();
+        if (target_.empty()) return "'goto' needs a filter index or name";
+        // Names are matched as the controller holds them, in windows-1251.
+        std::string reason;
+        return EncodeTypedName(target_, "filter name", stored_, reason) ? std::string() : reason;
     }
 
     Outcome Run(CommandContext& context) override {
@@ -97,29 +101,31 @@ private:
             }
             const bool named =
                 std::any_of(device.filters.begin(), device.filters.end(),
-                            [&](const FilterEntry& e) { return FilterName(e) == target_; });
+                            [&](const FilterEntry& e) { return StoredFilterName(e) == stored_; });
             if (!named) {
                 return "filter index " + target_ + " is not in the table (0.." +
                        std::to_string(rows - 1) + ")";
             }
         }
         std::vector<int32_t> matches;
-        const std::string wanted = AsciiLower(target_);
+        const std::string wanted = FoldCase(stored_);
         for (int64_t i = 0; i < rows; ++i) {
-            if (AsciiLower(FilterName(device.filters[static_cast<size_t>(i)])) == wanted) {
+            if (FoldCase(StoredFilterName(device.filters[static_cast<size_t>(i)])) == wanted) {
                 matches.push_back(static_cast<int32_t>(i));
             }
         }
-        if (matches.empty()) return "no filter named '" + target_ + "' in the table";
+        if (matches.empty()) return "no filter named '" + Escaped(target_) + "' in the table";
         if (matches.size() > 1) {
-            return "filter name '" + target_ + "' names rows " + std::to_string(matches[0]) +
-                   " and " + std::to_string(matches[1]) + "; give the index";
+            return "filter name '" + Escaped(target_) + "' names rows " +
+                   std::to_string(matches[0]) + " and " + std::to_string(matches[1]) +
+                   "; give the index";
         }
         index = matches.front();
         return {};
     }
 
     std::string target_;
+    std::string stored_;  // target_ in windows-1251
 };
 
 class HomeCommand : public Command {
@@ -151,9 +157,10 @@ public:
         const auto index = ParseRowIndex(indexText_, reason);
         if (!index) return reason;
         index_ = *index;
+        if (!EncodeTypedName(name_, "filter name", stored_, reason)) return reason;
         // The controller keeps 8 bytes per name; a longer one would be cut without a word.
-        if (name_.size() > kConfigNameLength) {
-            return "filter name '" + name_ + "' is longer than 8 bytes";
+        if (stored_.size() > kConfigNameLength) {
+            return "filter name '" + Escaped(name_) + "' is longer than 8 characters";
         }
         return {};
     }
@@ -162,19 +169,21 @@ public:
         WheelFocuserDevice& device = context.session->Device();
         if (auto missing = RequireWheel(device)) return *missing;
         if (auto bad = RequireRow(device, index_)) return *bad;
-        if (!device.FWWRITENAME(index_, name_.c_str())) {
+        if (!device.FWWRITENAME(index_, stored_.c_str())) {
             return Outcome::Failure(kExitFailed, "the controller did not acknowledge the name");
         }
         Outcome outcome;
         outcome.data["index"] = index_;
         outcome.data["name"] = FilterName(device.filters[static_cast<size_t>(index_)]);
-        outcome.text = "filter " + std::to_string(index_) + " renamed to '" + name_ + "'\n";
+        outcome.text = "filter " + std::to_string(index_) + " renamed to '" +
+                       FilterNameText(device.filters[static_cast<size_t>(index_)]) + "'\n";
         return outcome;
     }
 
 private:
     std::string indexText_;
     std::string name_;
+    std::string stored_;  // name_ in windows-1251
     int32_t index_ = 0;
 };
 

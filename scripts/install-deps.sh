@@ -8,7 +8,9 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev libgl-dev
   libcli11-dev nlohmann-json3-dev
+  libindi-dev indi-bin
   fonts-dejavu-core
+  python3
   xvfb xauth
 )
 

@@ -10,7 +10,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The same build folder and type as scripts/test.sh, so either reuses what the other built.
+source scripts/build-config.sh
+cmake -S . -B build "${plain_build_args[@]}" >/dev/null
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)"
 
 work=$(mktemp -d)

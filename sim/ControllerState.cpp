@@ -1,15 +1,17 @@
 #include "sim/ControllerState.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <numbers>
 #include <sstream>
+
+#include "persist/AtomicFileWriter.h"
 
 namespace kavri::sim {
 
@@ -60,14 +62,55 @@ std::string Errno(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
+// A state file is a few hundred bytes; anything far larger is not one.
+constexpr off_t kMaxStateFileSize = 1 << 20;
+
+// Reads the whole of a regular file. Anything else (a FIFO, a device, a directory) is
+// refused without reading: a FIFO would block the emulator, a device might never end.
+bool ReadRegularFile(const std::string& path, std::string* text, bool* missing,
+                     std::string* error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT) {
+            *missing = true;
+            return true;
+        }
+        *error = Errno("cannot read " + path);
+        return false;
     }
+    auto notRegular = [&] {
+        *error = path + " is not a regular file";
+        return false;
+    };
+    if (!S_ISREG(info.st_mode)) return notRegular();
+    // Opened without blocking, and checked again, in case it was replaced meanwhile.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = Errno("cannot read " + path);
+        return false;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return notRegular();
+    }
+    if (info.st_size > kMaxStateFileSize) {
+        ::close(fd);
+        *error = path + " is too large to be a state file";
+        return false;
+    }
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 || text->size() + static_cast<std::size_t>(n) > kMaxStateFileSize) {
+            *error =
+                n < 0 ? Errno("cannot read " + path) : path + " is too large to be a state file";
+            ::close(fd);
+            return false;
+        }
+        text->append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
     return true;
 }
 
@@ -82,46 +125,27 @@ bool SaveStateFile(const std::string& path, const ControllerState& state, std::s
         << "direction=" << state.direction << "\n"
         << "compensation=" << state.compensationThermometer << "\n"
         << "table=" << Hex(state.microstepTable.data(), state.microstepTable.size()) << "\n";
-    const std::string temp = path + ".tmp";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        if (error) *error = Errno("cannot create " + temp);
-        return false;
+    const std::string text = out.str();
+    errno = 0;
+    if (WriteFileAtomically(path, text.data(), text.size())) return true;
+    if (error) {
+        *error = "cannot write " + path;
+        if (errno != 0) *error += std::string(": ") + std::strerror(errno);
     }
-    bool ok = WriteAll(fd, out.str()) && ::fsync(fd) == 0;
-    if (!ok && error) *error = Errno("cannot write " + temp);
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        if (error) *error = Errno("cannot replace " + path);
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    std::string dir = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/'));
-    if (dir.empty()) dir = "/";
-    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
+    return false;
 }
 
 bool LoadStateFile(const std::string& path, ControllerState* state, bool* missing,
                    std::string* error) {
     *missing = false;
-    if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT) {
-        *missing = true;
-        return true;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) *error = Errno("cannot read " + path);
+    std::string text;
+    std::string why;
+    if (!ReadRegularFile(path, &text, missing, &why)) {
+        if (error) *error = why;
         return false;
     }
+    if (*missing) return true;
+    std::istringstream in(text);
     ControllerState loaded = *state;
     bool haveImage = false;
     std::string line;
@@ -163,7 +187,6 @@ bool LoadStateFile(const std::string& path, ControllerState* state, bool* missin
             return bad("unknown key '" + std::string(key) + "'");
         }
     }
-    if (in.bad()) return bad("read error");
     if (!haveImage) return bad("no image line");
     *state = loaded;
     return true;

@@ -28,11 +28,13 @@ struct ControllerState {
 std::vector<std::uint8_t> SineMicrostepTable(int count);
 
 // Writes the state as text to `path` atomically (temporary file, fsync, rename), so a crash
-// never leaves a half-written file behind.
+// never leaves a half-written file behind. A symbolic link at `path` stays and the file it
+// names gets the new state.
 bool SaveStateFile(const std::string& path, const ControllerState& state, std::string* error);
 
 // Reads a state file. A missing file sets *missing and leaves the state alone; a malformed
-// one is refused with a message and nothing is changed.
+// one, or anything but a regular file (a FIFO, a device, a directory), is refused with a
+// message, without blocking, and nothing is changed.
 bool LoadStateFile(const std::string& path, ControllerState* state, bool* missing,
                    std::string* error);
 

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+
+#include "device/PortNaming.h"
+#include "persist/AtomicFileWriter.h"
 
 namespace kavri::sim {
 
@@ -17,37 +19,19 @@ std::string ReadLink(const std::string& path) {
     return n < 0 ? std::string() : std::string(buffer, static_cast<std::size_t>(n));
 }
 
-bool MakeDirectories(const std::string& dir, std::string* error) {
-    std::string partial;
-    std::size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = dir.find('/', pos + 1);
-        partial = dir.substr(0, pos);
-        if (partial.empty()) continue;
-        if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) {
-            *error = "cannot create " + partial + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    struct stat st {};
-    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        *error = dir + " is not a directory";
-        return false;
-    }
-    return true;
+bool MakeParentDirectories(const std::string& dir, std::string* error) {
+    errno = 0;
+    if (MakeDirectories(dir)) return true;
+    *error = "cannot create the directory " + dir;
+    if (errno != 0) *error += std::string(": ") + std::strerror(errno);
+    return false;
 }
 
 }  // namespace
 
 std::string ComPortLinkPath(int number) {
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home ? home : "") + "/.config";
-    }
-    return base + "/kavri/ports/com" + std::to_string(number);
+    // The same place the programs look, by the same rule.
+    return PortNaming::FromEnvironment().LinkPath(number).string();
 }
 
 PortLink::~PortLink() {
@@ -56,7 +40,7 @@ PortLink::~PortLink() {
 
 bool PortLink::Create(const std::string& path, const std::string& target, std::string* error) {
     std::string dir = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/'));
-    if (!dir.empty() && !MakeDirectories(dir, error)) return false;
+    if (!dir.empty() && !MakeParentDirectories(dir, error)) return false;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {

@@ -6,7 +6,7 @@
 // ($XDG_CONFIG_HOME/kavri/ports/comN) or any path the user names.
 namespace kavri::sim {
 
-// Path of the port-map link for COM`number`, from $XDG_CONFIG_HOME or ~/.config.
+// Path of the port-map link for COM`number`: where kavrictl and kavri-control look for it.
 std::string ComPortLinkPath(int number);
 
 class PortLink {

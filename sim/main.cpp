@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "sim/Emulator.h"
+#include "sim/ExitSignals.h"
 #include "sim/PortLink.h"
 
 namespace {
@@ -20,7 +21,8 @@ constexpr const char* kUsage =
     "                 [--focus-frame] [--fault SPEC]... [--trace]\n"
     "\n"
     "Emulates the filter wheel and focuser controller on a pseudo-terminal. The first line\n"
-    "on standard output is the device path; it serves until interrupted (SIGINT, SIGTERM).\n"
+    "on standard output is the device path; it serves until a signal ends it (SIGINT,\n"
+    "SIGTERM, SIGHUP, ...), removing its link.\n"
     "\n"
     "  --com N          register as COM N (1..16): link $XDG_CONFIG_HOME/kavri/ports/comN\n"
     "  --link PATH      make a symbolic link at PATH to the device (removed on exit)\n"
@@ -109,11 +111,10 @@ int main(int argc, char** argv) {
     if (com != 0 && !linkPath.empty()) return Usage("--com and --link exclude each other");
     if (com != 0) linkPath = ComPortLinkPath(com);
 
-    // Signals are taken with sigwait on this thread; the serving thread inherits the mask.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
+    // Every signal that would end the program is taken with sigwait on this thread, so the
+    // link goes with it; the serving thread inherits the mask. A hang-up fault reports
+    // itself with a SIGUSR1 to this process.
+    sigset_t signals = StopSignals();
     sigaddset(&signals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     options.onHangUp = [] { ::kill(::getpid(), SIGUSR1); };
@@ -124,6 +125,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kavri-sim: %s\n", error.c_str());
         return 1;
     }
+    // Armed before the link exists, so no fault can leave it behind.
+    if (!linkPath.empty()) RemoveLinkOnFault(linkPath, emulator.SlavePath());
     PortLink link;
     if (!linkPath.empty() && !link.Create(linkPath, emulator.SlavePath(), &error)) {
         std::fprintf(stderr, "kavri-sim: %s\n", error.c_str());
@@ -137,10 +140,11 @@ int main(int argc, char** argv) {
                      emulator.SlavePath().c_str());
     }
 
-    int received = 0;
-    while (sigwait(&signals, &received) != 0) {
+    siginfo_t received{};
+    while (sigwaitinfo(&signals, &received) < 0) {
     }
-    if (received == SIGUSR1) std::fprintf(stderr, "kavri-sim: the line was hung up (fault)\n");
+    if (received.si_signo == SIGUSR1 && received.si_pid == ::getpid())
+        std::fprintf(stderr, "kavri-sim: the line was hung up (fault)\n");
     link.Remove();
     emulator.Stop();
     return 0;

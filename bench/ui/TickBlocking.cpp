@@ -8,7 +8,7 @@
 // median, 90th percentile and maximum blocking time and their ratio to that line time.
 //
 // A pseudo-terminal carries the host's bytes at once, and the emulator paces only its own
-// replies: it spaces every byte it sends at least one byte time after the one before, and the
+// replies: byte k of a reply leaves k byte times after the first, and the
 // next command of a tick arrives well within that time, so the reply bytes alone set the
 // floor of what a tick can block here. Blocking minus that floor is the program's own
 // overhead; adding the line time of the host's bytes to the measured figure gives what the

@@ -1,5 +1,9 @@
 #include "device/DiagnosticLog.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdarg>
 #include <utility>
 
@@ -31,8 +35,7 @@ void DiagnosticLog::Print(const char* format, ...) {
     if (file_ != nullptr) {
         // The file gets the caller's line end unchanged, and every line is flushed at once so
         // that a crash later in the night loses nothing already logged.
-        std::fputs(line, file_);
-        std::fflush(file_);
+        if (std::fputs(line, file_) < 0 || std::fflush(file_) != 0) fileWriteFailed_ = true;
     }
 }
 
@@ -46,8 +49,20 @@ void DiagnosticLog::WriteToSink(const char* text) const {
 
 bool DiagnosticLog::OpenFile(const std::string& path) {
     CloseFile();
+    fileWriteFailed_ = false;
+    // Non-blocking, so that a FIFO cannot hold the open; truncated only once it is known to
+    // be a regular file.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ftruncate(fd, 0) != 0 ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return false;
+    }
     // Binary mode: the bytes written are exactly the bytes printed, "\r\n" included.
-    file_ = std::fopen(path.c_str(), "wb");
+    file_ = fdopen(fd, "wb");
+    if (file_ == nullptr) close(fd);
     return file_ != nullptr;
 }
 

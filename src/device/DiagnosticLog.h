@@ -31,16 +31,22 @@ public:
     void WriteToSink(const char* text) const;
 
     // Opens (creating or truncating) the log file, closing any open one first. The file gets
-    // exactly the bytes printed and is flushed after every line. False when it cannot be opened.
+    // exactly the bytes printed and is flushed after every line. Only a regular file is taken:
+    // the open never blocks, so a FIFO without a reader cannot stall a connection, and a
+    // device or a FIFO is refused. False when the file cannot be opened or is refused.
     bool OpenFile(const std::string& path);
     void CloseFile();
     bool HasFile() const { return file_ != nullptr; }
+    // True once a line could not be written to the file opened last (a full disk); the lines
+    // after it are still tried.
+    bool FileWriteFailed() const { return fileWriteFailed_; }
 
     // Seconds since construction, not truncated.
     double ElapsedSeconds() const;
 
 private:
     std::FILE* file_ = nullptr;
+    bool fileWriteFailed_ = false;
     std::chrono::steady_clock::time_point start_;
     DiagnosticSink sink_;
 };

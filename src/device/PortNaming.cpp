@@ -98,4 +98,19 @@ void SetActivePortNaming(std::optional<PortNaming> naming) {
     InstalledNaming() = std::move(naming);
 }
 
+std::vector<int> PortsToTry(int number, const std::string& devicePath) {
+    std::vector<int> ports;
+    if (!devicePath.empty()) {
+        PortNaming naming = PortNaming::FromEnvironment();
+        naming.SetDevice(kExplicitDeviceNumber, devicePath);
+        SetActivePortNaming(naming);
+        ports.push_back(kExplicitDeviceNumber);
+    } else if (number > 0) {
+        ports.push_back(number);
+    } else {
+        for (int n = kFirstComPort; n <= kLastComPort; ++n) ports.push_back(n);
+    }
+    return ports;
+}
+
 }  // namespace kavri

@@ -63,4 +63,12 @@ PortNaming ActivePortNaming();
 // Call it from the thread that connects, before connecting.
 void SetActivePortNaming(std::optional<PortNaming> naming);
 
+// The COM number under which a device path given by the user is opened.
+constexpr int kExplicitDeviceNumber = 1;
+// The COM numbers a connection tries, one at a time in this order, for a user's choice:
+// COM1..COM16 for `number` 0, that number alone for 1..16, and for a device path
+// kExplicitDeviceNumber, which this installs as naming that path (SetActivePortNaming) until the
+// caller puts the naming back.
+std::vector<int> PortsToTry(int number, const std::string& devicePath);
+
 }  // namespace kavri

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 namespace kavri {
@@ -82,13 +83,18 @@ bool TemperatureLog::Append(const Sampler& sample) {
     std::filesystem::create_directories(directory_, error);  // failure shows at the open
 
     const auto path = PathFor(now);
-    const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    const auto fail = [&](const std::string& reason) {
+        if (rowFailed_) rowFailed_(path, reason);
+        return false;
+    };
+    // Non-blocking, so that a FIFO in the file's place cannot hold the tick.
+    const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) return fail(std::strerror(errno));
 
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
-        return false;
+        return fail("not a regular file");
     }
 
     const TemperatureSample readings = sample();
@@ -106,9 +112,12 @@ bool TemperatureLog::Append(const Sampler& sample) {
 
     // One write for header and row, so a reader never sees a header without its row.
     const bool allWritten = WriteAll(fd, text);
-    const bool written = close(fd) == 0 && allWritten;
-    if (written && rowWritten_) rowWritten_(path, row);
-    return written;
+    const int writeError = errno;
+    const int closed = close(fd);
+    if (!allWritten) return fail(std::strerror(writeError));
+    if (closed != 0) return fail(std::strerror(errno));
+    if (rowWritten_) rowWritten_(path, row);
+    return true;
 }
 
 }  // namespace kavri

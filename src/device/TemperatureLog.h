@@ -48,6 +48,11 @@ public:
     using RowWritten =
         std::function<void(const std::filesystem::path& file, const std::string& row)>;
     void SetRowWritten(RowWritten callback) { rowWritten_ = std::move(callback); }
+    // Called after every row that could not be written, with the file and the reason (the
+    // system's error text, or "not a regular file").
+    using RowFailed =
+        std::function<void(const std::filesystem::path& file, const std::string& reason)>;
+    void SetRowFailed(RowFailed callback) { rowFailed_ = std::move(callback); }
 
     std::filesystem::path PathFor(const LocalDateTime& time) const;
     const std::filesystem::path& Directory() const { return directory_; }
@@ -56,6 +61,7 @@ private:
     std::filesystem::path directory_;
     LocalClock clock_;
     RowWritten rowWritten_;
+    RowFailed rowFailed_;
 };
 
 // The log that the device's 5-second timer (LogTemperatures) writes to: the one installed

@@ -16,13 +16,15 @@ namespace {
 // As many links as the kernel follows before it reports a loop.
 constexpr int kMaxLinkDepth = 40;
 
-bool Fail(std::string* error, const std::string& reason) {
+// errno is left set too, for callers that look there rather than at `error`.
+bool Fail(std::string* error, int errorNumber, const std::string& reason) {
     if (error != nullptr) *error = reason;
+    errno = errorNumber;
     return false;
 }
 
 bool FailErrno(std::string* error, int errorNumber) {
-    return Fail(error, std::strerror(errorNumber));
+    return Fail(error, errorNumber, std::strerror(errorNumber));
 }
 
 bool WriteAll(int fd, const unsigned char* data, size_t size) {
@@ -96,10 +98,10 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size,
     const bool replacing = stat(target.c_str(), &old) == 0;
     if (replacing) {
         // Never replace a directory, a device or a FIFO with a file.
-        if (!S_ISREG(old.st_mode)) return Fail(error, "not a regular file");
+        if (!S_ISREG(old.st_mode)) return Fail(error, EINVAL, "not a regular file");
         // Root may write anything, so the permission bits decide: a file its owner cannot
         // write was protected on purpose and is left alone.
-        if ((old.st_mode & S_IWUSR) == 0) return Fail(error, "the file is read-only");
+        if ((old.st_mode & S_IWUSR) == 0) return Fail(error, EACCES, "the file is read-only");
     }
 
     // Opened with 0666 so the process umask applies, as it would to a plainly created file.

@@ -15,7 +15,8 @@ namespace kavri {
 // target without its owner's write permission (checked by mode bits, so that even root does
 // not overwrite a file someone protected) and a read-only file system. On any failure the
 // temporary file is removed, the old file is left untouched, the result is false and `error`
-// (when given) receives a short reason a user can act on, e.g. "the file is read-only".
+// (when given) receives a short reason a user can act on, e.g. "the file is read-only"; errno
+// is set as well.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size,
                          std::string* error = nullptr);
 

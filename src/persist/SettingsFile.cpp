@@ -1,39 +1,71 @@
 #include "persist/SettingsFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "device/ExchangeGuard.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/AtomicFileWriter.h"
+#include "persist/SettingsFileCheck.h"
 
 namespace kavri {
 namespace {
 
-// The most a load can use: the fixed records and four strings at their read limit, every
-// byte doubled by the line-end encoding. Reading no more keeps a wrongly chosen huge file
-// from filling memory.
-constexpr size_t kMostFileBytesUsed = 2 * (kSettingsFileNamesOffset + 4 * kFileStringReadLimit);
+// The most bytes a settings file can hold: the fixed records and four strings at their read
+// limit, every byte doubled by the line-end encoding. Nothing longer is a settings file, and
+// reading no more keeps a wrongly chosen huge file (or an endless one) from filling memory.
+constexpr size_t kMostSettingsFileBytes = 2 * (kSettingsFileNamesOffset + 4 * kFileStringReadLimit);
 
-// Reads up to `limit` bytes of the file; false when it cannot be opened or read.
-bool ReadFilePrefix(const std::string& path, size_t limit, std::vector<uint8_t>& bytes) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bytes.assign(limit, 0);
+std::string ErrorText(int error) {
+    return std::strerror(error);
+}
+
+// Reads the whole of a regular file of at most `limit` bytes, from one open; false with a
+// reason otherwise.
+bool ReadRegularFile(const std::string& path, size_t limit, std::vector<uint8_t>& bytes,
+                     std::string& reason) {
+    // Non-blocking, so that a FIFO without a writer cannot hold the caller in open().
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = ErrorText(errno);
+        return false;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        reason = "not a regular file";
+        return false;
+    }
+    // One byte more than allowed tells a file that is too long.
+    bytes.assign(limit + 1, 0);
     size_t filled = 0;
-    bool ok = true;
-    while (filled < limit) {
-        const ssize_t got = read(fd, bytes.data() + filled, limit - filled);
+    int error = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = read(fd, bytes.data() + filled, bytes.size() - filled);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) ok = false;
+        if (got < 0) error = errno;
         if (got <= 0) break;
         filled += static_cast<size_t>(got);
     }
     close(fd);
     bytes.resize(filled);
-    return ok;
+    if (error != 0) {
+        reason = ErrorText(error);
+        return false;
+    }
+    if (filled > limit) {
+        reason = "not a settings file: longer than " + std::to_string(limit) + " bytes";
+        return false;
+    }
+    return true;
+}
+
+void SetReason(std::string* reason, std::string text) {
+    if (reason != nullptr) *reason = std::move(text);
 }
 
 }  // namespace
@@ -48,27 +80,63 @@ bool SaveSettingsFile(WheelFocuserDevice& device, const std::string& path, std::
     return WriteFileAtomically(path, bytes.data(), bytes.size(), error);
 }
 
-bool LoadSettingsFile(WheelFocuserDevice& device, const std::string& path) {
+bool ReadSettingsFile(const std::string& path, SettingsFileContents& contents,
+                      std::string& reason) {
     std::vector<uint8_t> bytes;
-    if (!ReadFilePrefix(path, kMostFileBytesUsed, bytes)) return false;
-    SettingsFileContents contents;
-    // A file too short for its fixed records changes nothing, not even part of the time limit.
-    if (!ParseSettingsFile(std::move(bytes), contents)) return false;
+    if (!ReadRegularFile(path, kMostSettingsFileBytes, bytes, reason)) return false;
+    const size_t size = bytes.size();
+    SettingsFileContents read;
+    if (!ParseSettingsFile(std::move(bytes), read)) {
+        reason = "not a settings file: " + std::to_string(size) + " bytes, too short";
+        return false;
+    }
+    if (const std::string problem = SettingsFileProblem(read); !problem.empty()) {
+        reason = "not a settings file: " + problem;
+        return false;
+    }
+    contents = std::move(read);
+    return true;
+}
 
+bool LoadSettingsFile(WheelFocuserDevice& device, const SettingsFileContents& contents,
+                      std::string* reason) {
+    if (const std::string problem = SettingsFileProblem(contents); !problem.empty()) {
+        SetReason(reason, "not a settings file: " + problem);
+        return false;
+    }
     // Taken at once, whether or not the controller accepts the image below.
     device.ChangeFilterTimeoutMs = contents.ChangeFilterTimeoutMs;
     for (int i = 0; i < 4; ++i) device.TermometerName[i] = contents.TermometerName[i];
 
     {
         ExchangeGuard guard(device);
-        if (!guard) return false;  // closed port, or another exchange is running
-        if (!device.FWwriteEE(0, kConfigSize, contents.config.data())) return false;
+        if (!guard) {
+            SetReason(reason, device.port ? "the controller is busy with another exchange"
+                                          : "the controller is not connected");
+            return false;
+        }
+        if (!device.FWwriteEE(0, kConfigSize, contents.config.data())) {
+            SetReason(reason, "the controller did not accept the configuration image");
+            return false;
+        }
     }
 
     device.settings = contents.settings;
     // The probe reads the image back, so `config` shows what the controller accepted.
     device.Probe();
     return true;
+}
+
+bool LoadSettingsFile(WheelFocuserDevice& device, const std::string& path, std::string* reason) {
+    SettingsFileContents contents;
+    std::string why;
+    // A file that cannot be read, is cut short or is no settings file changes nothing, not
+    // even part of the time limit.
+    if (!ReadSettingsFile(path, contents, why)) {
+        SetReason(reason, std::move(why));
+        return false;
+    }
+    return LoadSettingsFile(device, contents, reason);
 }
 
 }  // namespace kavri

@@ -1,5 +1,6 @@
 #include "cli/CliRun.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -42,7 +43,14 @@ CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return result;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+    if (options.stdoutTo == "closed") {
+        posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+    } else if (!options.stdoutTo.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, options.stdoutTo.c_str(),
+                                         O_WRONLY, 0);
+    } else {
+        posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+    }
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
     posix_spawn_file_actions_addclose(&actions, outPipe[0]);
     posix_spawn_file_actions_addclose(&actions, errPipe[0]);

@@ -25,6 +25,8 @@ struct CliOptions {
     std::string interruptAfter;
     // The child is killed after this long; the result then has status -1.
     int timeoutMs = 60000;
+    // Standard output of the child: collected (empty), "closed", or a file opened for writing.
+    std::string stdoutTo;
 };
 
 CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options);

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include "cli/KavrictlFixture.h"
 #include "sim/ImageLayout.h"
 
@@ -101,7 +103,9 @@ TEST_F(ConfigCommandsTest, MicrostepsShowsAndSendsExactlyTheTablesLength) {
 }
 
 TEST_F(ConfigCommandsTest, SaveThenLoadPutsTheImageBack) {
-    const sim::Image original = Emulator().GetImage();
+    sim::Image original = Emulator().GetImage();
+    sim::SetFilterName(original, 1, "\xCA\xF0\xE0\xF1\xED\xFB\xE9");  // "Красный", windows-1251
+    Emulator().SetImage(original);
     const std::string file = File("night.fws");
     const CliResult save = Run({"save", file});
     ASSERT_EQ(save.status, 0) << save.err;
@@ -115,24 +119,44 @@ TEST_F(ConfigCommandsTest, SaveThenLoadPutsTheImageBack) {
     EXPECT_EQ(Emulator().GetImage(), original);
 }
 
-TEST_F(ConfigCommandsTest, LoadRefusesAnUnreadableOrShortFileBeforeConnecting) {
-    EXPECT_EQ(Run({"load", File("missing.fws")}).status, 2);
-    {
-        std::ofstream shortFile(File("short.fws"), std::ios::binary);
-        shortFile << std::string(100, 'x');
+// Anything that is no settings file is refused before the controller is touched, with the
+// reason (every reason: SettingsFileTest); nothing blocks on a FIFO.
+TEST_F(ConfigCommandsTest, LoadRefusesWhatIsNoSettingsFileBeforeConnecting) {
+    std::ofstream(File("README.md"))
+        << std::string(40, '#') + "\n\nKavri Control\n" + std::string(400, 'x');
+    ASSERT_EQ(mkfifo(File("pipe.fws").c_str(), 0600), 0);
+    for (const auto& [path, error] :
+         {std::pair{File("README.md"), ": not a settings file: filterCount 35"},
+          std::pair{File("pipe.fws"), ": not a regular file"}}) {
+        const CliResult result = Run({"load", path});
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.FirstErrorLine(), "kavrictl: " + path + error);
     }
-    const CliResult result = Run({"load", File("short.fws")});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.FirstErrorLine().find("too short"), std::string::npos) << result.err;
     EXPECT_EQ(Emulator().BytesReceived(), 0u);
 
-    EXPECT_EQ(Run({"save", File("short.fws/below-a-file.fws")}).status, 1);
+    EXPECT_EQ(Run({"save", File("README.md/below-a-file.fws")}).status, 1);
     // A write-protected file is left alone, and the message says why.
-    std::filesystem::permissions(File("short.fws"), std::filesystem::perms::owner_read);
-    const CliResult protectedFile = Run({"save", File("short.fws")});
+    const auto size = std::filesystem::file_size(File("README.md"));
+    std::filesystem::permissions(File("README.md"), std::filesystem::perms::owner_read);
+    const CliResult protectedFile = Run({"save", File("README.md")});
     EXPECT_EQ(protectedFile.status, 1);
     EXPECT_NE(protectedFile.FirstErrorLine().find("read-only"), std::string::npos);
-    EXPECT_EQ(std::filesystem::file_size(File("short.fws")), 100u);
+    EXPECT_EQ(std::filesystem::file_size(File("README.md")), size);
+}
+
+// The loaded settings that cannot be saved are a failure, not "settings loaded".
+TEST_F(ConfigCommandsTest, LoadFailsWhenTheSettingsCannotBeSaved) {
+    const std::string file = File("night.fws");
+    ASSERT_EQ(Run({"save", file}).status, 0);
+    std::filesystem::remove_all(ConfigDir());
+    std::filesystem::create_directories(ConfigDir());
+    std::ofstream(ConfigDir() + "/kavri") << "a file where the settings folder belongs";
+    const CliResult load = Run({"load", file});
+    EXPECT_EQ(load.status, 1);
+    EXPECT_EQ(load.out, "");
+    EXPECT_EQ(load.FirstErrorLine(), "kavrictl: the controller took the image of " + file +
+                                         ", but cannot save the program's settings to " +
+                                         ConfigDir() + "/kavri/registry.reg");
 }
 
 }  // namespace

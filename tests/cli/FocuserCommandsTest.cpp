@@ -34,7 +34,8 @@ TEST_F(FocuserCommandsTest, PositionsOutsideSixteenBitsAreRefusedBeforeAnythingI
          std::vector<std::vector<std::string>>{{"move", "32768"},
                                                {"move", "-32769"},
                                                {"sync", "99999999999"},
-                                               {"move", "12x"},
+                                               {"move", "1500q"},
+                                               {"sync", "1500q"},
                                                {"move", ""},
                                                {"step", "70000"}}) {
         const CliResult result = Run(args);

@@ -1,6 +1,8 @@
 // Bad command lines, help, the port choice, a missing controller, the settings the run must
 // leave alone, and the diagnostic streams.
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -8,6 +10,7 @@
 #include "cli/KavrictlFixture.h"
 #include "persist/RegistryFileStore.h"
 #include "persist/RegistrySettings.h"
+#include "support/FileSizeLimit.h"
 
 namespace kavri::test {
 namespace {
@@ -145,11 +148,53 @@ TEST_F(UsageAndConnectionTest, PortAndLogGivenOnTheCommandLineLeaveTheStoredSett
     const std::string text((std::istreambuf_iterator<char>(file)),
                            std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("OK Goto(0->3)"), std::string::npos) << text;
+}
 
-    // A log file that cannot be created does not stop the command, but is reported.
-    const CliResult unwritable = Run({"--log", log + "/below-a-file.log", "position"});
-    EXPECT_EQ(unwritable.status, 0);
-    EXPECT_EQ(unwritable.err, "kavrictl: cannot write the log file " + log + "/below-a-file.log\n");
+// A log asked for that cannot be had stops the run before the command; one that fills up
+// during the run makes it fail. A FIFO is refused at once instead of holding the port.
+TEST_F(UsageAndConnectionTest, ALogFileThatCannotBeWrittenFailsTheRun) {
+    StartEmulator();
+    const std::string fifo = File("fifo.log");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(File("plain")) << "x";
+    for (const std::string& log :
+         {File("plain") + "/below-a-file.log", fifo, std::string("/dev/full")}) {
+        SCOPED_TRACE(log);
+        const CliResult result = Run({"--log", log, "move", "100"});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "kavrictl: cannot open the log file " + log + " as a regular file\n");
+    }
+    EXPECT_EQ(Emulator().CommandCount("FWgoFocus"), 0);
+
+    // The disk fills after the first line.
+    const CliResult full = [&] {
+        const FileSizeLimit diskFull(60);
+        return Run({"--log", File("full.log"), "goto", "3"});
+    }();
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.FirstErrorLine(),
+              "kavrictl: could not write all of the log file " + File("full.log"));
+    EXPECT_EQ(Emulator().CurrentFilter(), 3);
+}
+
+// Output that does not reach standard output is a failure.
+TEST_F(UsageAndConnectionTest, LostStandardOutputExitsOne) {
+    StartEmulator();
+    const struct {
+        const char* stdoutTo;
+        const char* error;
+    } cases[] = {
+        {"/dev/full", "kavrictl: cannot write standard output: No space left on device\n"},
+        {"closed", "kavrictl: cannot write standard output: Bad file descriptor\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stdoutTo);
+        CliOptions options = Options();
+        options.stdoutTo = c.stdoutTo;
+        const CliResult result = Run({"status"}, options);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, c.error);
+    }
 }
 
 TEST_F(UsageAndConnectionTest, TraceShowsTheBytesAndVerboseTheDiagnosticLines) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -89,11 +90,19 @@ TEST_F(DiagnosticLogTest, ReopeningTruncatesAndClosingStopsFileOutput) {
     EXPECT_EQ(lines.size(), 3u);
 }
 
-TEST_F(DiagnosticLogTest, UnopenableFileLeavesSinkOnly) {
+TEST_F(DiagnosticLogTest, UnopenableOrSpecialFileLeavesSinkOnly) {
     const std::string blocker = dir + "/plain";
     std::ofstream(blocker) << "x";
-    EXPECT_FALSE(log.OpenFile(blocker + "/diag.log"));  // a path below a regular file
-    EXPECT_FALSE(log.HasFile());
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A path below a regular file; a FIFO without a reader (the open must not wait for one);
+    // a device; a directory.
+    for (const std::string& path : {blocker + "/diag.log", fifo, std::string("/dev/full"), dir}) {
+        SCOPED_TRACE(path);
+        EXPECT_FALSE(log.OpenFile(path));
+        EXPECT_FALSE(log.HasFile());
+    }
+    unlink(fifo.c_str());
     log.Print("still logged\r\n");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("still logged"), std::string::npos);

@@ -91,8 +91,13 @@ TEST_F(TemperatureLogTest, UnwritableLocationIsSkippedWithoutSampling) {
     fs::create_directories(root_);
     std::ofstream(root_ / "blocker") << "x";
     int sampled = 0;
+    std::vector<std::string> failures;  // file name and reason of every row not written
+    const auto record = [&](const fs::path& file, const std::string& reason) {
+        failures.push_back(file.filename().string() + ": " + reason);
+    };
     TemperatureLog blocked(root_ / "blocker" / "kavri", [this] { return now_; });
     blocked.SetRowWritten([](const fs::path&, const std::string&) { ADD_FAILURE() << "reported"; });
+    blocked.SetRowFailed(record);
     EXPECT_FALSE(blocked.Append([&] {
         ++sampled;
         return TemperatureSample{};
@@ -100,13 +105,18 @@ TEST_F(TemperatureLogTest, UnwritableLocationIsSkippedWithoutSampling) {
     EXPECT_EQ(sampled, 0);  // the controller is not asked when nothing can be written
 
     // A directory where the day's file should be.
-    fs::create_directories(dir_ / "term_log_2009-06-17.csv");
     auto log = MakeLog();
+    log.SetRowFailed(record);
+    fs::create_directories(dir_ / "term_log_2009-06-17.csv");
     EXPECT_FALSE(log.Append([&] {
         ++sampled;
         return TemperatureSample{};
     }));
     EXPECT_EQ(sampled, 0);
+    EXPECT_EQ(failures, (std::vector<std::string>{
+                            "term_log_2009-06-17.csv: Not a directory",
+                            "term_log_2009-06-17.csv: Is a directory",
+                        }));
 
     // Once the obstacle is gone, the next tick writes normally.
     fs::remove(dir_ / "term_log_2009-06-17.csv");

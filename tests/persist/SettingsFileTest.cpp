@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include "device/ManualTimerService.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
+#include "persist/SettingsFileCheck.h"
 #include "sim/Emulator.h"
 #include "support/ScriptedPeer.h"
 #include "support/TempDir.h"
@@ -311,13 +314,73 @@ TEST_F(SettingsFileDeviceTest, BusyOrClosedPortFailsWithNothingSentButLimitAndNa
     EXPECT_TRUE(peer_.Received().empty());
 }
 
-TEST_F(SettingsFileDeviceTest, ShortOrMissingFileFailsWithNothingSentOrChanged) {
-    const Bytes full = FormatSettingsFile(FileContents());
-    const std::string path = dir_.File("short.fws");
-    WriteFile(path, Bytes(full.begin(), full.begin() + 179));
-    EXPECT_FALSE(LoadSettingsFile(device_, path));
-    EXPECT_FALSE(LoadSettingsFile(device_, dir_.File("missing.fws")));
-    EXPECT_FALSE(LoadSettingsFile(device_, dir_.Path()));  // a directory
+// Whatever a writer of settings files can store passes the check: every field at the ends of
+// what the controller, the dialogs (typed values included) and `kavrictl config` store.
+TEST(SettingsFileCheck, AcceptsEveryValueAWriterCanStore) {
+    for (const int low : {0, 1}) {
+        SCOPED_TRACE(low);
+        SettingsFileContents contents;
+        std::memset(contents.config.data(), low ? 0xFF : 0x00, kConfigSize);
+        contents.config.filterCount = low ? 1 : 10;
+        contents.config.thermometerCount = low ? 0 : 8;
+        contents.settings.ComPort = low ? 0 : 16;
+        contents.settings.AscomPreferredTermometer = low ? 0 : 7;
+        contents.settings.StepLenInMicrons = low ? -1e300 : 1e300;
+        contents.settings.AscomFocusShift = low ? INT32_MIN : INT32_MAX;
+        contents.settings.AscomMaxFocusPos = low ? INT32_MIN : INT32_MAX;
+        contents.ChangeFilterTimeoutMs = low ? INT32_MIN : INT32_MAX;
+        EXPECT_EQ(SettingsFileProblem(contents), "");
+    }
+}
+
+// Files refused before anything reaches the device: each with the reason the user is shown.
+TEST_F(SettingsFileDeviceTest, FilesThatAreNoSettingsFileAreRefusedWithNothingSentOrChanged) {
+    const std::string fifo = dir_.File("pipe.fws");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto withConfig = [this](auto change) {
+        SettingsFileContents file = FileContents();
+        change(file);
+        return FormatSettingsFile(file);
+    };
+    std::string readme = "# Kavri Control\n\nControl software for the filter wheel.\n";
+    while (readme.size() < 600) readme += readme;
+    const Bytes good = FormatSettingsFile(FileContents());
+    const struct {
+        Bytes bytes;  // written to a file of the test's directory, unless `path` is given
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {Bytes(good.begin(), good.begin() + 179), "", "not a settings file: 179 bytes, too short"},
+        {Bytes(readme.begin(), readme.end()), "", "not a settings file: filterCount 32"},
+        {withConfig([](auto& f) { f.config.filterCount = 101; }), "",
+         "not a settings file: filterCount 101"},
+        {withConfig([](auto& f) { f.config.filterCount = 0; }), "",
+         "not a settings file: filterCount 0"},
+        {withConfig([](auto& f) { f.config.thermometerCount = 9; }), "",
+         "not a settings file: thermometerCount 9"},
+        {withConfig([](auto& f) { f.settings.ComPort = 17; }), "",
+         "not a settings file: ComPort 17"},
+        {withConfig([](auto& f) { f.settings.AscomPreferredTermometer = -1; }), "",
+         "not a settings file: AscomPreferredTermometer -1"},
+        {withConfig([](auto& f) { f.settings.StepLenInMicrons = INFINITY; }), "",
+         "not a settings file: StepLenInMicrons inf"},
+        {Bytes(9000, 0), "", "not a settings file: longer than 8552 bytes"},
+        {{}, "/dev/zero", "not a regular file"},
+        {{}, dir_.Path(), "not a regular file"},
+        {{}, fifo, "not a regular file"},
+        {{}, dir_.File("missing.fws"), "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        std::string path = c.path;
+        if (path.empty()) {
+            path = dir_.File("refused.fws");
+            WriteFile(path, c.bytes);
+        }
+        std::string reason;
+        EXPECT_FALSE(LoadSettingsFile(device_, path, &reason));
+        EXPECT_EQ(reason, c.reason);
+    }
     peer_.ExpectQuiet(200);
     EXPECT_TRUE(peer_.WaitIdle(5000));
     EXPECT_TRUE(peer_.Received().empty());
@@ -380,7 +443,10 @@ TEST(SettingsFileEmulatorTest, SaveThenLoadRoundTrips) {
     device.config.focuserSpeed = 26;
     device.settings = SampleSettings();
     device.ChangeFilterTimeoutMs = 900;
-    device.TermometerName[1] = "\xD0\xA2\xD1\x80\xD1\x83\xD0\xB1\xD0\xB0";  // "Труба"
+    // Names as the Windows software stores them: windows-1251 bytes ("Красный").
+    const std::string red = "\xCA\xF0\xE0\xF1\xED\xFB\xE9";
+    std::memcpy(device.config.filterNames[0], red.data(), red.size());
+    device.TermometerName[1] = red;
     const Bytes savedImage = ConfigBytes(device.config);
     const std::string path = dir.File("night.fws");
     ASSERT_TRUE(SaveSettingsFile(device, path));
@@ -400,7 +466,7 @@ TEST(SettingsFileEmulatorTest, SaveThenLoadRoundTrips) {
     EXPECT_EQ(ConfigBytes(device.config), savedImage);
     ExpectSameSettings(device.settings, SampleSettings());
     EXPECT_EQ(device.ChangeFilterTimeoutMs, 900);
-    EXPECT_EQ(device.TermometerName[1], "\xD0\xA2\xD1\x80\xD1\x83\xD0\xB1\xD0\xB0");
+    EXPECT_EQ(device.TermometerName[1], red);
     EXPECT_FALSE(device.busy);
 }
 

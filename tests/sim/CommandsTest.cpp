@@ -98,12 +98,6 @@ TEST_F(SimCommands, ThermometersAndCompensation) {
     EXPECT_EQ(emulator->CompensationThermometer(), -1);
 }
 
-TEST_F(SimCommands, UnpinnedTemperaturesStayNearTheirBase) {
-    int first = Le16(line->Ask("FWtemperature0", 2));
-    EXPECT_NEAR(first, 520, 40);
-    EXPECT_EQ(emulator->Temperature(5), -32768);
-}
-
 TEST_F(SimCommands, StepSizeAndMicrostepTable) {
     EXPECT_EQ(line->Ask(std::string("FWubStep") + '\0', 2), (Bytes{4, 16}));
     Bytes table = line->Ask("FWzm", 17);

@@ -1,16 +1,24 @@
 // The kavri-sim program itself: first line, links, clean shutdown.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "HostLine.h"
 #include "TempDir.h"
+#include "sim/PortLink.h"
 
 namespace kavri::sim::test {
 namespace {
@@ -20,15 +28,22 @@ namespace fs = std::filesystem;
 // The program as a child process with its standard output on a pipe.
 class Program {
 public:
-    Program(std::vector<std::string> args, const std::string& configHome) {
+    // `ignored`: a signal the program starts with ignored, as under nohup.
+    Program(std::vector<std::string> args, const std::string& configHome, int ignored = 0) {
         int out[2];
         if (::pipe(out) != 0) return;
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(out[1], 1);
+            const std::string errors = configHome + "/stderr";
+            const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (err >= 0) ::dup2(err, 2);
             ::close(out[0]);
             ::close(out[1]);
             ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+            // Whatever the test runner ignores, the program starts with the defaults.
+            for (int signal = 1; signal < NSIG; ++signal) ::signal(signal, SIG_DFL);
+            if (ignored != 0) ::signal(ignored, SIG_IGN);
             std::vector<char*> argv{const_cast<char*>(KAVRI_SIM_PROGRAM)};
             for (auto& a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
@@ -37,6 +52,7 @@ public:
         }
         ::close(out[1]);
         stdout_ = ::fdopen(out[0], "r");
+        stderrPath_ = configHome + "/stderr";
     }
     ~Program() {
         if (pid_ > 0 && status_ < 0) {
@@ -51,6 +67,16 @@ public:
         std::string line(buffer);
         if (!line.empty() && line.back() == '\n') line.pop_back();
         return line;
+    }
+    pid_t Pid() const { return pid_; }
+    std::string Stderr() const {
+        std::ifstream in(stderrPath_);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // True when the program ends (its output closes) within `limit`.
+    bool EndsWithin(int limitMs) {
+        pollfd p{stdout_ ? ::fileno(stdout_) : -1, POLLIN, 0};
+        return ::poll(&p, 1, limitMs) > 0 && std::fgetc(stdout_) == EOF;
     }
     int Stop(int signal) {
         ::kill(pid_, signal);
@@ -67,10 +93,18 @@ private:
     pid_t pid_ = -1;
     int status_ = -1;
     FILE* stdout_ = nullptr;
+    std::string stderrPath_;
 };
 
 TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
-    for (int signal : {SIGTERM, SIGINT}) {
+    struct Case {
+        int signal;
+        bool crash;  // a fault: the program dies of it, but the link goes first
+    };
+    for (const Case& c :
+         {Case{SIGTERM, false}, Case{SIGINT, false}, Case{SIGHUP, false}, Case{SIGQUIT, false},
+          Case{SIGPIPE, false}, Case{SIGUSR2, false}, Case{SIGSEGV, true}, Case{SIGABRT, true}}) {
+        SCOPED_TRACE(strsignal(c.signal));
         TempDir dir;
         const std::string link = dir / "deep/er/wheel";
         Program program({"--fast", "--link", link}, dir.Path());
@@ -82,9 +116,22 @@ TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
             HostLine line(link);
             EXPECT_EQ(line.Ask("FWCOUNT", 1), B("5"));
         }
-        EXPECT_EQ(program.Stop(signal), 0);
+        EXPECT_EQ(program.Stop(c.signal) != 0, c.crash);
         EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
     }
+}
+
+TEST(SimProgram, KeepsServingThroughAnIgnoredHangUp) {
+    TempDir dir;
+    const std::string link = dir / "wheel";
+    Program program({"--fast", "--link", link}, dir.Path(), SIGHUP);  // started with nohup
+    ASSERT_NE(program.FirstLine(), "");
+    ::kill(program.Pid(), SIGHUP);
+    EXPECT_FALSE(program.EndsWithin(300));
+    HostLine line(link);
+    EXPECT_EQ(line.Ask("FWCOUNT", 1), B("5"));
+    EXPECT_EQ(program.Stop(SIGTERM), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
 TEST(SimProgram, RegistersAComPortInThePortMap) {
@@ -129,6 +176,43 @@ TEST(SimProgram, NeverReplacesSomethingThatPointsElsewhere) {
     const std::string device = program.FirstLine();
     EXPECT_EQ(fs::read_symlink(dir / "stale"), device);
     EXPECT_EQ(program.Stop(SIGTERM), 0);
+}
+
+TEST(SimProgram, StateThatIsNotARegularFileIsRefusedAtOnce) {
+    TempDir dir;
+    const std::string fifo = dir / "fifo";
+    const std::string directory = dir / "directory";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    fs::create_directory(directory);
+    for (const std::string& state : {fifo, directory}) {
+        SCOPED_TRACE(state);
+        Program program({"--fast", "--state", state}, dir.Path());
+        // A FIFO without a writer must not block the start.
+        ASSERT_TRUE(program.EndsWithin(5000));
+        EXPECT_EQ(program.Wait(), 1);
+        EXPECT_NE(program.Stderr().find(state + " is not a regular file"), std::string::npos)
+            << program.Stderr();
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_directory(directory) && fs::is_empty(directory));
+}
+
+// Where `--com N` puts its link: where the programs look for COMN, even with HOME unset or
+// a relative XDG_CONFIG_HOME (which the programs ignore).
+TEST(SimProgram, ComPortLinkFollowsTheProgramsRule) {
+    const passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : user->pw_dir;
+    const std::string xdg = oldXdg ? oldXdg : "";
+    ::unsetenv("HOME");
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(ComPortLinkPath(3), std::string(user->pw_dir) + "/.config/kavri/ports/com3");
+    ::setenv("HOME", "/home/observer", 1);
+    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    EXPECT_EQ(ComPortLinkPath(3), "/home/observer/.config/kavri/ports/com3");
+    ::setenv("HOME", home.c_str(), 1);
+    oldXdg ? ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(SimProgram, RefusesBadArguments) {

@@ -48,7 +48,8 @@ TEST(SimStateFile, RoundTripThroughTheEmulator) {
         EXPECT_EQ(onDisk.currentFilter, 4);
         changed = emulator.State();
     }
-    EXPECT_FALSE(std::filesystem::exists(options.stateFile + ".tmp"));
+    // Nothing but the state file is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 
     Emulator again(options);
     ASSERT_TRUE(again.Start());
@@ -56,6 +57,27 @@ TEST(SimStateFile, RoundTripThroughTheEmulator) {
     HostLine line(again.SlavePath());
     EXPECT_EQ(line.Ask("FWfocus", 2), (Bytes{0x10, 0x27}));
     EXPECT_EQ(FilterName(again.GetImage(), 0), "Lum");
+}
+
+TEST(SimStateFile, ALinkStaysAndTheFileItNamesIsUpdated) {
+    TempDir dir;
+    const std::string target = dir / "controller.state";
+    ASSERT_TRUE(SaveStateFile(target, ControllerState{}, nullptr));
+    std::filesystem::create_symlink("controller.state", dir / "link.state");
+    EmulatorOptions options;
+    options.fast = true;
+    options.stateFile = dir / "link.state";
+    {
+        Emulator emulator(options);
+        ASSERT_TRUE(emulator.Start());
+        HostLine line(emulator.SlavePath());
+        EXPECT_EQ(line.Ask("FWGOTO4", 1), B("4"));
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(options.stateFile));
+    ControllerState onDisk;
+    bool missing = true;
+    ASSERT_TRUE(LoadStateFile(target, &onDisk, &missing, nullptr));
+    EXPECT_EQ(onDisk.currentFilter, 4);
 }
 
 TEST(SimStateFile, SaveAndLoadKeepEveryField) {

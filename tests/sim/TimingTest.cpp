@@ -6,6 +6,7 @@
 
 #include "HostLine.h"
 #include "sim/Emulator.h"
+#include "sim/LinePacer.h"
 
 namespace kavri::sim::test {
 namespace {
@@ -75,6 +76,38 @@ TEST(SimTiming, RepliesLeaveAtTheLineRate) {
     ASSERT_EQ(image.size(), 144u);
     EXPECT_GE(elapsed, 144 * 1040us - 2ms);  // 10 bits per byte at 9600 baud
     EXPECT_LT(elapsed, 2000ms);
+}
+
+// The pacing itself on a made-up clock: every wake-up comes late, yet the reply keeps to the
+// line time instead of growing by each delay.
+TEST(SimTiming, PacingKeepsToTheLineTimeDespiteLateWakeUps) {
+    constexpr std::size_t kBytes = 144;
+    const auto t0 = Clock::time_point{} + 1h;
+    EXPECT_EQ(LinePacer::ByteTime(kBytes), 150ms);
+    for (auto lateness : {Clock::duration(100us), Clock::duration(2500us)}) {
+        SCOPED_TRACE(lateness.count());
+        LinePacer pacer;
+        pacer.Begin(t0);
+        for (std::size_t sent = 0; sent < kBytes;) {
+            const auto now = pacer.Due() + lateness;
+            const std::size_t due = pacer.DueBy(now, kBytes - sent);
+            ASSERT_GE(due, 1u);
+            ASSERT_GE(now, t0 + LinePacer::ByteTime(sent + due - 1));  // none leaves early
+            pacer.Sent(due);
+            sent += due;
+            if (sent == kBytes) {
+                EXPECT_LE(now, t0 + LinePacer::ByteTime(kBytes - 1) + lateness);
+            }
+        }
+    }
+    // A burst that starts while the line is busy waits its turn; after idling, it starts now.
+    LinePacer pacer;
+    pacer.Begin(t0);
+    pacer.Sent(10);
+    pacer.Begin(t0 + 1ms);
+    EXPECT_EQ(pacer.Due(), t0 + LinePacer::ByteTime(10));
+    pacer.Begin(t0 + 1s);
+    EXPECT_EQ(pacer.Due(), t0 + 1s);
 }
 
 TEST(SimTiming, FilterChangeInterleavesOneFocusFrameBeforeTheTarget) {

@@ -12,6 +12,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QVariant>
 #include <algorithm>
 
@@ -155,6 +157,90 @@ QWidget* MakeControl(const ControlTemplate& c, QRect& rect, QWidget* parent) {
     return new QWidget(parent);
 }
 
+// The room for a check box's text beside its indicator, in pixels.
+int CheckBoxTextWidth(const QCheckBox* box) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.text = box->text();
+    return box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box).width();
+}
+
+// True when the control shows its whole text in its rectangle with its present font.
+bool TextFits(const QWidget* w) {
+    const QFontMetrics metrics(w->font());
+    if (const auto* label = qobject_cast<const QLabel*>(w)) {
+        const QRect room = label->contentsRect();
+        const int wrap = label->wordWrap() ? Qt::TextWordWrap : 0;
+        const QRect need =
+            metrics.boundingRect(room, static_cast<int>(label->alignment()) | wrap, label->text());
+        return need.width() <= room.width() && need.height() <= room.height();
+    }
+    if (const auto* box = qobject_cast<const QCheckBox*>(w)) {
+        return metrics.horizontalAdvance(box->text()) <= CheckBoxTextWidth(box);
+    }
+    if (const auto* button = qobject_cast<const QPushButton*>(w)) {
+        const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+        return metrics.horizontalAdvance(button->text()) + margin <= button->width();
+    }
+    return true;
+}
+
+QFont StepSmaller(QFont font) {
+    if (font.pointSizeF() > 1) {
+        font.setPointSizeF(font.pointSizeF() - 1);
+    } else if (font.pixelSize() > 1) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    return font;
+}
+
+// Each line cut to `width` pixels with an ellipsis.
+QString Elided(const QString& text, const QFontMetrics& metrics, int width) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) line = metrics.elidedText(line, Qt::ElideRight, width);
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The templates are laid out for a face that may be missing here, and a wider fallback can run
+// a text past its control, under the next one. So a label or check box first gives up any part
+// of its rectangle that another control covers; then a text that still does not fit gets the
+// font a step smaller, and when even that is too wide, it is cut with an ellipsis and shown in
+// full as a tool tip. Buttons only take the smaller font, since a cut caption is no caption.
+void FitTexts(QDialog& dialog) {
+    const QList<QWidget*> controls = dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* w : controls) {
+        auto* label = qobject_cast<QLabel*>(w);
+        auto* box = qobject_cast<QCheckBox*>(w);
+        if (label == nullptr && box == nullptr && qobject_cast<QPushButton*>(w) == nullptr)
+            continue;
+        if (label != nullptr || box != nullptr) {
+            QRect room = w->geometry();
+            for (const QWidget* other : controls) {
+                if (other == w || qobject_cast<const QGroupBox*>(other) != nullptr) continue;
+                const QRect covered = other->geometry();
+                if (covered.intersects(room) && covered.left() > room.left())
+                    room.setRight(covered.left() - 1);
+            }
+            w->setGeometry(room);
+        }
+        if (TextFits(w)) continue;
+        const QFont normal = w->font();
+        w->setFont(StepSmaller(normal));
+        if (TextFits(w) || (label == nullptr && box == nullptr)) continue;
+        w->setFont(normal);
+        const QString full = label != nullptr ? label->text() : box->text();
+        const int width = label != nullptr ? label->contentsRect().width() : CheckBoxTextWidth(box);
+        const QString cut = Elided(full, QFontMetrics(normal), width);
+        if (label != nullptr) {
+            label->setWordWrap(false);
+            label->setText(cut);
+        } else {
+            box->setText(cut);
+        }
+        w->setToolTip(full);
+    }
+}
+
 }  // namespace
 
 QFont DialogFont(const QString& name, int pointSize) {
@@ -235,6 +321,7 @@ DialogUnits BuildDialog(QDialog& dialog, const DialogTemplate& tmpl) {
         }
         previous = widget;
     }
+    FitTexts(dialog);
     return units;
 }
 

@@ -11,6 +11,7 @@ namespace kavri::ui {
 namespace {
 
 constexpr int kImageRole = Qt::UserRole + 1;
+constexpr int kTextHiddenRole = Qt::UserRole + 2;
 
 // Hands the edited label to the list's LabelEdited signal instead of writing it into the row:
 // the dialog decides what is stored and shown.
@@ -23,6 +24,12 @@ public:
         const QByteArray property = editor->metaObject()->userProperty().name();
         const QString text = editor->property(property.constData()).toString();
         emit list_->LabelEdited(index.row(), text);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(kTextHiddenRole).toBool()) option->text.clear();
     }
 
 private:
@@ -78,6 +85,12 @@ void ReportListView::SetRowImage(int row, int image) {
     row_item->setIcon(0, image >= 0 && image < images_.size() ? images_[image] : QIcon());
 }
 
+void ReportListView::SetCellTextHidden(int row, int column, bool hidden) {
+    QTreeWidgetItem* row_item = topLevelItem(row);
+    if (row_item == nullptr) return;
+    row_item->setData(column, kTextHiddenRole, hidden ? QVariant(true) : QVariant());
+}
+
 void ReportListView::EditLabel(int row) {
     if ((style_ & Style::EditLabels) == 0) return;
     QTreeWidgetItem* row_item = topLevelItem(row);
@@ -90,6 +103,13 @@ void ReportListView::EditLabel(int row) {
 bool ReportListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     if (index.column() != 0 || (style_ & Style::EditLabels) == 0) return false;
     return QTreeWidget::edit(index, trigger, event);
+}
+
+void ReportListView::mousePressEvent(QMouseEvent* event) {
+    // A release that ended a double click elsewhere (over an editor) may never reach the
+    // list; a new press starts afresh either way.
+    afterDoubleClick_ = false;
+    QTreeWidget::mousePressEvent(event);
 }
 
 void ReportListView::mouseReleaseEvent(QMouseEvent* event) {
@@ -107,8 +127,11 @@ void ReportListView::mouseDoubleClickEvent(QMouseEvent* event) {
         QTreeWidget::mouseDoubleClickEvent(event);
         return;
     }
+    DoubleClickAt(event->position().toPoint());
+}
+
+void ReportListView::DoubleClickAt(QPoint point) {
     afterDoubleClick_ = true;
-    const QPoint point = event->position().toPoint();
     const QModelIndex index = indexAt(point);
     emit DoubleClicked(point, index.isValid() ? index.row() : -1);
 }

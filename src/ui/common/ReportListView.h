@@ -23,8 +23,14 @@ public:
     int RowImage(int row) const;
     void SetRowImage(int row, int image);
     void SetImages(const QList<QIcon>& images) { images_ = images; }
+    // Leaves a cell's text undrawn (CellText still gives it), e.g. beneath an editor.
+    void SetCellTextHidden(int row, int column, bool hidden);
     // Opens the label editor on a row's first column, as a click on a selected label does.
     void EditLabel(int row);
+    // A double click at `point` (viewport coordinates) that arrived at a widget laid over the
+    // list, such as an editor opened by the double click's first click: reported as
+    // DoubleClicked, and the release that ends it is no click.
+    void DoubleClickAt(QPoint point);
 
 signals:
     void Clicked(QPoint point);                 // viewport coordinates
@@ -34,6 +40,7 @@ signals:
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;

@@ -15,6 +15,7 @@
 #include "ui/common/RowIcons.h"
 #include "ui/common/UpDownControl.h"
 #include "ui/main/ControlDialogTemplate.h"
+#include "ui/main/ValueText.h"
 
 namespace kavri::ui {
 
@@ -53,6 +54,15 @@ ControlDialog::ControlDialog(WheelFocuserDevice* device, QWidget* parent)
         connect(FindControlAs<QCheckBox>(*this, Id::AutoBox0 + k), &QCheckBox::clicked, this,
                 [this, k] { OnAutoBox(k); });
     }
+    for (int k = 0; k < kThermometerSlots; ++k) {
+        // A name the code page cannot hold is refused as soon as the field is left, not only
+        // when the names are next taken over.
+        connect(FindControlAs<QLineEdit>(*this, Id::ThermometerName0 + k),
+                &QLineEdit::editingFinished, this, [this, k] {
+                    std::string bytes;
+                    ThermometerNameBytes(k, bytes);
+                });
+    }
     connect(refreshTimer_, &QTimer::timeout, this, &ControlDialog::OnTimer);
     ConnectSettingsCommands();
 
@@ -63,6 +73,10 @@ ControlDialog::ControlDialog(WheelFocuserDevice* device, QWidget* parent)
 
 ControlDialog::~ControlDialog() {
     qApp->removeEventFilter(this);
+    // Destroying the window takes the focus from a name field, which would report the field
+    // as left to a dialog that is no longer there.
+    for (int k = 0; k < kThermometerSlots; ++k)
+        FindControl(*this, Id::ThermometerName0 + k)->disconnect(this);
 }
 
 void ControlDialog::OnInitDialog() {
@@ -98,13 +112,12 @@ void ControlDialog::UpdateData(bool save) {
                                                                                         : -1);
     }
     for (int k = 0; k < kThermometerSlots; ++k) {
-        auto* edit = FindControlAs<QLineEdit>(*this, Id::ThermometerName0 + k);
-        const QString stored = QString::fromStdString(device_->TermometerName[k]);
-        if (!save) {
-            edit->setText(stored);
-        } else if (edit->text() != stored) {
-            // Only an edited name is written back, so bytes that do not decode are kept.
-            device_->TermometerName[k] = edit->text().toStdString();
+        if (save) {
+            std::string bytes;
+            if (ThermometerNameBytes(k, bytes)) device_->TermometerName[k] = bytes;
+        } else {
+            FindControlAs<QLineEdit>(*this, Id::ThermometerName0 + k)
+                ->setText(NameText(device_->TermometerName[k]));
         }
     }
 
@@ -121,6 +134,19 @@ void ControlDialog::UpdateData(bool save) {
         enable(id, focuser);
     enable(Id::WheelSettings, device_->wheelPresent);
     for (int k = 0; k < kThermometerSlots; ++k) enable(Id::AutoBox0 + k, false);
+}
+
+// Thermometer names are kept as windows-1251 bytes like the filter names. Every stored byte
+// string has a display form that encodes back to the same bytes, so writing the shown text back
+// keeps names this program cannot have typed. A typed character the code page lacks is refused:
+// the field shows the stored name again and the user is told.
+bool ControlDialog::ThermometerNameBytes(int k, std::string& bytes) {
+    auto* edit = FindControlAs<QLineEdit>(*this, Id::ThermometerName0 + k);
+    QString unsupported;
+    if (NameBytes(edit->text(), bytes, unsupported)) return true;
+    edit->setText(NameText(device_->TermometerName[k]));
+    ShowWarning(UnsupportedCharacterMessage(unsupported));
+    return false;
 }
 
 void ControlDialog::OnConnect() {
@@ -158,6 +184,17 @@ void ControlDialog::OnOK() {
 }
 
 bool ControlDialog::eventFilter(QObject* watched, QEvent* event) {
+    // Only mouse buttons matter to the cell editor; other events also arrive while its
+    // widgets are being destroyed, when they must not be looked at.
+    const bool button =
+        event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick;
+    if (button && cellEditor_ != nullptr && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if ((widget == cellEditor_ ||
+             (cellSpin_ != nullptr && (widget == cellSpin_ || cellSpin_->isAncestorOf(widget)))) &&
+            CellEditorMouseEvent(widget, event))
+            return true;
+    }
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         if (PreTranslateKey(*static_cast<QKeyEvent*>(event))) return true;

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -94,8 +95,17 @@ private:
     void OnInitDialog();
     void CreateColumns();
     void OnListDoubleClick(QPoint point, int row);
+    // Closes the cell editor without storing what it holds.
+    void DiscardCellEdit();
+    void ShowEditedCell(bool shown);
+    // Mouse events on the cell editor and its arrows; true when consumed.
+    bool CellEditorMouseEvent(QWidget* widget, QEvent* event);
     void OnLabelEdited(int row, const QString& text);
     void ShowWarning(const QString& text);
+    void OnHangUp();
+    // The typed name of thermometer `k` as the device keeps it; false, with the field reset
+    // and the user told, when the name cannot be stored.
+    bool ThermometerNameBytes(int k, std::string& bytes);
     // The focuser position typed into the value box; false, with the user told, when it is
     // outside what the controller can hold.
     bool TargetFromBox(int32_t& target);
@@ -112,6 +122,7 @@ private:
     QPointer<UpDownControl> cellSpin_;
     int editRow_ = -1;
     int editColumn_ = -1;
+    bool editorReleased_ = false;  // a mouse button went up over the open editor
 
     QComboBox* portCombo_;
     ReportListView* filterList_;

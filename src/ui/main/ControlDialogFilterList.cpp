@@ -3,7 +3,9 @@
 // selection.
 #include <QApplication>
 #include <QLineEdit>
-#include <cstring>
+#include <QMouseEvent>
+#include <algorithm>
+#include <string>
 
 #include "device/WheelFocuserDevice.h"
 #include "ui/common/DialogBuilder.h"
@@ -22,7 +24,7 @@ constexpr int kFocusShiftNone = 20000;
 constexpr int kEditorInset = 5;  // the editor leaves this many pixels of the cell on each side
 
 QString RowName(const FilterEntry& row) {
-    return QString::fromUtf8(row.name, static_cast<int>(strnlen(row.name, kFilterNameSize)));
+    return NameText(std::string_view(row.name, kFilterNameSize));
 }
 
 }  // namespace
@@ -69,6 +71,7 @@ bool ControlDialog::BeginCellEdit(QPoint point) {
     EndCellEdit();
     editRow_ = row;
     editColumn_ = column;
+    ShowEditedCell(false);
 
     QWidget* area = filterList_->viewport();
     const QRect editRect = cell.adjusted(kEditorInset, 0, -kEditorInset, 0);
@@ -86,7 +89,46 @@ bool ControlDialog::BeginCellEdit(QPoint point) {
     cellSpin_->show();
     cellEditor_->setText(filterList_->CellText(row, column));
     cellEditor_->setFocus();
+    editorReleased_ = false;
     return true;
+}
+
+// The editor opens at the first click of a double click, so the rest of that double click
+// arrives at the editor or its arrows. A double click there before any button went up over
+// them began outside, with the click that opened the editor: it selects the row's filter like
+// a double click anywhere else in the row, and the editor closes unstored (a second press on
+// an arrow may already have stepped its number). A later double click in the editor is the
+// user's own, selecting text.
+bool ControlDialog::CellEditorMouseEvent(QWidget* widget, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        editorReleased_ = true;
+        return false;
+    }
+    if (event->type() != QEvent::MouseButtonDblClick || editorReleased_) return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) return false;
+    const QPoint point = widget->mapTo(filterList_->viewport(), mouse->position().toPoint());
+    DiscardCellEdit();
+    filterList_->DoubleClickAt(point);
+    return true;
+}
+
+void ControlDialog::DiscardCellEdit() {
+    // Deleted later: the editor may be the receiver of the event being handled.
+    for (QWidget* widget : {static_cast<QWidget*>(cellSpin_), static_cast<QWidget*>(cellEditor_)}) {
+        if (widget == nullptr) continue;
+        widget->hide();
+        widget->deleteLater();
+    }
+    cellSpin_ = nullptr;
+    cellEditor_ = nullptr;
+    ShowEditedCell(true);
+}
+
+// The editor leaves a strip of the cell free on either side; the cell's own text is hidden
+// meanwhile so it does not peek out beside the number being edited.
+void ControlDialog::ShowEditedCell(bool shown) {
+    filterList_->SetCellTextHidden(editRow_, editColumn_, !shown);
 }
 
 bool ControlDialog::CellEditorOpen() const {
@@ -98,14 +140,23 @@ void ControlDialog::EndCellEdit() {
     delete cellSpin_.data();
     const QString text = cellEditor_->text();
     delete cellEditor_.data();
+    ShowEditedCell(true);
 
     // The table may have shrunk at a probe since the editor opened: the edit has no row then.
     if (editRow_ < 0 || static_cast<size_t>(editRow_) >= device_->filters.size()) return;
     FilterEntry& row = device_->filters[static_cast<size_t>(editRow_)];
 
-    int64_t value = LeadingInteger(text);
-    if (editColumn_ == kFocusShiftColumn && text.contains(QLatin1Char('N'), Qt::CaseInsensitive))
+    // "none" (any text with an N) clears a focus shift. Anything else must be a whole number:
+    // a slip of the keyboard read as 0 would move the wheel or the focuser to a position
+    // nobody chose, so it is refused and the cell keeps its value.
+    int64_t value = 0;
+    if (editColumn_ == kFocusShiftColumn && text.contains(QLatin1Char('N'), Qt::CaseInsensitive)) {
         value = kFocusShiftNone;
+    } else if (!ParseInteger(text, true, value)) {
+        ShowWarning(QStringLiteral("«%1» не является целым числом.\nЯчейка не изменена.")
+                        .arg(text.trimmed()));
+        return;
+    }
     // The controller keeps positions in 16 bits: a larger number would be stored cut to
     // another position, so it is refused and the cell keeps its value.
     if (!FitsControllerRange(value)) {
@@ -136,7 +187,16 @@ void ControlDialog::OnListDoubleClick(QPoint point, int row) {
 }
 
 void ControlDialog::OnLabelEdited(int row, const QString& text) {
-    device_->FWWRITENAME(row, ControllerName(text, kConfigNameLength).c_str());
+    // One byte per character, so eight Cyrillic letters fill the controller's slot. A name
+    // the code page cannot hold is refused whole: nothing is sent and the row keeps its name.
+    std::string bytes;
+    QString unsupported;
+    if (!NameBytes(text, bytes, unsupported)) {
+        ShowWarning(UnsupportedCharacterMessage(unsupported));
+        return;
+    }
+    bytes.resize(std::min<size_t>(bytes.size(), kConfigNameLength));
+    device_->FWWRITENAME(row, bytes.c_str());
     // The list shows the name as typed until it is rebuilt from the table.
     if (QTreeWidgetItem* item = filterList_->topLevelItem(row)) item->setText(0, text);
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "device/WheelFocuserDevice.h"
+#include "transport/SerialPort.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/common/ReportListView.h"
 #include "ui/main/ControlDialog.h"
@@ -51,9 +52,26 @@ void ControlDialog::OnTimer() {
         const bool wheelAnswers = device_->wheelPresent && device_->GetFilter(filter);
         filterList_->setEnabled(wheelAnswers);
         if (wheelAnswers && filter != highlightedFilter_) MarkCurrentFilter();
+        // A line whose other end is gone (USB adapter unplugged) answers nothing ever again.
+        if (PortHungUp(device_->port) &&
+            device_->Clients().count(reinterpret_cast<uintptr_t>(this)) != 0)
+            OnHangUp();
     }
-    // An editor the user has left is closed and stored, whatever the device is doing.
-    if (CellEditorOpen() && focusWidget() != static_cast<QWidget*>(cellEditor_)) EndCellEdit();
+    // An editor the user has left is closed and stored, whatever the device is doing; so is
+    // one whose program the user has left for another window, where the dialog's own focus
+    // widget is still the editor.
+    if (CellEditorOpen() && QApplication::focusWidget() != static_cast<QWidget*>(cellEditor_))
+        EndCellEdit();
+}
+
+// The dialog leaves the connection as its Disconnect button would, so the window no longer
+// claims a controller and the user can connect again; the user is told once, as the dialog is
+// no longer a client afterwards.
+void ControlDialog::OnHangUp() {
+    OnDisconnect();
+    ShowWarning(
+        QStringLiteral("Связь с контроллером потеряна: порт отключён.\n"
+                       "Подключитесь снова, когда контроллер вернётся."));
 }
 
 void ControlDialog::ShowAutoStates() {
@@ -116,11 +134,17 @@ void ControlDialog::OnGo() {
     QApplication::restoreOverrideCursor();
 }
 
-// An empty box, or text that is no number, means position 0.
+// Only a whole number is a position: an empty box or a typing slip ("1500q") would otherwise
+// read as 0 and drive the focuser to the end of its travel, so it is refused and nothing sent.
 bool ControlDialog::TargetFromBox(int32_t& target) {
+    const QString text = FindControlAs<QLineEdit>(*this, Id::TargetPosition)->text().trimmed();
     int64_t value = 0;
-    if (!ParseInteger(FindControlAs<QLineEdit>(*this, Id::TargetPosition)->text(), true, value))
-        value = 0;
+    if (!ParseInteger(text, true, value)) {
+        ShowWarning((text.isEmpty() ? QStringLiteral("Введите позицию фокусера: целое число.")
+                                    : QStringLiteral("«%1» не является целым числом.").arg(text)) +
+                    QStringLiteral("\nКонтроллеру ничего не отправлено."));
+        return false;
+    }
     if (!CheckFocuserTarget(value)) return false;
     target = static_cast<int32_t>(value);
     return true;

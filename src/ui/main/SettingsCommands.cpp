@@ -84,9 +84,12 @@ void ControlDialog::OnLoad() {
     const QString path =
         AskFileName({this, FileDialogMode::Open, kSettingsFilter, kSettingsSuffix});
     if (!path.isEmpty()) {
-        if (!LoadSettingsFile(*device_, LocalPath(path))) {
-            ShowMessage({this, QStringLiteral("Load failed"), QStringLiteral("Load Failed"),
-                         MessageIcon::None});
+        std::string reason;
+        if (!LoadSettingsFile(*device_, LocalPath(path), &reason)) {
+            // The reason below the message tells a file that is no settings file from a
+            // controller that did not take it.
+            ShowMessage({this, QStringLiteral("Load failed\n\n") + QString::fromStdString(reason),
+                         QStringLiteral("Load Failed"), MessageIcon::None});
         }
         // Whatever the load changed before it failed becomes visible too. The port choice
         // stays the one made here, not the number read from the file.

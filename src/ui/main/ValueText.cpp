@@ -1,12 +1,15 @@
 #include "ui/main/ValueText.h"
 
-#include <QByteArray>
+#include <algorithm>
 #include <limits>
 
+#include "device/Cp1251.h"
 #include "device/FilterEntry.h"
 
 namespace kavri::ui {
+namespace {
 
+// The decimal integer at the start of `text`, saturating beyond 64 bits.
 int64_t LeadingInteger(const QString& text) {
     int i = 0;
     while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
@@ -22,6 +25,8 @@ int64_t LeadingInteger(const QString& text) {
     }
     return negative ? -value : value;
 }
+
+}  // namespace
 
 bool ParseInteger(const QString& text, bool allowSign, int64_t& value) {
     const QString trimmed = text.trimmed();
@@ -48,17 +53,23 @@ QString FocusShiftText(int32_t focuserPosition) {
                                                 : QString::number(focuserPosition);
 }
 
-std::string ControllerName(const QString& text, int maxBytes) {
-    std::string name;
-    for (int i = 0; i < text.size();) {
-        // One whole character: a surrogate pair stays together.
-        const int length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QByteArray bytes = text.mid(i, length).toUtf8();
-        if (static_cast<int>(name.size() + bytes.size()) > maxBytes) break;
-        name.append(bytes.constData(), static_cast<size_t>(bytes.size()));
-        i += length;
-    }
-    return name;
+QString NameText(std::string_view bytes) {
+    const std::string_view name = bytes.substr(0, std::min(bytes.find('\0'), bytes.size()));
+    return QString::fromStdString(Cp1251ToUtf8(name));
+}
+
+bool NameBytes(const QString& text, std::string& bytes, QString& unsupported) {
+    std::string missing;
+    if (Utf8ToCp1251(text.toStdString(), bytes, &missing)) return true;
+    unsupported = QString::fromStdString(missing);
+    return false;
+}
+
+QString UnsupportedCharacterMessage(const QString& character) {
+    return QStringLiteral(
+               "Символа «%1» нет в кодировке windows-1251, в которой контроллер "
+               "хранит имена.\nИмя не изменено.")
+        .arg(character);
 }
 
 }  // namespace kavri::ui

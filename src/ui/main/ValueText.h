@@ -5,17 +5,14 @@
 #include <QString>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kavri::ui {
 
-// The leading decimal integer of `text`: leading blanks and one sign allowed, 0 when the text
-// does not start with a number. Digits beyond the 64-bit range saturate, so an overlong
-// number still reads as out of range rather than wrapping.
-int64_t LeadingInteger(const QString& text);
-
 // The whole of `text`, blanks around it aside, as a decimal integer with an optional sign;
-// with `allowSign` false a sign makes it no number. False when it is no number; digits beyond
-// the 64-bit range saturate as in LeadingInteger.
+// with `allowSign` false a sign makes it no number. False when it is no number. Digits beyond
+// the 64-bit range saturate, so an overlong number still reads as out of range rather than
+// wrapping.
 bool ParseInteger(const QString& text, bool allowSign, int64_t& value);
 
 // True when `value` fits the controller's signed 16-bit positions.
@@ -24,8 +21,16 @@ bool FitsControllerRange(int64_t value);
 // The "Focus Shift" text of a focuser position: "none" above 10000, the number otherwise.
 QString FocusShiftText(int32_t focuserPosition);
 
-// A name as the controller stores it: UTF-8 cut at a character boundary to at most
-// `maxBytes` bytes, so a name of non-ASCII letters is never cut inside a letter.
-std::string ControllerName(const QString& text, int maxBytes);
+// Names as the controller, .fws files and the settings store hold them are windows-1251
+// bytes. NameText decodes them for display, up to the first NUL; every byte has a character,
+// so NameBytes(NameText(b)) gives b back.
+QString NameText(std::string_view bytes);
+
+// What the user typed, as windows-1251 bytes (one per character). False, with `bytes`
+// unchanged and `unsupported` naming the character, when the code page lacks one.
+bool NameBytes(const QString& text, std::string& bytes, QString& unsupported);
+
+// The message that refuses such a name.
+QString UnsupportedCharacterMessage(const QString& character);
 
 }  // namespace kavri::ui

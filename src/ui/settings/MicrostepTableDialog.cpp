@@ -7,10 +7,12 @@
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include "device/WheelFocuserDevice.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/common/UpDownControl.h"
+#include "ui/settings/FieldExchange.h"
 #include "ui/settings/SettingsTemplates.h"
 #include "ui/settings/UserPrompts.h"
 
@@ -117,6 +119,20 @@ void MicrostepTableDialog::ToggleInverse() {
 
 void MicrostepTableDialog::OnOK() {
     if (device == nullptr) return;
+    // The table follows the text at every keystroke, reading a slip such as "18o" as 18 and a
+    // word as 0; a table with such an entry is not sent to drive the motor's coils.
+    const QStringList numbers = tableEdit->toPlainText().split(
+        QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    for (const QString& number : numbers) {
+        if (!ParseSignedField(number)) {
+            ShowMessage({this,
+                         QStringLiteral("«%1» не является целым числом.\n"
+                                        "Таблица не отправлена.")
+                             .arg(number),
+                         windowTitle(), MessageIcon::Warning});
+            return;
+        }
+    }
     if (!device->FWym()) {
         // The controller keeps driving its old table; say so rather than let it pass.
         ShowMessage({this, QStringLiteral("Контроллер не принял таблицу микрошагов."),

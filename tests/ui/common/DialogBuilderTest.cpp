@@ -130,6 +130,38 @@ TEST(BuildDialogTest, CreatesEveryControlWithItsIdKindAndStyle) {
     EXPECT_EQ(dialog.findChildren<QGroupBox*>().size(), 1);
 }
 
+// Texts wider than their place: a label running under a button gives up the covered part, a
+// far too long text is cut with an ellipsis and shown whole as a tool tip. (The four dialogs'
+// layout check covers the smaller font.)
+TEST(BuildDialogTest, TextsAreKeptInsideTheirControls) {
+    const QString longText = QStringLiteral("Очень длинная подпись, которой здесь не место");
+    DialogTemplate t;
+    t.width = 200;
+    t.height = 60;
+    t.controls = {
+        {20, ControlKind::Static, 0, QStringLiteral("Скорость (шаги в секунду)"), 4, 4, 90, 8, {}},
+        {21, ControlKind::PushButton, 0, QStringLiteral("Cancel"), 90, 2, 50, 14, {}},
+        {22, ControlKind::Static, 0, longText, 4, 20, 60, 8, {}},
+        {23, ControlKind::CheckBox, Style::AutoCheck, QStringLiteral("Inverse"), 4, 34, 20, 10, {}},
+        {24, ControlKind::Static, 0, QStringLiteral("Шаг"), 150, 4, 30, 8, {}},
+    };
+    QDialog dialog;
+    const DialogUnits units = BuildDialog(dialog, t);
+    EXPECT_EQ(FindControl(dialog, 20)->geometry().right() + 1, units.X(90));  // up to Cancel
+    const auto* cut = FindControlAs<QLabel>(dialog, 22);
+    EXPECT_LE(cut->fontMetrics().horizontalAdvance(cut->text()), cut->contentsRect().width());
+    EXPECT_TRUE(cut->text().endsWith(QChar(0x2026)));
+    EXPECT_EQ(cut->toolTip(), longText);
+    const auto* box = FindControlAs<QCheckBox>(dialog, 23);
+    EXPECT_NE(box->text(), QStringLiteral("Inverse"));  // too narrow even in a smaller font
+    EXPECT_EQ(box->toolTip(), QStringLiteral("Inverse"));
+    // A text with room keeps the dialog's font and its place.
+    const auto* roomy = FindControlAs<QLabel>(dialog, 24);
+    EXPECT_EQ(roomy->font(), dialog.font());
+    EXPECT_EQ(roomy->geometry(), units.Rect(150, 4, 30, 8));
+    EXPECT_EQ(roomy->text(), QStringLiteral("Шаг"));
+}
+
 // The next widget Tab would reach from `from`.
 QWidget* NextTabStop(QWidget* from) {
     for (QWidget* w = from->nextInFocusChain(); w != from; w = w->nextInFocusChain()) {

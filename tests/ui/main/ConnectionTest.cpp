@@ -119,6 +119,40 @@ TEST_F(ConnectionTest, SecondClientKeepsThePortOpenWhenTheDialogLeaves) {
     EXPECT_EQ(device_->port, nullptr);
 }
 
+// The line hung up (adapter unplugged): the next tick disconnects and says so once, and the
+// user can connect again.
+TEST_F(ConnectionTest, HungUpLineDisconnectsAtTheNextTickAndTellsOnce) {
+    Start();
+    const char* const ways[] = {"hang-up in a reply", "pseudo-terminal closed"};
+    for (const char* way : ways) {
+        SCOPED_TRACE(way);
+        Connect();
+        const int shown = static_cast<int>(warnings_.size());
+        if (way == ways[0]) {
+            emulator_->AddFault({sim::FaultKind::kHangUp, "FWfocus"});
+        } else {
+            emulator_->Stop();
+        }
+        dialog_->OnTimer();
+        EXPECT_EQ(device_->port, nullptr);
+        ExpectConnectedState(*dialog_, false);
+        ExpectFocuserControls(*dialog_, false);
+        EXPECT_EQ(List()->RowCount(), 0);
+        dialog_->OnTimer();
+        dialog_->OnTimer();
+        ASSERT_EQ(warnings_.size(), shown + 1);
+        EXPECT_TRUE(warnings_.back().contains(QStringLiteral("Подключитесь снова")));
+        EXPECT_EQ(LogCount("DisconnectMulti(" + Hex(dialog_.get()) + ") = Disconnect\r\n"),
+                  shown + 1);
+        StartEmulator();  // plugged in again
+    }
+    Connect();
+    dialog_->OnTimer();
+    ExpectConnectedState(*dialog_, true);
+    EXPECT_EQ(List()->RowCount(), 5);
+    EXPECT_EQ(warnings_.size(), 2);
+}
+
 TEST_F(ConnectionTest, ExitWhileConnectedClosesThePortAndStoresThePort) {
     Start();
     Connect();

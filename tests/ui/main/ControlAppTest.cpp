@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "MainDialogRig.h"
+#include "device/Cp1251.h"
 #include "ui/main/ControlApp.h"
 
 namespace kavri::ui::test {
@@ -42,14 +43,37 @@ TEST_F(ControlAppTest, ExitStoresTheChosenPortForTheNextStart) {
     EXPECT_EQ(shown.PortIndex(), 3);
 }
 
-TEST_F(ControlAppTest, ThermometerNamesTravelBothWays) {
+// Thermometer names are windows-1251 bytes in the device, as .fws files and the settings store
+// hand them over.
+TEST_F(ControlAppTest, ThermometerNamesTravelBothWaysInWindows1251) {
     Start();
-    Edit(Id::ThermometerName0 + 2)->setText(QStringLiteral("Зеркало"));
-    dialog_->UpdateData(true);
-    EXPECT_EQ(device_->TermometerName[2], "Зеркало");
-    device_->TermometerName[3] = "Tube";
+    QLineEdit* mirror = Edit(Id::ThermometerName0);
+    QLineEdit* odd = Edit(Id::ThermometerName0 + 1);
+    device_->TermometerName[0] = "\xC7\xE5\xF0\xEA\xE0\xEB\xEE";    // "Зеркало"
+    device_->TermometerName[1] = std::string("\x98\xFF\x01 x", 5);  // no text a user types
     dialog_->UpdateData(false);
-    EXPECT_EQ(Edit(Id::ThermometerName0 + 3)->text(), "Tube");
+    EXPECT_EQ(mirror->text(), QStringLiteral("Зеркало"));
+    dialog_->UpdateData(true);  // shown, not edited: the bytes stay as they were
+    EXPECT_EQ(device_->TermometerName[1], std::string("\x98\xFF\x01 x", 5));
+
+    mirror->setText(QStringLiteral("Воздух"));
+    Connect();  // connecting takes the typed names over
+    EXPECT_EQ(device_->TermometerName[0], "\xC2\xEE\xE7\xE4\xF3\xF5");
+    EXPECT_TRUE(warnings_.isEmpty());
+
+    odd->setText(QStringLiteral("\u2603"));  // a snowman has no windows-1251 form
+    dialog_->OnDisconnect();
+    EXPECT_EQ(device_->TermometerName[1], std::string("\x98\xFF\x01 x", 5));
+    EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(device_->TermometerName[1])));
+    ASSERT_EQ(warnings_.size(), 1);
+    EXPECT_TRUE(warnings_[0].contains(QStringLiteral("\u2603")));
+
+    // Typed and left: refused as the field is left, before anything takes the names over.
+    odd->setFocus();
+    QTest::sendKeyEvent(QTest::Click, odd, Qt::Key_unknown, QStringLiteral("\u2603"), {});
+    Edit(Id::PositionDisplay)->setFocus();
+    ASSERT_EQ(warnings_.size(), 2);
+    EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(device_->TermometerName[1])));
 }
 
 TEST_F(ControlAppTest, PortTheListCannotShowIsKept) {

@@ -94,29 +94,38 @@ TEST_F(FocuserPanelTest, GoMovesToTheTypedPosition) {
     Press(Id::Go);
     EXPECT_EQ(emulator_->FocuserPosition(), 1234);
     EXPECT_EQ(device_->focuserPosition, 1234);
-    Type(Id::TargetPosition, "");
-    Press(Id::Go);
-    EXPECT_EQ(emulator_->FocuserPosition(), 0);
-    Type(Id::TargetPosition, "-32768");
+    Type(Id::TargetPosition, " -32768 ");
     Press(Id::Go);
     EXPECT_EQ(emulator_->FocuserPosition(), -32768);
     EXPECT_TRUE(warnings_.isEmpty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(FocuserPanelTest, GoAndSetRefuseWhatSixteenBitsCannotHold) {
+// Neither button sends anything for a value the controller cannot hold (it would arrive cut
+// to another position) or for text that is no number (it would read as 0).
+TEST_F(FocuserPanelTest, GoAndSetRefuseWhatIsNoPosition) {
     StartConnected();
     emulator_->SetFocuserPosition(300);
-    Type(Id::TargetPosition, "40000");  // would arrive as -25536
-    Press(Id::Go);
-    Type(Id::TargetPosition, "-32769");
-    Press(Id::Set);
-    EXPECT_EQ(Sent("FWgoFocus"), 0);
-    EXPECT_EQ(Sent("FWsetFocus"), 0);
+    const struct {
+        const char* text;
+        const char* told;  // what the message quotes
+    } cases[] = {
+        {"40000", "40000"}, {"-32769", "-32769"}, {"1500q", "1500q"},
+        {"", "Введите"},    {"12 34", "12 34"},   {"-", "-"},
+    };
+    int shown = 0;
+    for (const auto& c : cases) {
+        for (int button : {Id::Go, Id::Set}) {
+            SCOPED_TRACE(std::string(c.text) + (button == Id::Go ? " Go!" : " Set"));
+            Type(Id::TargetPosition, QString::fromUtf8(c.text));
+            Press(button);
+            EXPECT_EQ(Sent("FWgoFocus") + Sent("FWsetFocus"), 0);
+            ASSERT_EQ(warnings_.size(), ++shown);
+            EXPECT_TRUE(warnings_.back().contains(QString::fromUtf8(c.told)));
+            EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        }
+    }
     EXPECT_EQ(emulator_->FocuserPosition(), 300);
-    ASSERT_EQ(warnings_.size(), 2);
-    EXPECT_TRUE(warnings_[0].contains("40000"));
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(FocuserPanelTest, SetRedefinesThePositionWithoutAMove) {

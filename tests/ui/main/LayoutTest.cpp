@@ -1,30 +1,90 @@
-// The main dialog's look, checked as a user would see it when connected: every text fits its
-// control, no two controls overlap (frames excepted), all lie inside the window. With
-// KAVRI_UI_SHOTS set to a directory, the dialog is also saved there as a PNG to look at.
+// The four dialogs' look, checked as a user would see them when connected, under the font the
+// machine has (the fallback when the templates' face is missing): every text fits its control,
+// no two controls overlap (frames excepted), all lie inside the window, and every Cyrillic
+// letter renders. With KAVRI_UI_SHOTS set to a directory, each dialog is also saved there as a
+// PNG to look at.
 #include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <functional>
 
 #include "MainDialogRig.h"
+#include "ui/settings/FocuserSettingsDialog.h"
+#include "ui/settings/MicrostepTableDialog.h"
+#include "ui/settings/WheelSettingsDialog.h"
 
 namespace kavri::ui::test {
 namespace {
 
-class LayoutTest : public MainDialogRig {
-protected:
-    // The dialog's direct children that are controls of the template, frames left out.
-    QList<QWidget*> Controls() const {
-        QList<QWidget*> controls;
-        for (QWidget* w : dialog_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (qobject_cast<QGroupBox*>(w) == nullptr && w->isVisible()) controls << w;
-        }
-        return controls;
-    }
+// The room a control's text needs beyond the text itself, and the text, when it shows one.
+struct TextNeed {
+    QString text;
+    int extra = 0;
 };
 
-TEST_F(LayoutTest, ConnectedDialogHasNothingClippedOrOverlapping) {
+TextNeed NeedOf(const QWidget* w) {
+    if (const auto* b = qobject_cast<const QPushButton*>(w)) return {b->text(), 6};  // its frame
+    if (const auto* c = qobject_cast<const QCheckBox*>(w)) {
+        // The indicator and the gap beside it, as the style lays the box out.
+        QStyleOptionButton option;
+        option.initFrom(c);
+        option.text = c->text();
+        return {c->text(),
+                c->width() -
+                    c->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, c).width()};
+    }
+    return {};
+}
+
+void ExpectNothingClippedOrOverlapping(QDialog& dialog) {
+    SCOPED_TRACE(dialog.windowTitle().toStdString());
+    QList<QWidget*> controls;
+    for (QWidget* w : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (qobject_cast<QGroupBox*>(w) == nullptr && w->isVisible()) controls << w;
+    }
+    ASSERT_GT(controls.size(), 5);
+    const QRect window = dialog.rect();
+    for (QWidget* w : controls) {
+        const std::string name = w->objectName().toStdString();
+        EXPECT_TRUE(window.contains(w->geometry())) << name;
+        if (const auto* label = qobject_cast<QLabel*>(w)) {
+            const QRect room = label->contentsRect();
+            const QRect need = label->fontMetrics().boundingRect(
+                room, label->alignment() | (label->wordWrap() ? Qt::TextWordWrap : 0),
+                label->text());
+            EXPECT_LE(need.width(), room.width()) << "clipped: " << label->text().toStdString();
+            EXPECT_LE(need.height(), room.height()) << "clipped: " << label->text().toStdString();
+            for (QChar c : label->text()) EXPECT_TRUE(label->fontMetrics().inFont(c) || c == '\n');
+        }
+        const TextNeed need = NeedOf(w);
+        if (!need.text.isEmpty()) {
+            EXPECT_LE(w->fontMetrics().horizontalAdvance(need.text) + need.extra, w->width())
+                << "clipped: " << need.text.toStdString();
+        }
+        for (QWidget* other : controls) {
+            if (other == w) continue;
+            EXPECT_FALSE(w->geometry().intersects(other->geometry()))
+                << name << " overlaps " << other->objectName().toStdString() << " "
+                << (qobject_cast<QLabel*>(w) ? qobject_cast<QLabel*>(w)->text().toStdString()
+                                             : std::string());
+        }
+    }
+    const QPixmap shot = dialog.grab();
+    EXPECT_EQ(shot.size() / shot.devicePixelRatio(), dialog.size());
+    const QString dir = qEnvironmentVariable("KAVRI_UI_SHOTS");
+    if (!dir.isEmpty()) {
+        EXPECT_TRUE(shot.save(
+            QDir(dir).filePath(QStringLiteral("dialog-%1.png").arg(dialog.windowTitle().left(8)))));
+    }
+}
+
+using LayoutTest = MainDialogRig;
+
+TEST_F(LayoutTest, NoDialogHasAnythingClippedOrOverlapping) {
     Start();
     emulator_->SetFocuserPosition(-12345);
     emulator_->SetTemperature(0, -1225);
@@ -36,43 +96,18 @@ TEST_F(LayoutTest, ConnectedDialogHasNothingClippedOrOverlapping) {
     dialog_->OnTimer();  // the panel live: temperatures, position, direction, icons
     ASSERT_EQ(Edit(ControlIds::PositionDisplay)->text(), "-12345");
     QApplication::processEvents();
+    ExpectNothingClippedOrOverlapping(*dialog_);
 
-    const QRect window = dialog_->rect();
-    const QList<QWidget*> controls = Controls();
-    ASSERT_GT(controls.size(), 30);
-    for (QWidget* w : controls) {
-        EXPECT_TRUE(window.contains(w->geometry())) << w->objectName().toStdString();
-        QString text;
-        int room = w->width();
-        if (auto* b = qobject_cast<QPushButton*>(w)) {
-            text = b->text();
-            room -= 6;  // the button's frame
-        } else if (auto* l = qobject_cast<QLabel*>(w); l != nullptr && !l->wordWrap()) {
-            text = l->text();
-        }
-        if (!text.isEmpty()) {
-            EXPECT_LE(w->fontMetrics().horizontalAdvance(text), room)
-                << "clipped: " << text.toStdString();
-        }
-        for (QWidget* other : controls) {
-            if (other == w) continue;
-            EXPECT_FALSE(w->geometry().intersects(other->geometry()))
-                << w->objectName().toStdString() << " overlaps "
-                << other->objectName().toStdString() << " "
-                << (qobject_cast<QLabel*>(w) ? qobject_cast<QLabel*>(w)->text().toStdString()
-                                             : std::string());
-        }
-    }
-    // Every label of the template renders its Cyrillic letters with the dialog's font.
-    for (QLabel* label : dialog_->findChildren<QLabel*>()) {
-        for (QChar c : label->text()) EXPECT_TRUE(label->fontMetrics().inFont(c) || c == '\n');
-    }
-
-    const QPixmap shot = dialog_->grab();
-    EXPECT_EQ(shot.size() / shot.devicePixelRatio(), dialog_->size());
-    const QString dir = qEnvironmentVariable("KAVRI_UI_SHOTS");
-    if (!dir.isEmpty()) {
-        EXPECT_TRUE(shot.save(QDir(dir).filePath("main-dialog.png")));
+    const std::function<std::unique_ptr<QDialog>()> settings[] = {
+        [this] { return std::make_unique<WheelSettingsDialog>(device_.get(), dialog_.get()); },
+        [this] { return std::make_unique<FocuserSettingsDialog>(device_.get(), dialog_.get()); },
+        [this] { return std::make_unique<MicrostepTableDialog>(device_.get(), dialog_.get()); },
+    };
+    for (const auto& make : settings) {
+        const std::unique_ptr<QDialog> dialog = make();
+        dialog->show();
+        QApplication::processEvents();
+        ExpectNothingClippedOrOverlapping(*dialog);
     }
 }
 

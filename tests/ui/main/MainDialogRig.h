@@ -30,6 +30,19 @@ class MainDialogRig : public ::testing::Test {
 protected:
     // Starts the emulator and builds device and dialog; the dialog is shown, not connected.
     void Start(sim::EmulatorOptions options = {}) {
+        StartEmulator(options);
+        device_ = std::make_unique<WheelFocuserDevice>(store_, timers_);
+        device_->log.SetSink([this](const char* line) { log_.emplace_back(line); });
+        device_->settings.ComPort = 1;
+        dialog_ = std::make_unique<ControlDialog>(device_.get());
+        dialog_->SetWarningSink([this](const QString& text) { warnings_ << text; });
+        dialog_->show();
+        QApplication::setActiveWindow(dialog_.get());
+    }
+
+    // A new emulator on COM1 (a controller plugged in again); COM2 names no device.
+    void StartEmulator(sim::EmulatorOptions options = {}) {
+        if (emulator_) emulator_->Stop();
         options.fast = true;
         options.log = [](const std::string&) {};
         emulator_ = std::make_unique<sim::Emulator>(options);
@@ -39,13 +52,6 @@ protected:
         naming.SetDevice(1, emulator_->SlavePath());
         naming.SetDevice(2, dir_.File("no-such-port"));
         SetActivePortNaming(naming);
-        device_ = std::make_unique<WheelFocuserDevice>(store_, timers_);
-        device_->log.SetSink([this](const char* line) { log_.emplace_back(line); });
-        device_->settings.ComPort = 1;
-        dialog_ = std::make_unique<ControlDialog>(device_.get());
-        dialog_->SetWarningSink([this](const QString& text) { warnings_ << text; });
-        dialog_->show();
-        QApplication::setActiveWindow(dialog_.get());
     }
 
     void TearDown() override {

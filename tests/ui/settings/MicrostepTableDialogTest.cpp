@@ -120,6 +120,20 @@ TEST_F(MicrostepTableDialogTest, ApplySendsAndStaysOpenExitDoesNotSend) {
     EXPECT_EQ(DeviceTable(env)[2], 255);  // the device's copy keeps the unsent edit
 }
 
+TEST_F(MicrostepTableDialogTest, ATableWithAWordInItIsNotSent) {
+    MicrostepTableDialog dialog(env.device.get());
+    auto* text = Control<QPlainTextEdit>(dialog, kTableEdit);
+    text->setPlainText("0 97 18o 236 255");  // the letter o in place of a zero
+    Press(dialog, kOkButton);
+    ASSERT_EQ(env.messages.size(), 1u);
+    EXPECT_TRUE(env.messages[0].text.contains("18o"));
+    text->setPlainText(" 0  97\n180 +236 255 ");  // any spacing, a sign: numbers all
+    Press(dialog, kOkButton);
+    EXPECT_EQ(env.messages.size(), 1u);
+    EXPECT_EQ(env.emulator.CommandCount("FWym"), 1);
+    EXPECT_EQ(ControllerTable(env), (std::vector<int>{0, 97, 180, 236, 255, 236, 180, 97}));
+}
+
 TEST_F(MicrostepTableDialogTest, ARefusedTableIsToldToTheUser) {
     MicrostepTableDialog dialog(env.device.get());
     env.emulator.AddFault({sim::FaultKind::kDrop, "FWym"});

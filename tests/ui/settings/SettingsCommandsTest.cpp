@@ -135,18 +135,33 @@ TEST_F(SettingsCommandsTest, LoadSendsTheFileAndRefreshesTheDialogButKeepsThePor
     EXPECT_EQ(FindControlAs<QComboBox>(*dialog_, 3006)->currentIndex(), port);
 }
 
-TEST_F(SettingsCommandsTest, ARefusedLoadShowsLoadFailedAndStillRefreshes) {
+TEST_F(SettingsCommandsTest, ARefusedLoadShowsLoadFailedWithTheReasonAndStillRefreshes) {
     answer_ = QString::fromStdString(dir_.File("night.fws"));
     dialog_->OnSave();
-    emulator_->AddFault({sim::FaultKind::kWriteEENak, "FWwriteEE"});
-    List()->clear();
-    dialog_->OnLoad();
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "Load failed");
-    EXPECT_EQ(messages_[0].caption, "Load Failed");
-    EXPECT_EQ(messages_[0].icon, MessageIcon::None);
-    EXPECT_EQ(List()->RowCount(), 5);
-    EXPECT_TRUE(dialog_->RefreshEnabled());
+    std::ofstream(dir_.File("README")) << "# Kavri Control\n" << std::string(300, '-');
+    const struct {
+        std::string file;
+        bool refusedByController;
+        const char* text;
+    } cases[] = {
+        {"night.fws", true, "Load failed\n\nthe controller did not accept the configuration image"},
+        {"README", false, "Load failed\n\nnot a settings file: filterCount 32"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        messages_.clear();
+        if (c.refusedByController) emulator_->AddFault({sim::FaultKind::kWriteEENak, "FWwriteEE"});
+        answer_ = QString::fromStdString(dir_.File(c.file));
+        List()->clear();
+        dialog_->OnLoad();
+        ASSERT_EQ(messages_.size(), 1u);
+        EXPECT_EQ(messages_[0].text, c.text);
+        EXPECT_EQ(messages_[0].caption, "Load Failed");
+        EXPECT_EQ(messages_[0].icon, MessageIcon::None);
+        EXPECT_EQ(List()->RowCount(), 5);
+        EXPECT_TRUE(dialog_->RefreshEnabled());
+    }
+    EXPECT_EQ(Sent("FWwriteEE"), 1);  // the README never reached the controller
 }
 
 TEST_F(SettingsCommandsTest, CancellingTheLoadPromptDoesNothingElse) {

@@ -1,0 +1,353 @@
+// calibrate: the temperature-compensation coefficient from the daily temperature logs, with an
+// optional SVG plot, and with --apply written into the controller's configuration image.
+//
+// Sign: the controller moves the focuser by thermoCompStepsPerDegree steps for each degree the
+// temperature rises, so the coefficient to store is the slope d(position)/d(temperature) of the
+// positions the user focused at: storing it makes the controller move as the user refocused.
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include "cli/CalibrationPlot.h"
+#include "cli/ConfigWrite.h"
+#include "cli/DeviceView.h"
+#include "cli/Session.h"
+#include "cli/TextTable.h"
+#include "device/CompensationFit.h"
+#include "device/Cp1251.h"
+#include "device/FocusLogFiles.h"
+#include "device/SettingsBlock.h"
+#include "device/TemperatureLog.h"
+#include "persist/RegistryFileStore.h"
+#include "persist/RegistrySettings.h"
+#include "persist/SettingsValueAccess.h"
+
+namespace kavri::cli {
+
+namespace {
+
+// Without files and without --since, the logs of this many days, today included.
+constexpr int kDefaultDays = 30;
+
+// The stored settings the calibration uses, read without connecting.
+struct StoredSettings {
+    int thermometer = SettingsBlock{}.AscomPreferredTermometer;
+    double stepLength = SettingsBlock{}.StepLenInMicrons;
+};
+
+StoredSettings ReadStoredSettings() {
+    StoredSettings settings;
+    const RegistryFileStore store;  // read only: never flushed
+    SettingsValue value;
+    int32_t thermometer = 0;
+    if (store.QueryValue(DriverKey, "AscomPreferredTermometer", value) &&
+        ReadValueInt32(value, thermometer)) {
+        settings.thermometer = thermometer;
+    }
+    double stepLength = 0;
+    if (store.QueryValue(DriverKey, "StepLenInMicrons", value) &&
+        ReadValueDouble(value, stepLength)) {
+        settings.stepLength = stepLength;
+    }
+    return settings;
+}
+
+CivilDate Today() {
+    const LocalDateTime now = ReadLocalClock();
+    return {now.year, now.month, now.day};
+}
+
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+// "10", "2.5", "0.125": the setting as the user typed it.
+std::string Shortest(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+std::string Count(int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// A filter name for people: the controller's windows-1251 bytes as UTF-8, control characters
+// as '?', and "(none)" for the empty name of a controller without a wheel.
+std::string ShownName(const std::string& bytes) {
+    if (bytes.empty()) return "(none)";
+    std::string text = Cp1251ToUtf8(bytes);
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    return text;
+}
+
+const char* UseName(FocusPointUse use) {
+    switch (use) {
+        case FocusPointUse::Used:
+            return "used";
+        case FocusPointUse::Outlier:
+            return "outlier";
+        case FocusPointUse::Alone:
+            return "alone";
+    }
+    return "";
+}
+
+std::string TimeOfDay(int secondOfDay) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", secondOfDay / 3600, secondOfDay / 60 % 60,
+                  secondOfDay % 60);
+    return text;
+}
+
+class CalibrateCommand : public Command {
+public:
+    explicit CalibrateCommand(const Invocation& invocation) : logs_(invocation.args) {
+        const auto flag = [&](const char* name) -> std::optional<std::string> {
+            const auto it = invocation.commandFlags.find(name);
+            if (it == invocation.commandFlags.end()) return std::nullopt;
+            return it->second;
+        };
+        thermometerText_ = flag("thermometer");
+        sinceText_ = flag("since");
+        plot_ = flag("plot");
+        apply_ = invocation.commandSwitches.count("apply") > 0;
+    }
+
+    std::string Check() override {
+        if (thermometerText_) {
+            const auto value = ParseInteger(*thermometerText_, 0, kMaxThermometers - 1);
+            if (!value) return "thermometer '" + *thermometerText_ + "' is not 0..7";
+            thermometer_ = static_cast<int>(*value);
+        }
+        if (sinceText_) {
+            since_ = ParseIsoDate(*sinceText_);
+            if (!since_) return "date '" + *sinceText_ + "' is not a date YYYY-MM-DD";
+        }
+        for (const std::string& log : logs_) {
+            std::error_code error;
+            if (!std::filesystem::is_regular_file(log, error) || !std::ifstream(log)) {
+                return "cannot read the log " + log;
+            }
+        }
+        return {};
+    }
+
+    Outcome Run(CommandContext& context) override {
+        const StoredSettings settings = ReadStoredSettings();
+        int thermometer = thermometer_.value_or(settings.thermometer);
+        if (thermometer < 0 || thermometer >= kMaxThermometers) {
+            context.warnings << "kavrictl: the stored AscomPreferredTermometer " << thermometer
+                             << " is not 0..7; reading T0\n";
+            thermometer = 0;
+        }
+
+        std::vector<std::filesystem::path> paths;
+        std::string where;
+        if (logs_.empty()) {
+            const CivilDate first =
+                since_.value_or(CivilFromDays(DaysFromCivil(Today()) - (kDefaultDays - 1)));
+            const std::filesystem::path directory = ActiveTemperatureLog().Directory();
+            paths = DailyLogsSince(directory, first);
+            where = directory.string() + " since " + FormatIsoDate(first);
+        } else {
+            // --since also leaves out named logs dated before it; undated ones stay.
+            for (const std::string& log : logs_) {
+                const auto date = LogFileDate(log);
+                if (!since_ || !date || *date >= *since_) paths.emplace_back(log);
+            }
+            // Only --since can leave none of them.
+            where = "the files given dated " + (since_ ? FormatIsoDate(*since_) : "") + " or later";
+        }
+        if (paths.empty()) return Outcome::Failure(kExitFailed, "no temperature logs in " + where);
+
+        const FocusLogScan scan = ScanFocusLogs(OrderLogs(paths), thermometer);
+        for (const LogFileStats& log : scan.logs) {
+            if (!log.readable) {
+                context.warnings << "kavrictl: cannot read the log " << log.path << "\n";
+            } else if (log.rows > 0 && log.withoutThermometer == log.rows) {
+                context.warnings << "kavrictl: " << log.path << " has no T" << thermometer
+                                 << " column; it adds nothing\n";
+            }
+        }
+        const CompensationFit fit = FitCompensation(scan.points);
+        std::vector<std::string> names;
+        for (const std::string& filter : fit.filters) names.push_back(ShownName(filter));
+
+        Outcome outcome = Describe(scan, fit, names, thermometer, settings.stepLength);
+        if (plot_) {
+            std::ofstream file(*plot_, std::ios::binary | std::ios::trunc);
+            file << RenderCalibrationPlot(scan.points, fit, names, thermometer);
+            file.close();
+            if (!file) return Outcome::Failure(kExitFailed, "cannot write the plot " + *plot_);
+            outcome.data["plot"] = *plot_;
+            outcome.text += "plot: " + *plot_ + "\n";
+        }
+        if (fit.refusal != FitRefusal::None) {
+            outcome.status = kExitFailed;
+            outcome.error = fit.refusal == FitRefusal::TooFewPoints
+                                ? "no coefficient: " +
+                                      Count(fit.used, "usable focus point", "usable focus points") +
+                                      ", at least " + std::to_string(kMinFocusPoints) + " needed"
+                                : "no coefficient: the focus points of a filter span at most " +
+                                      Fixed(fit.span, 1) + " °C, at least " +
+                                      Fixed(kMinTemperatureSpan, 0) + " °C needed";
+            return outcome;
+        }
+        if (apply_) Apply(context, CompensationCoefficient(fit.slope), outcome);
+        return outcome;
+    }
+
+private:
+    Outcome Describe(const FocusLogScan& scan, const CompensationFit& fit,
+                     const std::vector<std::string>& names, int thermometer,
+                     double stepLength) const {
+        Outcome outcome;
+        Json& data = outcome.data;
+        int64_t rows = 0, malformed = 0, skipped = 0;
+        Json logs = Json::array();
+        for (const LogFileStats& log : scan.logs) {
+            rows += log.rows;
+            malformed += log.malformed;
+            skipped += log.skipped + log.withoutThermometer;
+            logs.push_back({{"file", log.path},
+                            {"readable", log.readable},
+                            {"rows", log.rows},
+                            {"malformed", log.malformed},
+                            {"skipped", log.skipped},
+                            {"withoutThermometer", log.withoutThermometer}});
+        }
+        data["thermometer"] = thermometer;
+        data["logs"] = logs;
+        data["rows"] = rows;
+        data["malformed"] = malformed;
+        data["skipped"] = skipped;
+        data["duplicates"] = scan.duplicates;
+        Json points = Json::array();
+        for (size_t i = 0; i < scan.points.size(); ++i) {
+            const FocusPoint& point = scan.points[i];
+            points.push_back({{"date", point.date},
+                              {"time", TimeOfDay(point.secondOfDay)},
+                              {"filter", names[static_cast<size_t>(fit.filterOfPoint[i])]},
+                              {"temperature", point.temperature},
+                              {"position", point.position},
+                              {"rows", point.rows},
+                              {"seconds", point.seconds},
+                              {"use", UseName(fit.use[i])}});
+        }
+        data["points"] = points;
+        data["pointsUsed"] = fit.used;
+        data["pointsRejected"] = fit.outliers + fit.alone;
+        data["outliers"] = fit.outliers;
+        data["alone"] = fit.alone;
+        data["temperatureSpan"] = fit.span;
+
+        std::string& text = outcome.text;
+        text = "logs: " + Count(static_cast<int64_t>(scan.logs.size()), "file", "files") + ", " +
+               Count(rows, "row", "rows") + ", " +
+               Count(malformed, "malformed line", "malformed lines") + ", " +
+               Count(skipped, "row", "rows") + " without T" + std::to_string(thermometer) +
+               " or position\n";
+        if (scan.duplicates > 0) {
+            text += Count(scan.duplicates, "duplicate point", "duplicate points") +
+                    " left out (the same run in two logs)\n";
+        }
+        text += "focus points: " + std::to_string(fit.used) + " used, " +
+                std::to_string(fit.outliers + fit.alone) + " rejected (" +
+                Count(fit.outliers, "outlier", "outliers") + ", " + std::to_string(fit.alone) +
+                " alone in their filter)\n";
+        if (!fit.filters.empty()) {
+            TextTable table({false, true, true});
+            table.AddRow({"filter", "points", "used"});
+            for (size_t f = 0; f < fit.filters.size(); ++f) {
+                int all = 0, used = 0;
+                for (size_t i = 0; i < scan.points.size(); ++i) {
+                    if (static_cast<size_t>(fit.filterOfPoint[i]) != f) continue;
+                    ++all;
+                    used += fit.use[i] == FocusPointUse::Used;
+                }
+                table.AddRow({names[f], std::to_string(all), std::to_string(used)});
+            }
+            text += table.Render();
+        }
+        text += "temperature span: " + Fixed(fit.span, 1) + " °C (T" + std::to_string(thermometer) +
+                ", the widest of one filter)\n";
+        if (fit.refusal != FitRefusal::None) return outcome;
+
+        const int coefficient = CompensationCoefficient(fit.slope);
+        data["slope"] = fit.slope;
+        data["slopeLow"] = fit.slopeLow;
+        data["slopeHigh"] = fit.slopeHigh;
+        data["StepLenInMicrons"] = stepLength;
+        text += "slope: " + Fixed(fit.slope, 2) + " steps/°C, 95 % interval " +
+                Fixed(fit.slopeLow, 2) + " to " + Fixed(fit.slopeHigh, 2) + "\n";
+        // A step length that is not a positive number gives no micrometres rather than nonsense.
+        if (std::isfinite(stepLength) && stepLength > 0) {
+            data["micronsPerDegree"] = fit.slope * stepLength;
+            data["micronsPerDegreeLow"] = fit.slopeLow * stepLength;
+            data["micronsPerDegreeHigh"] = fit.slopeHigh * stepLength;
+            text += "       " + Fixed(fit.slope * stepLength, 1) + " µm/°C, 95 % interval " +
+                    Fixed(fit.slopeLow * stepLength, 1) + " to " +
+                    Fixed(fit.slopeHigh * stepLength, 1) + " (StepLenInMicrons " +
+                    Shortest(stepLength) + ")\n";
+        } else {
+            data["micronsPerDegree"] = nullptr;
+        }
+        data["thermoCompStepsPerDegree"] = coefficient;
+        data["applied"] = false;
+        text += "thermoCompStepsPerDegree: " + std::to_string(coefficient) +
+                (std::fabs(fit.slope) > kMaxCompensationSteps
+                     ? " (the slope lies beyond what the controller holds)"
+                     : "") +
+                "\n";
+        return outcome;
+    }
+
+    // Connects only now that there is a coefficient, writes it as `config` would and reads it
+    // back; a failure keeps the report and sets the exit status.
+    void Apply(CommandContext& context, int coefficient, Outcome& outcome) const {
+        Session session(*context.options, context.warnings);
+        std::string error;
+        if (!session.Connect(error)) {
+            outcome.status = kExitNoController;
+            outcome.error = error;
+            return;
+        }
+        std::optional<Outcome> failure = RequireFocuser(session.Device());
+        if (!failure) {
+            failure = WriteConfigFields(
+                session.Device(), {{FindConfigField("thermoCompStepsPerDegree"), coefficient}});
+        }
+        if (failure) {
+            outcome.status = failure->status;
+            outcome.error = failure->error;
+            return;
+        }
+        outcome.data["applied"] = true;
+        outcome.text += "written to the controller on " + session.PortName() +
+                        " and read back: thermoCompStepsPerDegree " + std::to_string(coefficient) +
+                        "\n";
+    }
+
+    std::vector<std::string> logs_;
+    std::optional<std::string> thermometerText_;
+    std::optional<std::string> sinceText_;
+    std::optional<std::string> plot_;
+    bool apply_ = false;
+    std::optional<int> thermometer_;
+    std::optional<CivilDate> since_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeCalibrateCommand(const Invocation& invocation) {
+    if (invocation.command != "calibrate") return nullptr;
+    return std::make_unique<CalibrateCommand>(invocation);
+}
+
+}  // namespace kavri::cli

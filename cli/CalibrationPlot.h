@@ -1,0 +1,18 @@
+// The calibration as a picture: focuser position against temperature, one colour per filter,
+// the fitted line of each filter and the rejected points marked, as a standalone SVG file
+// that a browser shows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "device/CompensationFit.h"
+#include "device/FocusPoints.h"
+
+namespace kavri::cli {
+
+// `filterNames` are the fit's filters as they are to be shown (UTF-8), in the fit's order.
+std::string RenderCalibrationPlot(const std::vector<FocusPoint>& points, const CompensationFit& fit,
+                                  const std::vector<std::string>& filterNames, int thermometer);
+
+}  // namespace kavri::cli

@@ -1,0 +1,111 @@
+// The one thread that owns the device. The INDI event loop hands it jobs and never waits on
+// it: a job runs here, and its completion comes back through a pipe that the event loop
+// watches, to be applied there. The device's own timer (the daily temperature log) is served
+// here too, between jobs, so every exchange with the controller happens on this thread.
+//
+// Commands follow the device's `busy` rule: while one is accepted and not yet delivered, the
+// next is refused at once with a reason. The periodic poll never makes a command wait long: it
+// runs only when nothing else does, and stops between exchanges once a command is waiting.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "device/SettingsStore.h"
+#include "device/TimerService.h"
+#include "indi/DeviceJobs.h"
+
+namespace kavri::indi {
+
+class DeviceWorker final : public TimerService {
+public:
+    using Work = std::function<JobResult(DeviceState&)>;
+    // Runs on the thread that calls Deliver(), with the job's result and the device as it was
+    // right after the job.
+    using Done = std::function<void(const JobResult&, const DeviceSnapshot&)>;
+
+    // Starts the thread, which builds the device (loading its settings from `store`) and takes
+    // the first snapshot; returns once that is done.
+    explicit DeviceWorker(SettingsStore& store);
+    // Lets a running job finish, then destroys the device on its thread (it disconnects and
+    // saves its settings) and joins. Completions not yet delivered are dropped.
+    ~DeviceWorker() override;
+    DeviceWorker(const DeviceWorker&) = delete;
+    DeviceWorker& operator=(const DeviceWorker&) = delete;
+
+    // A command: false, with the reason in `refusal`, while another command is in progress
+    // (`activity` of the running one names it). Call from the delivering thread only.
+    bool Submit(const std::string& activity, Work work, Done done, std::string& refusal);
+    // A background job (the poll): runs only when no command and no other background job is
+    // in progress; false when it was skipped.
+    bool SubmitBackground(Work work, Done done);
+    // True while a command is accepted and its completion not yet delivered.
+    bool Busy() const { return !commandActivity_.empty(); }
+    // On the worker thread: a command is waiting for the running background job to end.
+    bool CommandWaiting() const { return commandWaiting_.load(); }
+
+    // Readable whenever completions wait; the event loop watches it and calls Deliver().
+    int WakeFd() const { return wakeRead_; }
+    // Runs the completions that are ready, in the order their jobs ran.
+    void Deliver();
+
+    // The device as it was when the worker started.
+    const DeviceSnapshot& InitialSnapshot() const { return initialSnapshot_; }
+
+    // TimerService for the device: callbacks run on the worker thread between jobs.
+    int StartTimer(int requestedId, int intervalMs, Callback callback) override;
+    void StopTimer(int timerId) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Job {
+        Work work;
+        Done done;
+        bool command = false;
+    };
+    struct Completion {
+        Done done;
+        JobResult result;
+        DeviceSnapshot snapshot;
+        bool command = false;
+    };
+    struct Timer {
+        std::chrono::milliseconds interval;
+        Clock::time_point due;
+        Callback callback;
+    };
+
+    void Run(DeviceState& state);
+    void Enqueue(Job job);
+    // Runs the timers that are due (worker thread); returns when the next one falls due.
+    Clock::time_point RunDueTimers();
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job> jobs_;
+    std::deque<Completion> completions_;
+    std::map<int, Timer> timers_;
+    int nextTimerId_ = 1;
+    bool stopping_ = false;
+    bool timersChanged_ = false;
+    std::atomic<bool> commandWaiting_{false};
+
+    // Delivering thread only.
+    std::string commandActivity_;
+    bool backgroundActive_ = false;
+
+    DeviceSnapshot initialSnapshot_;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    std::thread thread_;
+};
+
+}  // namespace kavri::indi

@@ -1,0 +1,146 @@
+// calibrate: the coefficient from the daily logs, its plot, and --apply against the emulated
+// controller.
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "cli/KavrictlFixture.h"
+#include "device/LocalClock.h"
+#include "sim/ImageLayout.h"
+#include "support/SyntheticLog.h"
+
+namespace kavri::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kSample = {KAVRI_EXAMPLES_DIR "/calibrate/term_log_2024-03-14.csv",
+                                          KAVRI_EXAMPLES_DIR "/calibrate/term_log_2024-03-15.csv"};
+constexpr double kSampleSlope = -15;  // the sample night's focus moves -15 steps per degree
+
+std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+class CalibrateTest : public KavrictlTest {};
+
+TEST_F(CalibrateTest, TheSampleNightGivesItsKnownSlope) {
+    const std::string folder = DataDir() + "/kavri";
+    fs::create_directories(folder);
+    for (const auto& file : kSample)
+        fs::copy_file(file, folder + "/" + fs::path(file).filename().string());
+
+    const CliResult result = RunBare({"--json", "calibrate", "--since", "2024-03-01"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const auto value = Json(result);
+    EXPECT_EQ(value["logs"].size(), 2u);
+    EXPECT_LE(value["slopeLow"].get<double>(), kSampleSlope);
+    EXPECT_GE(value["slopeHigh"].get<double>(), kSampleSlope);
+    EXPECT_EQ(value["thermoCompStepsPerDegree"], -15);
+    EXPECT_EQ(value["outliers"], 1);  // the sample's one failed refocus
+    EXPECT_DOUBLE_EQ(value["micronsPerDegree"].get<double>(), value["slope"].get<double>() * 10);
+
+    // Named files, the other thermometer (it reads 5 degrees warmer: the same slope).
+    const CliResult text = RunBare(With({"calibrate", "--thermometer", "1"}, kSample));
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("\nthermoCompStepsPerDegree: -15\n"), std::string::npos) << text.out;
+
+    // Without --since the last 30 days are read: a night that began yesterday, not the sample.
+    const LocalDateTime now = ReadLocalClock();
+    SyntheticNight recent;
+    recent.date = CivilFromDays(DaysFromCivil({now.year, now.month, now.day}) - 1);
+    recent.slope = 22;
+    WriteSyntheticLogs(recent, folder);
+    const auto latest = Json(RunBare({"--json", "calibrate"}));
+    EXPECT_EQ(latest["logs"].size(), 2u);
+    EXPECT_EQ(latest["thermoCompStepsPerDegree"], 22);
+
+    const CliResult none = RunBare({"calibrate", "--since", "2999-01-01"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.FirstErrorLine(),
+              "kavrictl: no temperature logs in " + folder + " since 2999-01-01");
+}
+
+TEST_F(CalibrateTest, ThePlotIsWellFormedSvgWithOnePathPerFilter) {
+    SyntheticNight night;
+    night.rows = 9000;
+    night.filters = {{"L", 0}, {"<R&D>", 30}, {"\xC0\xE1", 90}};  // "Аб" in windows-1251
+    night.badRefocus = 3;
+    night.badSteps = -60;
+    fs::create_directories(File("logs"));
+    const auto logs = WriteSyntheticLogs(night, File("logs"));
+    const CliResult result = RunBare(With({"calibrate", "--plot", File("plot.svg")}, logs));
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    // A real XML parser: paths (the fitted lines) and the legend's names.
+    const std::string command =
+        "python3 -c \"import sys, xml.etree.ElementTree as E\n"
+        "root = E.parse(sys.argv[1]).getroot()\n"
+        "ns = '{http://www.w3.org/2000/svg}'\n"
+        "print(len(root.findall('.//' + ns + 'path')))\n"
+        "print('|'.join(t.text for t in root.iter(ns + 'text')))\" " +
+        File("plot.svg");
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+    ASSERT_EQ(pclose(pipe), 0) << out;
+    EXPECT_EQ(out.substr(0, 2), "3\n") << out;
+    for (const char* text :
+         {"|L|<R&D>|Аб|rejected", "Temperature T0 (°C)", "Focuser position (steps)"}) {
+        EXPECT_NE(out.find(text), std::string::npos) << text << " in " << out;
+    }
+
+    std::ofstream(File("file")) << "x";
+    const CliResult unwritable =
+        RunBare(With({"calibrate", "--plot", File("file/plot.svg")}, logs));
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.FirstErrorLine(),
+              "kavrictl: cannot write the plot " + File("file/plot.svg"));
+}
+
+TEST_F(CalibrateTest, ApplyWritesTheRoundedCoefficientIntoTheImage) {
+    StartEmulator();
+    const auto applied = Json(Run(With({"--json", "calibrate", "--apply"}, kSample)));
+    EXPECT_EQ(applied["applied"], true);
+    EXPECT_EQ(sim::ReadU16(Emulator().GetImage(), sim::offset::kThermoCompStepsPerDegree),
+              static_cast<uint16_t>(-15));
+    EXPECT_EQ(Emulator().CommandCount("FWwriteEE"), 1);
+
+    Emulator().AddFault(sim::Fault{sim::FaultKind::kWriteEENak, "FWwriteEE"});
+    sim::Image image = Emulator().GetImage();
+    sim::WriteU16(image, sim::offset::kThermoCompStepsPerDegree, 7);
+    Emulator().SetImage(image);
+    const CliResult refused = Run(With({"calibrate", "--apply"}, kSample));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "kavrictl: the controller did not accept the configuration\n");
+    EXPECT_EQ(Emulator().GetImage(), image);
+}
+
+TEST_F(CalibrateTest, NoCoefficientOrBadArgumentsSendNothing) {
+    StartEmulator();
+    SyntheticNight compensated;  // the position follows the falling temperature every 20 s
+    compensated.compensationEveryRows = 4;
+    compensated.degreesPerHour = -10;
+    fs::create_directories(File("logs"));
+    const CliResult result =
+        Run(With({"calibrate", "--apply"}, WriteSyntheticLogs(compensated, File("logs"))));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.FirstErrorLine(),
+              "kavrictl: no coefficient: 0 usable focus points, at least 4 needed");
+
+    const std::vector<std::vector<std::string>> lines = {
+        {"--thermometer", "8"}, {"--thermometer", "one"}, {"--since", "2024-02-30"},
+        {File("missing.csv")},  {File("logs")},           {"--apply=yes"}};
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line.front());
+        EXPECT_EQ(Run(With({"calibrate", "--apply", kSample[0]}, line)).status, 2);
+    }
+    EXPECT_EQ(Emulator().BytesReceived(), 0u);
+}
+
+}  // namespace
+}  // namespace kavri::test

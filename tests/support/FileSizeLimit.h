@@ -1,0 +1,34 @@
+// A full disk, simulated: while the object lives, files cannot grow beyond `bytes` (writes
+// beyond it fail with EFBIG instead of raising SIGXFSZ). Child processes started meanwhile
+// inherit the limit.
+#pragma once
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstddef>
+
+namespace kavri::test {
+
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(size_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old_;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = SIG_DFL;
+};
+
+}  // namespace kavri::test
