@@ -20,8 +20,10 @@ public:
     Outcome Run(CommandContext& context) override {
         WheelFocuserDevice& device = context.session->Device();
         // The image saved is the one the connection has just read from the controller.
-        if (!SaveSettingsFile(device, path_)) {
-            return Outcome::Failure(kExitFailed, "cannot write the settings file " + path_);
+        std::string reason;
+        if (!SaveSettingsFile(device, path_, &reason)) {
+            return Outcome::Failure(kExitFailed,
+                                    "cannot write the settings file " + path_ + ": " + reason);
         }
         std::error_code error;
         const auto size = std::filesystem::file_size(path_, error);

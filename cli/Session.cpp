@@ -26,6 +26,9 @@ bool IsTraceLine(const char* line) {
 
 Session::Session(const GlobalOptions& options, std::ostream& diagnostics)
     : options_(options), diagnostics_(diagnostics) {
+    // What the settings store could not read is told with --verbose only, before the device
+    // would print it on its log's default sink.
+    for (const std::string& notice : store_.TakeNotices()) Note(notice);
     device_ = std::make_unique<WheelFocuserDevice>(store_, timers_);
     device_->log.SetSink([this](const char* line) { OnDiagnosticLine(line); });
     device_->SetExchangeTrace(options_.trace);

@@ -14,7 +14,7 @@ status=0
 for target in RegistryFileFuzz SettingsFileFuzz; do
   echo "== $target: building"
   "$cxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -Isrc "bench/fuzz/$target.cpp" src/persist/RegistryFileFormat.cpp \
+    -Isrc "bench/fuzz/$target.cpp" src/persist/RegistryFileFormat.cpp src/persist/RegistryValueText.cpp \
     src/persist/SettingsFileFormat.cpp -o "$out/$target"
 
   case $target in

@@ -11,7 +11,9 @@ namespace kavri {
 enum class SettingsValueType { Dword, Binary, String };
 
 // A stored value: its type and its bytes. A Dword is 4 bytes little-endian; a String holds its
-// characters followed by the terminating NUL, as the registry stores it.
+// characters followed by the terminating NUL, as the registry stores it. String values are
+// UTF-8 text, so that a store can hand them to a Unicode API; whoever holds text in another
+// encoding converts it on the way in and out.
 struct SettingsValue {
     SettingsValueType type = SettingsValueType::Binary;
     std::vector<uint8_t> data;
@@ -38,8 +40,22 @@ public:
     virtual bool QueryValue(const std::string& keyPath, const std::string& name,
                             SettingsValue& value) const = 0;
 
+    // Tells the store what its caller took for a value the store does not hold (a default).
+    // Setting that content later is then no change of the caller's own: a store shared with
+    // other programs writes it only where the value is still missing, never over a value
+    // another program stored meanwhile. Ignored for a value the store holds.
+    virtual void AssumeMissingValue(const std::string& keyPath, const std::string& name,
+                                    const SettingsValue& value) {
+        (void)keyPath, (void)name, (void)value;
+    }
+
     // Makes every value set so far durable (closing the key); false when that failed.
     virtual bool Flush() = 0;
+
+    // Problems met while reading the store (lines it could not understand, a file it could
+    // not read), one line of text each, for its user to report once on a diagnostic log.
+    // Each is handed out by one call only; a store without such problems has none.
+    virtual std::vector<std::string> TakeNotices() { return {}; }
 };
 
 }  // namespace kavri

@@ -1,18 +1,22 @@
 #include "persist/RegistryFileStore.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <optional>
+#include <utility>
 
 #include "persist/AtomicFileWriter.h"
-#include "persist/ConfigPaths.h"
+#include "persist/RegistryValueText.h"
+#include "persist/SharedFileAccess.h"
 
 namespace kavri {
 namespace {
 
 constexpr std::string_view kRoot = "HKEY_LOCAL_MACHINE\\";
+// A settings store is a few kilobytes; anything near this size is not one, and reading it
+// whole would only exhaust memory.
+constexpr size_t kMaxStoreSize = 64u << 20;
+// Skipped lines listed one by one in the notices; the rest are counted.
+constexpr size_t kListedSkippedLines = 10;
+constexpr size_t kNoticeTextLength = 80;
 
 // The full path of a key given relative to the root, or nothing when the path cannot be
 // written as a section header (empty, or broken by a line end or an empty component).
@@ -49,50 +53,113 @@ uint32_t KindOfType(SettingsValueType type) {
     return kRegBinary;
 }
 
+std::string ValueId(const std::string& fullKeyPath, const std::string& name) {
+    return FoldRegistryName(fullKeyPath) + '\n' + FoldRegistryName(name);
+}
+
+// A line of the file as it may be shown in a log: control characters masked, long text cut.
+std::string Printable(std::string_view text) {
+    std::string out;
+    for (char c : text.substr(0, kNoticeTextLength)) {
+        out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+    }
+    if (text.size() > kNoticeTextLength) out += "...";
+    return out;
+}
+
 }  // namespace
 
 RegistryFileStore::RegistryFileStore(std::string path) : path_(std::move(path)) {
     Reload();
 }
 
+std::string RegistryFileStore::LockPath() const {
+    std::string target;
+    if (!ResolveSymbolicLinks(path_, target)) target = path_;
+    return target + ".lock";
+}
+
 bool RegistryFileStore::Reload() {
     std::string text;
-    const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT) return false;
-        contents_ = {};
-        skippedLines_ = 0;
-        return true;
+    std::string error;
+    FileReadResult result;
+    {
+        // Best effort: without a lock file (a directory nobody may write) there is no writer
+        // to wait for either.
+        const FileLock lock(LockPath(), FileLock::Mode::Shared);
+        result = ReadRegularFile(path_, kMaxStoreSize, text, error);
     }
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            close(fd);
-            return false;
-        }
-        if (got == 0) break;
-        text.append(buffer, static_cast<size_t>(got));
+    if (result == FileReadResult::Unreadable) {
+        notices_.push_back(path_ + ": cannot read the settings (" + error +
+                           "); the file is left as it is and nothing is saved to it");
+        return false;
     }
-    close(fd);
-    contents_ = ParseRegistryFile(text, &skippedLines_);
+    contents_ = ParseRegistryFile(text);
+    changes_.clear();
+    assumed_.clear();
+    createdKeys_.clear();
+    const auto& skipped = contents_.SkippedLines();
+    for (size_t i = 0; i < skipped.size() && i < kListedSkippedLines; ++i) {
+        notices_.push_back(path_ + ": line " + std::to_string(skipped[i].lineNumber) +
+                           " not understood, kept as it is: " + Printable(skipped[i].text));
+    }
+    if (skipped.size() > kListedSkippedLines) {
+        notices_.push_back(path_ + ": " + std::to_string(skipped.size() - kListedSkippedLines) +
+                           " more lines not understood, kept as they are");
+    }
     return true;
 }
 
 bool RegistryFileStore::CreateKey(const std::string& keyPath) {
     const auto full = FullKeyPath(keyPath);
     if (!full) return false;
+    if (contents_.FindKey(*full) != nullptr) return true;
     contents_.FindOrAddKey(*full);
-    return true;
+    createdKeys_.emplace(FoldRegistryName(*full), std::pair(*full, ++sequence_));
+    return Flush();
 }
 
 bool RegistryFileStore::SetValue(const std::string& keyPath, const std::string& name,
                                  const SettingsValue& value) {
     const auto full = FullKeyPath(keyPath);
     if (!full || !ValidValueName(name)) return false;
-    contents_.FindOrAddKey(*full).SetValue({name, KindOfType(value.type), value.data});
+    RegistryFileValue stored{name, KindOfType(value.type), value.data};
+    RegistryFileKey& key = contents_.FindOrAddKey(*full);
+
+    // Only a content other than the one read from the file is a change: writing back what
+    // was read must not revert what another program stored since.
+    const std::string id = ValueId(*full, name);
+    auto change = changes_.find(id);
+    if (change == changes_.end()) {
+        std::optional<RegistryFileValue> original;
+        const auto assumed = assumed_.find(id);
+        if (const RegistryFileValue* existing = key.FindValue(name)) {
+            original = *existing;
+        } else if (assumed != assumed_.end()) {
+            original = assumed->second;
+        }
+        change =
+            changes_.emplace(id, Change{*full, std::move(original), {}, false, ++sequence_}).first;
+    }
+    const bool unchanged = change->second.original && change->second.original->SameContent(stored);
+    const bool wasAssumed = assumed_.count(id) != 0;
+    key.SetValue(std::move(stored));
+    if (unchanged && !wasAssumed) {
+        changes_.erase(change);
+    } else {
+        change->second.value = *key.FindValue(name);  // with the name as first spelled
+        change->second.onlyIfMissing = unchanged;
+    }
     return true;
+}
+
+void RegistryFileStore::AssumeMissingValue(const std::string& keyPath, const std::string& name,
+                                           const SettingsValue& value) {
+    const auto full = FullKeyPath(keyPath);
+    if (!full || !ValidValueName(name)) return;
+    const RegistryFileKey* key = contents_.FindKey(*full);
+    if (key != nullptr && key->FindValue(name) != nullptr) return;
+    assumed_[ValueId(*full, name)] = RegistryFileValue{name, KindOfType(value.type), value.data};
 }
 
 bool RegistryFileStore::QueryValue(const std::string& keyPath, const std::string& name,
@@ -108,11 +175,47 @@ bool RegistryFileStore::QueryValue(const std::string& keyPath, const std::string
 }
 
 bool RegistryFileStore::Flush() {
-    const auto slash = path_.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirectories(path_.substr(0, slash)))
-        return false;
-    const std::string text = FormatRegistryFile(contents_);
-    return WriteFileAtomically(path_, text.data(), text.size());
+    if (changes_.empty() && createdKeys_.empty()) return true;
+    std::string target;
+    if (!ResolveSymbolicLinks(path_, target)) return false;
+    if (!MakeDirectories(ParentDirectory(target))) return false;
+
+    const FileLock lock(LockPath(), FileLock::Mode::Exclusive);
+    if (!lock.Held()) return false;
+    std::string text;
+    std::string error;
+    const FileReadResult result = ReadRegularFile(path_, kMaxStoreSize, text, error);
+    if (result == FileReadResult::Unreadable) return false;  // never replace what we cannot read
+
+    RegistryFileContents current =
+        result == FileReadResult::Read ? ParseRegistryFile(text) : RegistryFileContents();
+    // Applied in the order they were made, so new keys and values are added in that order.
+    std::map<uint64_t, std::pair<const std::string*, const Change*>> inOrder;
+    for (const auto& [id, created] : createdKeys_)
+        inOrder.emplace(created.second, std::pair(&created.first, nullptr));
+    for (const auto& [id, change] : changes_)
+        inOrder.emplace(change.order, std::pair(&change.keyPath, &change));
+    for (const auto& [order, step] : inOrder) {
+        RegistryFileKey& key = current.FindOrAddKey(*step.first);
+        const Change* change = step.second;
+        if (change == nullptr) continue;
+        if (change->onlyIfMissing && key.FindValue(change->value.name) != nullptr) continue;
+        key.SetValue(change->value);
+    }
+    const std::string merged = FormatRegistryFile(current);
+    if (result != FileReadResult::Read || merged != text) {
+        if (!WriteFileAtomically(path_, merged.data(), merged.size())) return false;
+    }
+    // The store now holds what the file holds, other programs' values included.
+    contents_ = std::move(current);
+    changes_.clear();
+    assumed_.clear();
+    createdKeys_.clear();
+    return true;
+}
+
+std::vector<std::string> RegistryFileStore::TakeNotices() {
+    return std::exchange(notices_, {});
 }
 
 }  // namespace kavri

@@ -1,15 +1,19 @@
 // The device's settings in the settings store: the values shared with the focuser driver under
 // DriverKey, and the filter set and stepping parameters of the stepper base under a caller's
 // key. Loads take every value by its bytes, whatever type it was stored with; a value that is
-// missing or unreadable leaves its field as it was.
+// missing or unreadable leaves its field as it was. Names (thermometer and filter names) are
+// windows-1251 bytes in the device and UTF-8 text in the store's string values; paths such as
+// LogFile are the file system's bytes and are not converted.
 #include "persist/RegistrySettings.h"
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "device/Cp1251.h"
+#include "device/SettingsStore.h"
 #include "device/StepperWheel.h"
 #include "device/WheelFocuserDevice.h"
-#include "device/SettingsStore.h"
 #include "persist/SettingsValueAccess.h"
 
 namespace kavri {
@@ -29,6 +33,35 @@ SettingsValue DoubleValue(double value) {
         raw >>= 8;
     }
     return SettingsValue::Binary(bytes, sizeof bytes);
+}
+
+// A name as the device holds it (windows-1251 bytes) from a stored value. A string value is
+// UTF-8 text and is converted; a character the code page lacks becomes '?', the nearest the
+// device can show. Text that is not UTF-8 at all is taken byte for byte: it was most likely
+// stored as windows-1251 by an older version. Values of other types are taken by their bytes.
+// Cut to `maxLength` bytes after conversion, so no character is split. `lossy` tells whether a
+// character had to be replaced.
+bool StoredName(const SettingsValue& value, std::string& field, size_t maxLength,
+                bool* lossy = nullptr) {
+    std::string text;
+    if (!ReadValueText(value, text)) return false;
+    if (value.type == SettingsValueType::String) {
+        std::string pending = text;
+        std::string encoded;
+        std::string unsupported;
+        for (;;) {
+            if (Utf8ToCp1251(pending, encoded, &unsupported)) {
+                text = std::move(encoded);
+                break;
+            }
+            // Bad UTF-8 comes back as one byte, a character the code page lacks as several.
+            if (unsupported.size() < 2) break;
+            pending.replace(pending.find(unsupported), unsupported.size(), "?");
+            if (lossy != nullptr) *lossy = true;
+        }
+    }
+    field = text.substr(0, maxLength);
+    return true;
 }
 
 SettingsValue MaskValue(MotorBits bits) {
@@ -58,10 +91,14 @@ public:
         field = MotorBits{bytes[0], bytes[1]};
         return true;
     }
-    bool Text(const std::string& name, std::string& field,
+    bool Text(const std::string& name, std::string& field) const {
+        SettingsValue value;
+        return store_.QueryValue(keyPath_, name, value) && ReadValueText(value, field);
+    }
+    bool Name(const std::string& name, std::string& field,
               size_t maxLength = kStringBufferSize - 1) const {
         SettingsValue value;
-        return store_.QueryValue(keyPath_, name, value) && ReadValueText(value, field, maxLength);
+        return store_.QueryValue(keyPath_, name, value) && StoredName(value, field, maxLength);
     }
 
 private:
@@ -77,27 +114,63 @@ std::string TermometerValueName(int index) {
     return "TermometerName" + std::to_string(index);
 }
 
+struct DriverValue {
+    std::string name;
+    SettingsValue value;
+    // For a thermometer name, its field: windows-1251 in the device, UTF-8 when stored.
+    const std::string* nameField = nullptr;
+};
+
+// The twelve values under DriverKey as the device's fields give them, in the order they are
+// saved and loaded.
+std::vector<DriverValue> DriverValues(const WheelFocuserDevice& device) {
+    std::vector<DriverValue> values = {
+        {"ComPort", SettingsValue::Dword(device.settings.ComPort)},
+        {"ChangeFilterTimeoutMs", SettingsValue::Dword(device.ChangeFilterTimeoutMs)},
+        {"StepLenInMicrons", DoubleValue(device.settings.StepLenInMicrons)},
+        {"AscomPreferredTermometer",
+         SettingsValue::Dword(device.settings.AscomPreferredTermometer)},
+        {"AscomFocusShift", SettingsValue::Dword(device.settings.AscomFocusShift)},
+        {"AscomMaxFocusPos", SettingsValue::Dword(device.settings.AscomMaxFocusPos)},
+        {"MinMotorStep", SettingsValue::Dword(device.MinMotorStep)},
+        {"LogFile", SettingsValue::String(device.LogFile)},
+    };
+    for (int i = 0; i < kThermometerSlots; ++i) {
+        values.push_back({TermometerValueName(i),
+                          SettingsValue::String(Cp1251ToUtf8(device.TermometerName[i])),
+                          &device.TermometerName[i]});
+    }
+    return values;
+}
+
+// A stored name with characters the code page lacks loaded with '?' in their place. While
+// the name is not changed in the program its stored text is left as it is, rather than being
+// replaced by the '?' form. (A name an older version stored as windows-1251 bytes is written
+// again as the same name in readable UTF-8.)
+bool KeepStoredName(const SettingsStore& store, const std::string& valueName,
+                    const std::string& field) {
+    SettingsValue stored;
+    std::string loaded;
+    bool lossy = false;
+    return store.QueryValue(DriverKey, valueName, stored) &&
+           StoredName(stored, loaded, kStringBufferSize - 1, &lossy) && lossy && loaded == field;
+}
+
 }  // namespace
 
 bool WheelFocuserDevice::SaveRegistry() {
     if (!store.CreateKey(DriverKey)) return false;
     // Individual write failures are not fatal: every value gets its chance.
-    store.SetValue(DriverKey, "ComPort", SettingsValue::Dword(settings.ComPort));
-    store.SetValue(DriverKey, "ChangeFilterTimeoutMs", SettingsValue::Dword(ChangeFilterTimeoutMs));
-    store.SetValue(DriverKey, "StepLenInMicrons", DoubleValue(settings.StepLenInMicrons));
-    store.SetValue(DriverKey, "AscomPreferredTermometer",
-                   SettingsValue::Dword(settings.AscomPreferredTermometer));
-    store.SetValue(DriverKey, "AscomFocusShift", SettingsValue::Dword(settings.AscomFocusShift));
-    store.SetValue(DriverKey, "AscomMaxFocusPos", SettingsValue::Dword(settings.AscomMaxFocusPos));
-    store.SetValue(DriverKey, "MinMotorStep", SettingsValue::Dword(MinMotorStep));
-    store.SetValue(DriverKey, "LogFile", SettingsValue::String(LogFile));
-    for (int i = 0; i < kThermometerSlots; ++i) {
-        store.SetValue(DriverKey, TermometerValueName(i), SettingsValue::String(TermometerName[i]));
+    for (const DriverValue& entry : DriverValues(*this)) {
+        if (entry.nameField && KeepStoredName(store, entry.name, *entry.nameField)) continue;
+        store.SetValue(DriverKey, entry.name, entry.value);
     }
     return store.Flush();
 }
 
 bool WheelFocuserDevice::LoadRegistry() {
+    // What the store could not read (damaged lines, an unreadable file) is told once, here.
+    for (const std::string& notice : store.TakeNotices()) log.Print("%s\r\n", notice.c_str());
     // The key is created when missing, so a first run leaves an empty key behind.
     if (!store.CreateKey(DriverKey)) return false;
     const ValueReader read(store, DriverKey);
@@ -110,7 +183,11 @@ bool WheelFocuserDevice::LoadRegistry() {
     read.Int32("MinMotorStep", MinMotorStep);
     read.Text("LogFile", LogFile);
     for (int i = 0; i < kThermometerSlots; ++i)
-        read.Text(TermometerValueName(i), TermometerName[i]);
+        read.Name(TermometerValueName(i), TermometerName[i]);
+    // A missing value leaves its field at the default; saving that default later then fills
+    // the gap without replacing what another program may store meanwhile.
+    for (const DriverValue& entry : DriverValues(*this))
+        store.AssumeMissingValue(DriverKey, entry.name, entry.value);
     return true;
 }
 
@@ -161,7 +238,7 @@ bool StepperWheel::LoadFilterSet(SettingsStore& store, const std::string& keyPat
         for (size_t i = 0; i < filters.size(); ++i) {
             FilterEntry& row = filters[i];
             std::string name;
-            if (read.Text(FilterValueName(i, "Name"), name, kMaxStoredNameLength)) {
+            if (read.Name(FilterValueName(i, "Name"), name, kMaxStoredNameLength)) {
                 std::memcpy(row.name, name.data(), name.size());
                 row.name[name.size()] = '\0';
             }

@@ -70,14 +70,14 @@ void SetReason(std::string* reason, std::string text) {
 
 }  // namespace
 
-bool SaveSettingsFile(WheelFocuserDevice& device, const std::string& path) {
+bool SaveSettingsFile(WheelFocuserDevice& device, const std::string& path, std::string* error) {
     SettingsFileContents contents;
     contents.config = device.config;
     contents.settings = device.settings;
     contents.ChangeFilterTimeoutMs = device.ChangeFilterTimeoutMs;
     for (int i = 0; i < 4; ++i) contents.TermometerName[i] = device.TermometerName[i];
     const std::vector<uint8_t> bytes = FormatSettingsFile(contents);
-    return WriteFileAtomically(path, bytes.data(), bytes.size());
+    return WriteFileAtomically(path, bytes.data(), bytes.size(), error);
 }
 
 bool ReadSettingsFile(const std::string& path, SettingsFileContents& contents,

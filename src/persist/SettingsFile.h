@@ -11,8 +11,10 @@ namespace kavri {
 class WheelFocuserDevice;
 
 // Writes the device's configuration copy and settings to `path`. The file is replaced only
-// once every byte has been written, so a failed save keeps the previous file; false then.
-bool SaveSettingsFile(WheelFocuserDevice& device, const std::string& path);
+// once every byte has been written, so a failed save keeps the previous file; false then, with
+// the reason in `error` when given.
+bool SaveSettingsFile(WheelFocuserDevice& device, const std::string& path,
+                      std::string* error = nullptr);
 
 // Reads and checks a settings file without touching any device. The path is opened once and
 // without blocking; anything but a regular file is refused (a FIFO would hang the caller, a

@@ -135,6 +135,13 @@ TEST_F(ConfigCommandsTest, LoadRefusesWhatIsNoSettingsFileBeforeConnecting) {
     EXPECT_EQ(Emulator().BytesReceived(), 0u);
 
     EXPECT_EQ(Run({"save", File("README.md/below-a-file.fws")}).status, 1);
+    // A write-protected file is left alone, and the message says why.
+    const auto size = std::filesystem::file_size(File("README.md"));
+    std::filesystem::permissions(File("README.md"), std::filesystem::perms::owner_read);
+    const CliResult protectedFile = Run({"save", File("README.md")});
+    EXPECT_EQ(protectedFile.status, 1);
+    EXPECT_NE(protectedFile.FirstErrorLine().find("read-only"), std::string::npos);
+    EXPECT_EQ(std::filesystem::file_size(File("README.md")), size);
 }
 
 // The loaded settings that cannot be saved are a failure, not "settings loaded".

@@ -6,7 +6,9 @@
 #include "device/ManualTimerService.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
+#include "persist/RegistryFileStore.h"
 #include "persist/RegistrySettings.h"
+#include "support/TempDir.h"
 
 namespace kavri {
 namespace {
@@ -76,7 +78,7 @@ TEST_F(RegistrySettingsDeviceTest, ValuesRoundTripThroughSaveAndLoad) {
         device.ChangeFilterTimeoutMs = 1500;
         device.MinMotorStep = 25;
         device.LogFile = logFile;
-        device.TermometerName[1] = "Труба";
+        device.TermometerName[1] = "\xD2\xF0\xF3\xE1\xE0";  // "Труба" in windows-1251
     }
     EXPECT_EQ(Stored("AscomFocusShift").data, Bytes({0x0C, 0xFE, 0xFF, 0xFF}));
 
@@ -89,7 +91,8 @@ TEST_F(RegistrySettingsDeviceTest, ValuesRoundTripThroughSaveAndLoad) {
     EXPECT_EQ(device.ChangeFilterTimeoutMs, 1500);
     EXPECT_EQ(device.MinMotorStep, 25);
     EXPECT_EQ(device.LogFile, logFile);
-    EXPECT_EQ(device.TermometerName[1], "Труба");
+    EXPECT_EQ(device.TermometerName[1], "\xD2\xF0\xF3\xE1\xE0");
+    EXPECT_EQ(Stored("TermometerName1").data, SettingsValue::String("Труба").data);
     EXPECT_EQ(device.TermometerName[0], "");
 }
 
@@ -138,6 +141,65 @@ TEST_F(RegistrySettingsDeviceTest, UnavailableStoreKeepsDefaultsAndStoresNothing
     store.SetUnavailable(false);
     EXPECT_EQ(Stored("ComPort").data, Bytes({9, 0, 0, 0}));
     EXPECT_EQ(store.ValueNames(DriverKey).size(), 1u);
+}
+
+TEST(RegistrySettingsNamesTest, NamesAreWindows1251InTheDeviceAndUtf8InTheFile) {
+    test::TempDir dir;
+    const std::string path = dir.File("registry.reg");
+    const std::string section =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\ASCOM\\Focuser Drivers\\Orvanta.Focuser]\r\n";
+    test::WriteFileText(path,
+                        section +
+                            "\"TermometerName0\"=\"Красный\"\r\n"
+                            "\"TermometerName1\"=\"Ω-probe\"\r\n"  // a letter windows-1251 lacks
+                            // windows-1251 bytes ("Дат") as an older version stored them
+                            "\"TermometerName2\"=hex(1):c4,dc,e0,dc,f2,dc,00,00\r\n"
+                            // a path: the file system's bytes, not converted
+                            "\"LogFile\"=\"/var/log/журнал.log\"\r\n");
+    ManualTimerService timers;
+    {
+        RegistryFileStore store(path);
+        WheelFocuserDevice device(store, timers);
+        EXPECT_EQ(device.TermometerName[0], "\xCA\xF0\xE0\xF1\xED\xFB\xE9");
+        EXPECT_EQ(device.TermometerName[1], "?-probe");
+        EXPECT_EQ(device.TermometerName[2], "\xC4\xE0\xF2");
+        EXPECT_EQ(device.LogFile, "/var/log/журнал.log");
+        device.TermometerName[3] = "\xD1\xE8\xED\xE8\xE9";  // "Синий"
+    }
+    const std::string text = test::ReadFileText(path);
+    for (const char* line : {"\"TermometerName0\"=\"Красный\"\r\n",
+                             "\"TermometerName1\"=\"Ω-probe\"\r\n",  // kept while unchanged
+                             "\"TermometerName2\"=\"Дат\"\r\n", "\"TermometerName3\"=\"Синий\"\r\n",
+                             "\"LogFile\"=\"/var/log/журнал.log\"\r\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    }
+    // A name changed in the program replaces the stored one.
+    {
+        RegistryFileStore store(path);
+        WheelFocuserDevice device(store, timers);
+        device.TermometerName[1] = "probe";
+    }
+    EXPECT_NE(test::ReadFileText(path).find("\"TermometerName1\"=\"probe\"\r\n"),
+              std::string::npos);
+}
+
+TEST(RegistrySettingsNamesTest, WhatTheStoreCouldNotReadIsLoggedOnce) {
+    test::TempDir dir;
+    const std::string path = dir.File("registry.reg");
+    test::WriteFileText(path, "[HKEY_LOCAL_MACHINE\\Software]\r\nnonsense\r\n");
+    RegistryFileStore store(path);
+    ManualTimerService timers;
+    WheelFocuserDevice device(store, timers);  // tells it on the default sink
+    std::string logged;
+    device.log.SetSink([&logged](const char* line) { logged += line; });
+    ASSERT_TRUE(store.Reload());
+    device.LoadRegistry();
+    device.LoadRegistry();
+    EXPECT_NE(logged.find(" : " + path + ": line "), std::string::npos) << logged;
+    EXPECT_NE(logged.find(" not understood, kept as it is: nonsense\r\n"), std::string::npos)
+        << logged;
+    EXPECT_EQ(logged.find("nonsense"), logged.rfind("nonsense"));
 }
 
 }  // namespace

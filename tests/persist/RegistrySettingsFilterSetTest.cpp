@@ -118,14 +118,28 @@ TEST(RegistrySettingsFilterSetTest, MissingNameKeepsRowNameButReadsPositions) {
     EXPECT_EQ(wheel.filters[1].focuserPosition, -3);
 }
 
-TEST(RegistrySettingsFilterSetTest, LongStoredNameIsCutTo19Characters) {
-    MemorySettingsStore store;
-    store.SetValue(kKey, "FiltersCount", SettingsValue::Dword(1));
-    store.SetValue(kKey, "Filter0Name", SettingsValue::String(std::string(40, 'n')));
-    Wheel wheel;
-    wheel.LoadFilterSet(store, kKey);
-    ASSERT_EQ(wheel.filters.size(), 1u);
-    EXPECT_EQ(std::string(wheel.filters[0].name), std::string(19, 'n'));
+TEST(RegistrySettingsFilterSetTest, StoredNamesAreConvertedThenCutTo19Characters) {
+    std::string cyrillic;
+    for (int i = 0; i < 25; ++i) cyrillic += "Ж";
+    const std::string raw = "\xC6\xE5\xEB";  // windows-1251 "Жел" stored as bytes
+    const struct {
+        SettingsValue stored;
+        std::string expected;
+    } cases[] = {
+        {SettingsValue::String(std::string(40, 'n')), std::string(19, 'n')},
+        {SettingsValue::String(cyrillic), std::string(19, '\xC6')},  // UTF-8 text: converted
+        {SettingsValue::Binary(raw.c_str(), raw.size() + 1), raw},   // raw bytes: as they are
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        MemorySettingsStore store;
+        store.SetValue(kKey, "FiltersCount", SettingsValue::Dword(1));
+        store.SetValue(kKey, "Filter0Name", c.stored);
+        Wheel wheel;
+        wheel.LoadFilterSet(store, kKey);
+        ASSERT_EQ(wheel.filters.size(), 1u);
+        EXPECT_EQ(std::string(wheel.filters[0].name), c.expected);
+    }
 }
 
 TEST(RegistrySettingsFilterSetTest, OutOfRangeCountLeavesTableButLoadsTheRest) {

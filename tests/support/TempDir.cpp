@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
@@ -24,6 +26,17 @@ TempDir::~TempDir() {
 
 std::string TempDir::File(std::string_view name) const {
     return path_ + "/" + std::string(name);
+}
+
+std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFileText(const std::string& path, std::string_view text) {
+    std::ofstream(path, std::ios::binary) << text;
 }
 
 }  // namespace kavri::test

@@ -22,4 +22,8 @@ private:
     std::string path_;
 };
 
+// The whole content of a file (empty when it cannot be read), and writing one.
+std::string ReadFileText(const std::string& path);
+void WriteFileText(const std::string& path, std::string_view text);
+
 }  // namespace kavri::test
