@@ -19,8 +19,9 @@ std::filesystem::path PasswordDatabaseHome() {
         result->pw_dir && result->pw_dir[0] != '\0') {
         return result->pw_dir;
     }
-    // No home at all (a bare service account): the root directory keeps paths absolute.
-    return "/";
+    // No home at all (a bare service account): a folder every user can write, so the
+    // settings and the port map still have one absolute place.
+    return "/tmp";
 }
 
 std::filesystem::path XdgDirectory(const EnvironmentLookup& environment, const char* variable,
@@ -41,7 +42,10 @@ std::optional<std::string> ProcessEnvironment(const std::string& name) {
 }
 
 std::filesystem::path HomeDirectory(const EnvironmentLookup& environment) {
-    if (auto home = environment("HOME"); home && !home->empty()) return *home;
+    // A relative HOME would scatter files into the working directory: ignored, like a relative
+    // XDG value.
+    if (auto home = environment("HOME"); home && !home->empty() && home->front() == '/')
+        return *home;
     return PasswordDatabaseHome();
 }
 

@@ -16,7 +16,8 @@ using EnvironmentLookup = std::function<std::optional<std::string>(const std::st
 // The environment of this process (getenv).
 std::optional<std::string> ProcessEnvironment(const std::string& name);
 
-// $HOME, or the password database entry of the current user when HOME is unset or empty.
+// $HOME, or the password database entry of the current user when HOME is unset, empty or
+// relative; /tmp when there is neither. Every program uses this one rule.
 std::filesystem::path HomeDirectory(const EnvironmentLookup& environment);
 
 // $XDG_CONFIG_HOME/kavri, or ~/.config/kavri. A relative XDG value is ignored, as the XDG

@@ -1,35 +1,12 @@
 #include "persist/ConfigPaths.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <vector>
+#include "device/DataDirectory.h"
 
 namespace kavri {
-namespace {
 
-std::string HomeDirectory() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') return home;
-    // No usable $HOME (a service account, a stripped environment): ask the user database.
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_dir != nullptr) {
-        return found->pw_dir;
-    }
-    return "/tmp";
-}
-
-}  // namespace
-
+// The same rule as the port map's, so every program finds the store and the ports together.
 std::string ConfigDirectory() {
-    // Relative values are ignored, as the base-directory convention requires.
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    if (configHome != nullptr && configHome[0] == '/') return std::string(configHome) + "/kavri";
-    return HomeDirectory() + "/.config/kavri";
+    return KavriConfigDirectory().string();
 }
 
 std::string RegistryFilePath() {

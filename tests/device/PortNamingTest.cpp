@@ -88,9 +88,11 @@ TEST(DataDirectoryTest, XdgVariablesWithHomeFallback) {
     EXPECT_EQ(KavriConfigDirectory(env), fs::path("/home/observer/.config/kavri"));
     EXPECT_EQ(KavriDataDirectory(env), fs::path("/home/observer/.local/share/kavri"));
 
-    // Without HOME the user's home comes from the password database: still absolute.
-    vars.erase("HOME");
-    EXPECT_TRUE(KavriDataDirectory(env).is_absolute());
+    // Without a usable HOME the user's home comes from the password database: still absolute.
+    for (const char* home : {"", "relative/home"}) {
+        vars["HOME"] = home;
+        EXPECT_TRUE(KavriDataDirectory(env).is_absolute()) << home;
+    }
 }
 
 TEST_F(PortNamingTest, EnvironmentNamingReadsXdgConfigHome) {
