@@ -242,7 +242,13 @@ bool DriverRig::ConnectTo(const std::string& port) {
     const int portSince = client_.Set("Text", "DEVICE_PORT", {{"PORT", port}});
     if (!client_.WaitState("DEVICE_PORT", {"Ok", "Alert"}, portSince)) return false;
     const int since = client_.SetSwitch("CONNECTION", "CONNECT");
-    return client_.WaitState("CONNECTION", {"Ok", "Alert"}, since) &&
+    if (!client_.WaitState("CONNECTION", {"Ok", "Alert"}, since)) return false;
+    // What the connection defined and updated arrives before the answer to a request sent now,
+    // so that no later request takes one of those updates for its own result.
+    const int answered = client_.Property("CONNECTION").updates;
+    client_.Ask("CONNECTION");
+    return client_.WaitFor([&] { return client_.Property("CONNECTION").updates > answered; },
+                           20s) &&
            client_.Property("CONNECTION").state == "Ok";
 }
 

@@ -32,9 +32,8 @@ struct IndiProperty {
 };
 
 // A small INDI client speaking the protocol's XML over TCP: it keeps every property's state,
-// values and last message as the server reports them, and sends new values. Text goes both
-// ways as it stands, without XML entities: the tests' values and the texts they look for need
-// none.
+// values and last message as the server reports them, and sends new values. Text goes as it
+// stands, without XML entities, which the tests' values and searched texts need none of.
 class IndiClient {
 public:
     ~IndiClient();

@@ -17,10 +17,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using IndiDriverTest = DriverRig;
 
-sim::Fault Fault(const char* text) {
-    return sim::ParseFault(text, nullptr).value();
-}
-
 TEST_F(IndiDriverTest, AutoConnectTurnsRenamesAndEditsFilters) {
     Start(true, 4);
     ASSERT_TRUE(ConnectTo("auto")) << Client().Property("CONNECTION").message;
@@ -124,24 +120,27 @@ TEST_F(IndiDriverTest, FaultsEndAlertAndTheDriverStaysUpUntilAHangUpDisconnects)
     ASSERT_TRUE(ConnectTo(Emulator().SlavePath()));
 
     // A configuration write that is never acknowledged fails after its limit of one second.
-    Emulator().AddFault(Fault("silent,cmd=FWwriteEE,times=1"));
+    Emulator().AddFault(sim::ParseFault("silent,cmd=FWwriteEE,times=1", nullptr).value());
     const auto start = Clock::now();
     int since = Client().SetNumber("FOCUS_BACKLASH_STEPS", "FOCUS_BACKLASH_VALUE", 35);
     ExpectEnds("FOCUS_BACKLASH_STEPS", "Alert", since);
     EXPECT_LT(Clock::now() - start, 3500ms);
     EXPECT_EQ(sim::ReadU16(Emulator().GetImage(), sim::offset::kFocuserBacklash), 20);
 
-    Emulator().AddFault(Fault("drop,cmd=FWsetFocus"));
-    since = Client().SetNumber("FOCUS_SYNC", "FOCUS_SYNC_VALUE", 100);
-    ExpectEnds("FOCUS_SYNC", "Alert", since);
-    EXPECT_FALSE(Client().Property("FOCUS_SYNC").message.empty());
+    // A garbage byte before the "!" of a compensation change fails it; the "!" that follows
+    // must not pass for the answer of a later command, like the next write's acknowledgement.
+    Emulator().AddFault(sim::ParseFault("garbage,cmd=FWautoCompSet", nullptr).value());
+    since = Client().SetSwitch("TEMP_COMPENSATION", "COMPENSATION_T1");
+    ExpectEnds("TEMP_COMPENSATION", "Alert", since);
+    since = Client().SetNumber("FOCUS_BACKLASH_STEPS", "FOCUS_BACKLASH_VALUE", 35);
+    ExpectEnds("FOCUS_BACKLASH_STEPS", "Ok", since);
 
     EXPECT_EQ(Client().Value("CONNECTION", "CONNECT"), "On");
     since = Client().SetNumber("FILTER_SLOT", "FILTER_SLOT_VALUE", 2);
     ExpectEnds("FILTER_SLOT", "Ok", since);
     EXPECT_EQ(Emulator().CurrentFilter(), 1);
 
-    Emulator().AddFault(Fault("hangup,cmd=FWgoFocus"));
+    Emulator().AddFault(sim::ParseFault("hangup,cmd=FWgoFocus", nullptr).value());
     since = Client().SetNumber("ABS_FOCUS_POSITION", "FOCUS_ABSOLUTE_POSITION", 400);
     EXPECT_TRUE(
         Client().WaitFor([&] { return Client().Value("CONNECTION", "CONNECT") == "Off"; }, 20s));

