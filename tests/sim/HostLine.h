@@ -52,8 +52,7 @@ private:
     int fd_ = -1;
 };
 
-// One exchange of a script: what the host sends and the exact reply; an empty reply means
-// the controller stays silent.
+// One exchange of a script: what the host sends and the exact reply (empty: silence).
 struct Step {
     std::string send;
     std::string reply;
