@@ -20,7 +20,7 @@ Fault Parsed(const std::string& text) {
 
 // What the faults below do not show by their effect: which ones last for ever by default,
 // the default garbage byte, and the texts refused.
-TEST(SimFaultSpec, DefaultsAndMalformedText) {
+TEST(SimFaultText, DefaultsAndMalformedText) {
     for (const char* text : {"silent", "pause,ms=300", "drop,times=always"}) {
         EXPECT_EQ(Parsed(text).times, kUnlimited) << text;
     }
