@@ -7,40 +7,25 @@
 namespace kavri {
 namespace {
 
-TEST(Cp1251Test, DecodesAndEncodesRealNames) {
-    struct Case {
-        std::string bytes;
-        std::string text;
-    };
-    const Case cases[] = {
+TEST(Cp1251, NamesTravelBothWaysAndWhatTheCodePageCannotHoldIsRefused) {
+    const std::pair<std::string, std::string> names[] = {
         {"Ha", "Ha"},
         {"\xCA\xF0\xE0\xF1\xED\xFB\xE9", "Красный"},
         {"\xD1\xE8\xED\xE8\xE9 OIII", "Синий OIII"},
         {"\xA8\xB8\xB9\x88", "Ёё№€"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(Cp1251ToUtf8(c.bytes), c.text);
+    for (const auto& [bytes, text] : names) {
+        EXPECT_EQ(Cp1251ToUtf8(bytes), text);
         std::string encoded;
-        ASSERT_TRUE(Utf8ToCp1251(c.text, encoded));
-        EXPECT_EQ(encoded, c.bytes);
+        EXPECT_TRUE(Utf8ToCp1251(text, encoded));
+        EXPECT_EQ(encoded, bytes);
     }
-}
-
-TEST(Cp1251Test, EveryByteSurvivesARoundTrip) {
-    std::string all;
+    std::string all, back;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-    std::string back;
     ASSERT_TRUE(Utf8ToCp1251(Cp1251ToUtf8(all), back));
     EXPECT_EQ(back, all);
-}
 
-TEST(Cp1251Test, RefusesWhatTheCodePageCannotHold) {
-    struct Case {
-        std::string text;
-        std::string unsupported;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::string> refused[] = {
         {"Grün", "ü"},
         {"Hα", "α"},
         {"ok\xFF", "\xFF"},        // not UTF-8
@@ -48,13 +33,11 @@ TEST(Cp1251Test, RefusesWhatTheCodePageCannotHold) {
         {"\xED\xA0\x80", "\xED"},  // surrogate
         {"\xD0", "\xD0"},          // cut short
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        std::string out = "kept";
-        std::string bad;
-        EXPECT_FALSE(Utf8ToCp1251(c.text, out, &bad));
+    for (const auto& [text, unsupported] : refused) {
+        std::string out = "kept", bad;
+        EXPECT_FALSE(Utf8ToCp1251(text, out, &bad)) << text;
         EXPECT_EQ(out, "kept");
-        EXPECT_EQ(bad, c.unsupported);
+        EXPECT_EQ(bad, unsupported);
     }
 }
 

@@ -1,73 +1,116 @@
-// A device connected to a scripted controller on a real pseudo-terminal, with its log lines
-// collected, for the command tests.
+// Shared set-up of the device tests: a device whose log lines are collected, on a manual timer,
+// with a private port map in a temporary directory (so nothing ever touches a real serial port
+// of the machine running the tests), and a scripted controller on a real pseudo-terminal.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "device/ManualTimerService.h"
+#include "device/PortNaming.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
 #include "support/ScriptedPeer.h"
+#include "support/TempDir.h"
 
 namespace kavri::test {
 
-class DeviceOnPeer : public ::testing::Test {
+using namespace std::string_literals;
+
+inline Bytes Concat(std::string_view text, const Bytes& tail) {
+    Bytes bytes(text.begin(), text.end());
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    return bytes;
+}
+
+// A configuration image with recognisable filter rows and `thermometers` thermometers.
+inline ControllerConfig SampleImage(int thermometers = 2) {
+    ControllerConfig image{};
+    image.filterCount = 5;
+    image.thermometerCount = static_cast<uint8_t>(thermometers);
+    const char* names[kConfigFilterSlots] = {"L", "Red", "Green", "Blue", "Halpha7n",
+                                             "",  "",    "",      "",     "Ten"};
+    for (int i = 0; i < kConfigFilterSlots; ++i) {
+        image.filterWheelPositions[i] = static_cast<int16_t>(100 * i);
+        std::strncpy(image.filterNames[i], names[i], kConfigNameLength);
+    }
+    return image;
+}
+inline Bytes ImageBytes(const ControllerConfig& image) {
+    return Bytes(image.data(), image.data() + kConfigSize);
+}
+inline const std::string kReadImage("FWreadEE\x00\x90", 10);
+
+// The probe of a controller with both mechanisms: filter "3", focuser at -1000, a microstep
+// table of 4 entries.
+inline void ScriptFullProbe(ScriptedPeer& peer, const ControllerConfig& image = SampleImage()) {
+    peer.Expect("FWFILTER").Reply("3").Expect("FWfocus").Reply(Bytes{0x18, 0xFC});
+    peer.Expect(kReadImage).Reply(ImageBytes(image)).Expect("FWCOUNT").Reply("5");
+    peer.Expect("FWzm").Reply(Bytes{4, 10, 20, 30, 40});
+}
+
+class DeviceTestBase : public ::testing::Test {
 protected:
     void SetUp() override {
+        config_ = std::filesystem::path(dir_.Path()) / "kavri";
+        std::filesystem::create_directories(config_ / "ports");
+        for (int n = kFirstComPort; n <= kLastComPort; ++n) Link(n, dir_.File("absent"));
+        SetActivePortNaming(PortNaming(config_));
         device = std::make_unique<WheelFocuserDevice>(store, timers);
-        device->SetSink([this](const char* line) { sinkLines.emplace_back(line); });
-        device->port = OpenSerialPort(peer.SlavePath(), 9600);
-        ASSERT_NE(device->port, nullptr);
+        device->SetSink([this](const char* line) {
+            const std::string text(line);
+            sinkLines.push_back(text.substr(text.find(" : ") + 3));  // without the time stamp
+        });
     }
-
-    // Log lines (without their time-stamp prefix) that contain `text`.
+    void TearDown() override {
+        device.reset();
+        SetActivePortNaming(std::nullopt);
+    }
+    // COM<number> leads to `target`.
+    void Link(int number, const std::string& target) {
+        const auto link = config_ / "ports" / ("com" + std::to_string(number));
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(target, link);
+    }
+    // Log lines (without their time stamp) that contain `text`.
     std::vector<std::string> LinesWith(const std::string& text) const {
         std::vector<std::string> found;
-        for (const std::string& line : sinkLines) {
-            const size_t prefixEnd = line.find(" : ");
-            std::string body = prefixEnd == std::string::npos ? line : line.substr(prefixEnd + 3);
-            if (body.find(text) != std::string::npos) found.push_back(body);
-        }
+        for (const std::string& line : sinkLines)
+            if (line.find(text) != std::string::npos) found.push_back(line);
         return found;
     }
 
-    // After a hang-up during a wait: the operation's one result line (the one starting with
-    // `resultLine`) says so instead of naming a time-out, nothing else repeats it, and it is
-    // the device's failure reason.
-    void ExpectHangUpReportedBy(const std::string& resultLine) const {
-        const auto lines = LinesWith(resultLine);
-        ASSERT_EQ(lines.size(), 1u);
-        EXPECT_EQ(lines[0].substr(lines[0].find("ms: ")), "ms: the line was hung up\r\n");
-        EXPECT_EQ(LinesWith("hung up").size(), 1u);
-        EXPECT_EQ(device->failureReason, "the line was hung up");
-    }
-
-    // A table of `rows` filters named F0, F1, … with zero positions.
-    void GiveFilters(int rows) {
-        device->filters.assign(static_cast<size_t>(rows), FilterEntry{});
-        for (int i = 0; i < rows; ++i) {
-            device->filters[static_cast<size_t>(i)].name[0] = 'F';
-            device->filters[static_cast<size_t>(i)].name[1] = static_cast<char>('0' + i);
-        }
-    }
-
-    static Bytes Concat(std::string_view text, const Bytes& tail) {
-        Bytes bytes(text.begin(), text.end());
-        bytes.insert(bytes.end(), tail.begin(), tail.end());
-        return bytes;
-    }
-
-    ScriptedPeer peer;
+    TempDir dir_;
+    std::filesystem::path config_;
     MemorySettingsStore store;
     ManualTimerService timers;
     std::vector<std::string> sinkLines;
-    // Declared last so it is destroyed first: its destructor closes the port before the peer
-    // goes away.
     std::unique_ptr<WheelFocuserDevice> device;
+};
+
+// The device with its port open on a scripted controller, for the command tests.
+class DeviceOnPeer : public DeviceTestBase {
+protected:
+    void SetUp() override {
+        DeviceTestBase::SetUp();
+        ASSERT_NE(device->port = OpenSerialPort(peer.SlavePath(), 9600), nullptr);
+    }
+    void TearDown() override {
+        device.reset();  // closes the port before the peer goes away
+        DeviceTestBase::TearDown();
+    }
+    // A table of `rows` filters named F0, F1, ... with zero positions.
+    void GiveFilters(int rows) {
+        device->filters.assign(static_cast<size_t>(rows), FilterEntry{});
+        for (int i = 0; i < rows; ++i) std::snprintf(device->filters[i].name, 4, "F%d", i);
+    }
+
+    ScriptedPeer peer;
 };
 
 // Bytes that a careless serial setup would translate, swallow or act on.

@@ -1,169 +1,119 @@
+// The device object's life (settings, timer, the process-wide active device), the guard of its
+// `busy` flag, and the clients that share one connection.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
+#include "device/DeviceOnPeer.h"
 #include "device/ExchangeGuard.h"
-#include "device/WheelFocuserDevice.h"
-#include "persist/MemorySettingsStore.h"
 #include "persist/RegistrySettings.h"
-#include "support/ScriptedPeer.h"
-#include "support/TempDir.h"
 
-namespace kavri {
+namespace kavri::test {
 namespace {
 
 // Records timer requests and lets a test look at the world at the moment of each call.
-class ObservedTimers : public TimerService {
-public:
-    int StartTimer(int requestedId, int intervalMs, Callback callback) override {
-        requested.push_back({requestedId, intervalMs});
-        if (onStart) onStart();
+struct ObservedTimers : TimerService {
+    int StartTimer(int id, int intervalMs, Callback callback) override {
+        started = {id, intervalMs, activeDevice ? activeDevice->settings.ComPort : -1};
         this->callback = std::move(callback);
         return 42;
     }
-    void StopTimer(int timerId) override {
-        stopped.push_back(timerId);
-        if (onStop) onStop();
-    }
-
-    struct Request {
-        int id, intervalMs;
-    };
-    std::vector<Request> requested;
-    std::vector<int> stopped;
-    std::function<void()> onStart, onStop;
+    void StopTimer(int id) override { stopped = {id, store->ValueNames(DriverKey).size()}; }
+    MemorySettingsStore* store = nullptr;
+    std::tuple<int, int, int> started;     // id, interval, ComPort of the active device then
+    std::pair<int, size_t> stopped{0, 0};  // id, settings saved by then
     Callback callback;
 };
 
-TEST(DeviceTest, NewDeviceHasDefaultsWhenStoreIsEmpty) {
-    MemorySettingsStore store;
-    ObservedTimers timers;
-    WheelFocuserDevice device(store, timers);
-    EXPECT_EQ(device.currentFilter, -1);
-    EXPECT_EQ(device.focuserPosition, 0);
-    EXPECT_EQ(device.microstepCount, -1);
-    EXPECT_DOUBLE_EQ(device.settings.StepLenInMicrons, 10.0);
-    EXPECT_EQ(device.settings.AscomMaxFocusPos, 30000);
-    EXPECT_EQ(device.settings.ComPort, 0);
-    EXPECT_EQ(device.ChangeFilterTimeoutMs, 1000);
-    EXPECT_EQ(device.StepTime, 10);
-    EXPECT_EQ(device.RollbackInterval, 5);
-    EXPECT_EQ(device.MinMotorStep, 1);
-    EXPECT_EQ(device.BitsInitial.clear, 0xFF);
-    EXPECT_EQ(device.EnableFilterSet, 1);
-    EXPECT_EQ(device.port, nullptr);
-    EXPECT_FALSE(device.busy);
-    EXPECT_FALSE(device.wheelPresent);
-    EXPECT_FALSE(device.focuserPresent);
-    EXPECT_FALSE(device.HasFile());
-    EXPECT_TRUE(device.Clients().empty());
-    for (uint8_t byte : std::vector<uint8_t>(device.config.data(), device.config.data() + 144)) {
-        ASSERT_EQ(byte, 0);
-    }
-    for (float t : device.temperatures) EXPECT_EQ(t, 0.0f);
-    EXPECT_EQ(&device.log, static_cast<DiagnosticLog*>(&device));
-}
-
-TEST(DeviceTest, ConstructionLoadsSettingsThenStartsTimerAsActiveDevice) {
+TEST(DeviceLife, SettingsLoadBeforeTheTimerStartsAndSaveBeforeItStops) {
     MemorySettingsStore store;
     store.SetValue(DriverKey, "ComPort", SettingsValue::Dword(3));
     ObservedTimers timers;
-    int comPortAtStart = -1;
-    timers.onStart = [&] {
-        ASSERT_NE(activeDevice, nullptr);
-        comPortAtStart = activeDevice->settings.ComPort;
-    };
+    timers.store = &store;
     {
         WheelFocuserDevice device(store, timers);
-        ASSERT_EQ(timers.requested.size(), 1u);
-        EXPECT_EQ(timers.requested[0].id, 15);
-        EXPECT_EQ(timers.requested[0].intervalMs, 5000);
-        EXPECT_EQ(comPortAtStart, 3);
+        EXPECT_EQ(timers.started, std::make_tuple(15, 5000, 3));
         EXPECT_EQ(device.timerId, 42);
         EXPECT_EQ(activeDevice, &device);
-        // The callback does nothing without a connection.
-        ASSERT_TRUE(timers.callback);
-        timers.callback();
+        EXPECT_EQ(&device.log, static_cast<DiagnosticLog*>(&device));
+        EXPECT_EQ(device.ChangeFilterTimeoutMs, 1000);
+        EXPECT_EQ(device.MinMotorStep, 1);
+        EXPECT_EQ(device.settings.AscomMaxFocusPos, 30000);
+        EXPECT_EQ(device.microstepCount, -1);
+        EXPECT_EQ(device.currentFilter, -1);
+        timers.callback();  // does nothing without a connection
         EXPECT_FALSE(device.busy);
-    }
-    EXPECT_EQ(activeDevice, nullptr);
-}
-
-TEST(DeviceTest, DestructionSavesSettingsBeforeStoppingTimer) {
-    MemorySettingsStore store;
-    ObservedTimers timers;
-    bool savedBeforeStop = false;
-    timers.onStop = [&] { savedBeforeStop = !store.ValueNames(DriverKey).empty(); };
-    {
-        WheelFocuserDevice device(store, timers);
         device.settings.ComPort = 6;
     }
-    EXPECT_EQ(timers.stopped, (std::vector<int>{42}));
-    EXPECT_TRUE(savedBeforeStop);
+    EXPECT_EQ(activeDevice, nullptr);
+    EXPECT_EQ(timers.stopped.first, 42);
+    EXPECT_GT(timers.stopped.second, 1u);
     SettingsValue value;
     ASSERT_TRUE(store.QueryValue(DriverKey, "ComPort", value));
     EXPECT_EQ(value.data, (std::vector<uint8_t>{6, 0, 0, 0}));
 }
 
-TEST(DeviceTest, DisconnectClosesPortAndLogFileAndClearsPresence) {
-    test::ScriptedPeer peer;
-    test::TempDir dir;
-    MemorySettingsStore store;
-    ObservedTimers timers;
-    WheelFocuserDevice device(store, timers);
-    device.log.SetSink([](const char*) {});
-    device.port = OpenSerialPort(peer.SlavePath(), 9600);
-    ASSERT_NE(device.port, nullptr);
-    device.wheelPresent = true;
-    device.focuserPresent = true;
-    device.currentFilter = 2;
-    device.focuserPosition = 1234;
-    ASSERT_TRUE(device.OpenFile(dir.File("diag.log")));
+using ExchangeGuardTest = DeviceOnPeer;
 
-    device.Disconnect();
-    EXPECT_EQ(device.port, nullptr);
-    EXPECT_FALSE(device.wheelPresent);
-    EXPECT_FALSE(device.focuserPresent);
-    EXPECT_FALSE(device.HasFile());
-    // What the controller last told us stays for display.
-    EXPECT_EQ(device.currentFilter, 2);
-    EXPECT_EQ(device.focuserPosition, 1234);
-    device.Disconnect();  // a second call has nothing to do
-    EXPECT_EQ(device.port, nullptr);
-}
-
-TEST(DeviceTest, ExchangeGuardRefusesClosedPortOrBusyAndAlwaysReleases) {
-    test::ScriptedPeer peer;
-    MemorySettingsStore store;
-    ObservedTimers timers;
-    WheelFocuserDevice device(store, timers);
+TEST_F(ExchangeGuardTest, RefusesAClosedPortOrABusyDeviceAndAlwaysReleases) {
     {
-        ExchangeGuard guard(device);
-        EXPECT_FALSE(guard.Acquired());
-        EXPECT_FALSE(device.busy);
-    }
-    device.port = OpenSerialPort(peer.SlavePath(), 9600);
-    ASSERT_NE(device.port, nullptr);
-    {
-        ExchangeGuard outer(device);
+        ExchangeGuard outer(*device);
         ASSERT_TRUE(outer.Acquired());
-        EXPECT_TRUE(device.busy);
-        ExchangeGuard nested(device);
+        ExchangeGuard nested(*device);
         EXPECT_FALSE(nested.Acquired());
     }
-    EXPECT_FALSE(device.busy);  // the refused nested guard did not clear the outer's flag early
+    EXPECT_FALSE(device->busy);  // the refused nested guard did not clear the outer's flag early
     try {
-        ExchangeGuard guard(device);
-        ASSERT_TRUE(device.busy);
+        ExchangeGuard guard(*device);
+        ASSERT_TRUE(device->busy);
         throw std::runtime_error("allocation failed");
     } catch (const std::runtime_error&) {
     }
-    EXPECT_FALSE(device.busy);
-    device.Disconnect();
+    EXPECT_FALSE(device->busy);
+    device->Disconnect();
+    EXPECT_FALSE(ExchangeGuard(*device).Acquired());
+}
+
+const void* Client(uintptr_t id) {
+    return reinterpret_cast<const void*>(id);
+}
+
+TEST_F(ExchangeGuardTest, TheFirstClientConnectsAndTheLastOneLeavingDisconnects) {
+    ASSERT_TRUE(device->OpenFile(dir_.File("diag.log")));
+    EXPECT_TRUE(device->ConnectMulti(Client(0x7ffdABCD0010ull)));  // connected: nothing to do
+    EXPECT_TRUE(device->ConnectMulti(Client(0x1a2b)));
+    EXPECT_TRUE(device->ConnectMulti(Client(0x1a2b)));  // already a member
+    device->DisconnectMulti(Client(0x99));              // not a member
+    device->DisconnectMulti(Client(0x7ffdABCD0010ull));
+    EXPECT_NE(device->port, nullptr);
+    device->DisconnectMulti(Client(0x1a2b));
+    EXPECT_EQ(device->port, nullptr);
+    device->DisconnectMulti(Client(0x1a2b));  // port closed: nothing at all
+    EXPECT_EQ(sinkLines,
+              (std::vector<std::string>{
+                  "ConnectMulti(0x7ffdabcd0010) = connect\r\n", "ConnectMulti(0x1a2b) = skip\r\n",
+                  "ConnectMulti(0x1a2b) = skip\r\n", "DisconnectMulti(0x99) = skip\r\n",
+                  "DisconnectMulti(0x7ffdabcd0010) = skip\r\n",
+                  "DisconnectMulti(0x1a2b) = Disconnect\r\n"}));
+    EXPECT_TRUE(device->Clients().empty());
+    // The file records the disconnection.
+    EXPECT_NE(ReadFileText(dir_.File("diag.log")).find("DisconnectMulti(0x1a2b) = Disconnect"),
+              std::string::npos);
+
+    // A port opened without any client: a non-member leaving closes it.
+    ASSERT_NE(device->port = OpenSerialPort(peer.SlavePath(), 9600), nullptr);
+    device->DisconnectMulti(Client(0x99));
+    EXPECT_EQ(device->port, nullptr);
+    // A failed connection logs the attempt and the reason, and joins nobody.
+    sinkLines.clear();
+    device->settings.ComPort = 3;
+    EXPECT_FALSE(device->ConnectMulti(Client(0xc3)));
+    EXPECT_EQ(sinkLines,
+              (std::vector<std::string>{"ConnectMulti(0xc3) = connect\r\n",
+                                        "no controller found on COM3 (" + dir_.File("absent") +
+                                            "): no such device\r\n"}));
+    EXPECT_TRUE(device->Clients().empty());
 }
 
 }  // namespace
-}  // namespace kavri
+}  // namespace kavri::test

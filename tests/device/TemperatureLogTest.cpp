@@ -1,141 +1,169 @@
+// The daily temperature log: its rows and files, and the device's 5-second timer that reads
+// the controller for them.
 #include "device/TemperatureLog.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 
-#include "ConnectionTestSupport.h"
+#include "device/DeviceOnPeer.h"
 
 namespace kavri::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TemperatureLogTest : public ::testing::Test {
-protected:
-    TemperatureLog MakeLog() {
-        return TemperatureLog(dir_, [this] { return now_; });
-    }
-
-    TempDir temp_;
-    fs::path root_ = temp_.Path();
-    fs::path dir_ = root_ / "share" / "kavri";  // missing: the log creates it
-    LocalDateTime now_{2009, 6, 17, 21, 5, 0};
-};
-
-TEST(TemperatureLogFormatTest, FileNameHeaderAndRows) {
-    EXPECT_EQ(TemperatureLogFileName({2009, 6, 17, 0, 0, 0}), "term_log_2009-06-17.csv");
+TEST(TemperatureLogFormat, NamesHeadersAndRows) {
     EXPECT_EQ(TemperatureLogFileName({2026, 12, 6, 0, 0, 0}), "term_log_2026-12-06.csv");
-
     EXPECT_EQ(FormatTemperatureHeader(0), "Time,Focus,Filter\r\n");
     EXPECT_EQ(FormatTemperatureHeader(2), "Time,T0,T1,Focus,Filter\r\n");
-
-    TemperatureSample nothing{{std::nullopt}, std::nullopt, std::nullopt};
-    EXPECT_EQ(FormatTemperatureRow({2009, 6, 17, 23, 59, 59}, nothing), "23:59:59,,,\r\n");
-
-    // Rounding to two decimals, and an 8-character name kept whole.
-    TemperatureSample rounding{{0.125f, 21.5f, -0.004f}, -150, "Halpha7n"};
-    EXPECT_EQ(FormatTemperatureRow({2009, 1, 2, 0, 0, 0}, rounding),
-              "00:00:00,0.12,21.50,-0.00,-150,Halpha7n\r\n");
-}
-
-TEST(TemperatureLogFormatTest, NamesThatWouldBreakTheRowAreQuoted) {
-    TemperatureSample comma{{}, 1, "R,G"};
-    EXPECT_EQ(FormatTemperatureRow({2009, 1, 2, 3, 4, 5}, comma), "03:04:05,1,\"R,G\"\r\n");
-    TemperatureSample quote{{}, 1, "5\"x"};
-    EXPECT_EQ(FormatTemperatureRow({2009, 1, 2, 3, 4, 5}, quote), "03:04:05,1,\"5\"\"x\"\r\n");
-}
-
-TEST_F(TemperatureLogTest, HeaderOnlyForAnEmptyFileAcrossRestarts) {
-    {
-        auto log = MakeLog();
-        EXPECT_TRUE(log.Append([] {
-            return TemperatureSample{{-3.25f, std::nullopt}, 12040, "Red"};
-        }));
-        now_.second = 5;
-        EXPECT_TRUE(log.Append([] { return TemperatureSample{{-3.5f, 1.0f}, 12041, "Red"}; }));
-    }
-    // A restart on the same day: a new log object appends to the same file, no new header.
-    now_.second = 10;
-    auto restarted = MakeLog();
-    EXPECT_TRUE(restarted.Append([] { return TemperatureSample{{2.0f, 3.0f}, 7, std::nullopt}; }));
-
-    EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-17.csv"),
-              "Time,T0,T1,Focus,Filter\r\n"
-              "21:05:00,-3.25,,12040,Red\r\n"
-              "21:05:05,-3.50,1.00,12041,Red\r\n"
-              "21:05:10,2.00,3.00,7,\r\n");
-}
-
-TEST_F(TemperatureLogTest, NewFileAfterLocalMidnight) {
-    auto log = MakeLog();
-    std::vector<std::string> reported;  // file name and row of every row written
-    log.SetRowWritten([&](const fs::path& file, const std::string& row) {
-        reported.push_back(file.filename().string() + " " + row);
-    });
-    now_ = {2009, 6, 17, 23, 59, 58};
-    ASSERT_TRUE(log.Append([] { return TemperatureSample{{}, 1, "L"}; }));
-    now_ = {2009, 6, 18, 0, 0, 3};
-    ASSERT_TRUE(log.Append([] { return TemperatureSample{{}, 2, "L"}; }));
-
-    EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-17.csv"), "Time,Focus,Filter\r\n23:59:58,1,L\r\n");
-    EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-18.csv"), "Time,Focus,Filter\r\n00:00:03,2,L\r\n");
-    EXPECT_EQ(reported, (std::vector<std::string>{"term_log_2009-06-17.csv 23:59:58,1,L\r\n",
-                                                  "term_log_2009-06-18.csv 00:00:03,2,L\r\n"}));
-}
-
-TEST_F(TemperatureLogTest, UnwritableLocationIsSkippedWithoutSampling) {
-    // We run as root, so permissions cannot stop us: a regular file where the directory
-    // should be makes the location unwritable.
-    fs::create_directories(root_);
-    std::ofstream(root_ / "blocker") << "x";
-    int sampled = 0;
-    std::vector<std::string> failures;  // file name and reason of every row not written
-    const auto record = [&](const fs::path& file, const std::string& reason) {
-        failures.push_back(file.filename().string() + ": " + reason);
+    const std::pair<TemperatureSample, const char*> rows[] = {
+        {{{std::nullopt}, std::nullopt, std::nullopt}, "03:04:05,,,\r\n"},
+        {{{0.125f, 21.5f, -0.004f}, -150, "Halpha7n"},
+         "03:04:05,0.12,21.50,-0.00,-150,Halpha7n\r\n"},
+        {{{}, 1, "R,G"}, "03:04:05,1,\"R,G\"\r\n"},  // names that would break the row are quoted
+        {{{}, 1, "5\"x"}, "03:04:05,1,\"5\"\"x\"\r\n"},
     };
-    TemperatureLog blocked(root_ / "blocker" / "kavri", [this] { return now_; });
-    blocked.SetRowWritten([](const fs::path&, const std::string&) { ADD_FAILURE() << "reported"; });
-    blocked.SetRowFailed(record);
-    EXPECT_FALSE(blocked.Append([&] {
-        ++sampled;
-        return TemperatureSample{};
-    }));
-    EXPECT_EQ(sampled, 0);  // the controller is not asked when nothing can be written
-
-    // A directory where the day's file should be.
-    auto log = MakeLog();
-    log.SetRowFailed(record);
-    fs::create_directories(dir_ / "term_log_2009-06-17.csv");
-    EXPECT_FALSE(log.Append([&] {
-        ++sampled;
-        return TemperatureSample{};
-    }));
-    EXPECT_EQ(sampled, 0);
-    EXPECT_EQ(failures, (std::vector<std::string>{
-                            "term_log_2009-06-17.csv: Not a directory",
-                            "term_log_2009-06-17.csv: Is a directory",
-                        }));
-
-    // Once the obstacle is gone, the next tick writes normally.
-    fs::remove(dir_ / "term_log_2009-06-17.csv");
-    EXPECT_TRUE(log.Append([&] {
-        ++sampled;
-        return TemperatureSample{{}, 5, std::nullopt};
-    }));
-    EXPECT_EQ(sampled, 1);
-    EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-17.csv"), "Time,Focus,Filter\r\n21:05:00,5,\r\n");
+    for (const auto& [sample, row] : rows)
+        EXPECT_EQ(FormatTemperatureRow({2009, 1, 2, 3, 4, 5}, sample), row);
 }
 
-TEST_F(TemperatureLogTest, RowCutShortEarlierIsClosedOff) {
-    fs::create_directories(dir_);
-    std::ofstream(dir_ / "term_log_2009-06-17.csv", std::ios::binary)
-        << "Time,Focus,Filter\r\n21:04:55,12";
-    auto log = MakeLog();
-    ASSERT_TRUE(log.Append([] { return TemperatureSample{{}, 12040, "Red"}; }));
-    EXPECT_EQ(ReadFile(dir_ / "term_log_2009-06-17.csv"),
-              "Time,Focus,Filter\r\n21:04:55,12\r\n21:05:00,12040,Red\r\n");
+TEST(TemperatureLogFile, OneHeaderPerDayAcrossRestartsAndNothingAskedWhenUnwritable) {
+    TempDir temp;
+    const fs::path dir = fs::path(temp.Path()) / "share" / "kavri";  // created when missing
+    LocalDateTime now{2009, 6, 17, 23, 59, 55};
+    const auto row = [](int position) {
+        return [position] { return TemperatureSample{{1.0f}, position, "L"}; };
+    };
+    std::vector<std::string> reported;
+    {
+        TemperatureLog log(dir, [&] { return now; });
+        log.SetRowWritten([&](const fs::path& file, const std::string& text) {
+            reported.push_back(file.filename().string() + " " + text);
+        });
+        EXPECT_TRUE(log.Append(row(1)));
+        now.second = 58;
+        EXPECT_TRUE(log.Append(row(2)));
+    }
+    // A restart on the same day appends to the same file; after midnight a new file begins.
+    TemperatureLog log(dir, [&] { return now; });
+    EXPECT_TRUE(log.Append(row(3)));
+    now = {2009, 6, 18, 0, 0, 3};
+    EXPECT_TRUE(log.Append(row(4)));
+    EXPECT_EQ(ReadFileText(dir / "term_log_2009-06-17.csv"),
+              "Time,T0,Focus,Filter\r\n23:59:55,1.00,1,L\r\n23:59:58,1.00,2,L\r\n"
+              "23:59:58,1.00,3,L\r\n");
+    EXPECT_EQ(ReadFileText(dir / "term_log_2009-06-18.csv"),
+              "Time,T0,Focus,Filter\r\n00:00:03,1.00,4,L\r\n");
+    EXPECT_EQ(reported,
+              (std::vector<std::string>{"term_log_2009-06-17.csv 23:59:55,1.00,1,L\r\n",
+                                        "term_log_2009-06-17.csv 23:59:58,1.00,2,L\r\n"}));
+
+    // A directory where the day's file should be, or a file where the folder should be: the
+    // controller is not asked, the failure is reported, and the next tick tries again.
+    int sampled = 0;
+    std::vector<std::string> failures;
+    const auto failed = [&](const fs::path&, const std::string& why) { failures.push_back(why); };
+    const auto counted = [&] { return ++sampled, TemperatureSample{{}, 5, std::nullopt}; };
+    now = {2009, 6, 19, 0, 0, 3};
+    const fs::path file = dir / "term_log_2009-06-19.csv";
+    fs::create_directories(file);
+    log.SetRowFailed(failed);
+    EXPECT_FALSE(log.Append(counted));
+    TemperatureLog blocked(dir / "term_log_2009-06-18.csv" / "kavri", [&] { return now; });
+    blocked.SetRowFailed(failed);
+    EXPECT_FALSE(blocked.Append(counted));
+    EXPECT_EQ(sampled, 0);
+    EXPECT_EQ(failures, (std::vector<std::string>{"Is a directory", "Not a directory"}));
+    fs::remove(file);
+    WriteFileText(file, "Time,Focus,Filter\r\n00:00:01,12");  // a row cut short is closed off
+    EXPECT_TRUE(log.Append(counted));
+    EXPECT_EQ(sampled, 1);
+    EXPECT_EQ(ReadFileText(file), "Time,Focus,Filter\r\n00:00:01,12\r\n00:00:03,5,\r\n");
+}
+
+// The device's timer, writing to a log of the test's own.
+class TemperatureLogTimer : public DeviceTestBase {
+protected:
+    void SetUp() override {
+        DeviceTestBase::SetUp();
+        SetActiveTemperatureLog(
+            TemperatureLog(logDir_, [] { return LocalDateTime{2009, 6, 17, 21, 5, 0}; }));
+        Link(1, peer.SlavePath());
+    }
+    void TearDown() override {
+        device.reset();
+        DeviceTestBase::TearDown();
+        SetActiveTemperatureLog(std::nullopt);
+    }
+    std::string Log() const { return ReadFileText(logDir_ / "term_log_2009-06-17.csv"); }
+
+    fs::path logDir_ = fs::path(dir_.Path()) / "data" / "kavri";
+    ScriptedPeer peer;
+};
+
+TEST_F(TemperatureLogTimer, EveryFiveSecondsOneRowFromTheController) {
+    ScriptFullProbe(peer, SampleImage(2));
+    ASSERT_TRUE(device->Connect());
+    peer.Expect("FWtemperature0").Reply("\xBB\xFE").Expect("FWtemperature1").Reply("\x00\x80"s);
+    peer.Expect("FWfocus").Reply("\x08\x2F").Expect("FWFILTER").Reply("1");
+    timers.Advance(4999);
+    EXPECT_FALSE(fs::exists(logDir_));
+    timers.Advance(1);
+    ASSERT_TRUE(peer.WaitIdle(5000));
+    EXPECT_EQ(Log(), "Time,T0,T1,Focus,Filter\r\n21:05:00,-3.25,,12040,Red\r\n");
+    // The filter field: an 8-character name whole; indices -1 and 10 leave it empty.
+    for (const char* reply : {"4", "/", ":"}) {
+        peer.Expect("FWtemperature0").Reply("\x29\x09").Expect("FWtemperature1").Reply("\x00\x00"s);
+        peer.Expect("FWfocus").Reply("\x08\x2F").Expect("FWFILTER").Reply(reply);
+        timers.Advance(5000);
+        ASSERT_TRUE(peer.WaitIdle(5000)) << reply;
+    }
+    EXPECT_EQ(Log(), "Time,T0,T1,Focus,Filter\r\n21:05:00,-3.25,,12040,Red\r\n"
+                     "21:05:00,23.45,0.00,12040,Halpha7n\r\n21:05:00,23.45,0.00,12040,\r\n"
+                     "21:05:00,23.45,0.00,12040,\r\n");
+}
+
+TEST_F(TemperatureLogTimer, AFocuserOnlyControllerWithACorruptThermometerCount) {
+    // No "FWFILTER" without a wheel; at most eight thermometers are asked.
+    peer.Expect("FWFILTER").Expect("FWfocus").Reply("\0\0"s).Expect(kReadImage);
+    peer.Reply(ImageBytes(SampleImage(200))).Expect("FWzm").Reply("\0"s);
+    ASSERT_TRUE(device->Connect());
+    for (int i = 0; i < kMaxThermometers; ++i)
+        peer.Expect("FWtemperature" + std::to_string(i)).Reply(Bytes{static_cast<uint8_t>(i), 0});
+    peer.Expect("FWfocus").Reply("\x01\x00"s).ExpectQuiet(100);
+    timers.Advance(5000);
+    ASSERT_TRUE(peer.WaitIdle(5000));
+    EXPECT_EQ(Log(),
+              "Time,T0,T1,T2,T3,T4,T5,T6,T7,Focus,Filter\r\n"
+              "21:05:00,0.00,0.01,0.02,0.03,0.04,0.05,0.06,0.07,1,\r\n");
+}
+
+TEST_F(TemperatureLogTimer, NothingWithoutAConnectedIdleFocuser) {
+    timers.Advance(5000);  // no port at all
+    peer.Expect("FWFILTER").Reply("2").Expect("FWfocus").Expect(kReadImage);
+    peer.Reply(ImageBytes(SampleImage())).Expect("FWCOUNT").Reply("5");  // only a wheel
+    ASSERT_TRUE(device->Connect());
+    peer.ExpectQuiet(50);
+    timers.Advance(5000);
+    EXPECT_TRUE(peer.WaitIdle(5000));
+    device->focuserPresent = true;
+    device->busy = true;  // in the middle of another exchange
+    peer.ExpectQuiet(50);
+    timers.Advance(5000);
+    EXPECT_TRUE(peer.WaitIdle(5000));
+    device->busy = false;
+    device.reset();
+    LogTemperatures();  // a stray tick after the device is gone
+    EXPECT_FALSE(fs::exists(logDir_));
+}
+
+TEST_F(TemperatureLogTimer, TheDefaultLogLivesInTheDataDirectory) {
+    SetActiveTemperatureLog(std::nullopt);
+    const fs::path dataHome = fs::path(dir_.Path()) / "xdg-data";
+    ASSERT_EQ(setenv("XDG_DATA_HOME", dataHome.c_str(), 1), 0);
+    EXPECT_EQ(ActiveTemperatureLog().Directory(), dataHome / "kavri");
 }
 
 }  // namespace
