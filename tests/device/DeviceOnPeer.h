@@ -77,6 +77,11 @@ protected:
         std::filesystem::remove(link);
         std::filesystem::create_symlink(target, link);
     }
+    // A table of `rows` filters named F0, F1, ... with zero positions.
+    void GiveFilters(int rows) {
+        device->filters.assign(static_cast<size_t>(rows), FilterEntry{});
+        for (int i = 0; i < rows; ++i) std::snprintf(device->filters[i].name, 4, "F%d", i);
+    }
     // Log lines (without their time stamp) that contain `text`.
     std::vector<std::string> LinesWith(const std::string& text) const {
         std::vector<std::string> found;
@@ -87,33 +92,20 @@ protected:
 
     TempDir dir_;
     std::filesystem::path config_;
+    ScriptedPeer peer;  // before the device, which closes its port first
     MemorySettingsStore store;
     ManualTimerService timers;
     std::vector<std::string> sinkLines;
     std::unique_ptr<WheelFocuserDevice> device;
 };
 
-// The device with its port open on a scripted controller, for the command tests.
+// The device with its port open on the scripted controller, for the command tests.
 class DeviceOnPeer : public DeviceTestBase {
 protected:
     void SetUp() override {
         DeviceTestBase::SetUp();
         ASSERT_NE(device->port = OpenSerialPort(peer.SlavePath(), 9600), nullptr);
     }
-    void TearDown() override {
-        device.reset();  // closes the port before the peer goes away
-        DeviceTestBase::TearDown();
-    }
-    // A table of `rows` filters named F0, F1, ... with zero positions.
-    void GiveFilters(int rows) {
-        device->filters.assign(static_cast<size_t>(rows), FilterEntry{});
-        for (int i = 0; i < rows; ++i) std::snprintf(device->filters[i].name, 4, "F%d", i);
-    }
-
-    ScriptedPeer peer;
 };
-
-// Bytes that a careless serial setup would translate, swallow or act on.
-inline const Bytes kTroublesomeBytes = {0x0A, 0x0D, 0x03, 0x11, 0x13, 0x7F, 0x00};
 
 }  // namespace kavri::test

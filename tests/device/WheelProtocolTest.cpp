@@ -1,5 +1,4 @@
-// The wheel commands against a scripted controller: every byte sent is checked, replies are
-// scripted.
+// The filter change and the filter table write against a scripted controller.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,47 +11,6 @@ namespace kavri::test {
 namespace {
 
 using WheelCommands = DeviceOnPeer;
-
-TEST_F(WheelCommands, GetFilterTakesOneDigitFromSlashToColon) {
-    const struct {
-        const char* reply;
-        bool ok;
-        int32_t filter;
-    } cases[] = {{"3", true, 3},   {":", true, 10},  {"/", true, -1},
-                 {";", false, -1}, {".", false, -1}, {"", false, -1}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.reply);
-        device->currentFilter = 2;
-        int32_t index = 99;
-        peer.Expect("FWFILTER").Reply(c.reply);
-        EXPECT_EQ(device->GetFilter(index), c.ok);
-        EXPECT_EQ(device->currentFilter, c.filter);  // "/": present, filter unknown
-        EXPECT_EQ(index, c.ok ? c.filter : 99);
-        EXPECT_TRUE(peer.WaitIdle(2000));
-    }
-}
-
-TEST_F(WheelCommands, CountSizesTheTableFromTheImageOrLeavesIt) {
-    ControllerConfig& config = device->config;
-    std::memcpy(config.filterNames[1], "Halpha12", 8);  // full 8 bytes, no terminator
-    config.filterWheelPositions[1] = static_cast<int16_t>(40000 & 0xFFFF);
-    config.filterFocuserPositions[1] = -50;
-    for (const char* reply : {"0", ";", ""}) {
-        peer.Expect("FWCOUNT").Reply(reply);
-        EXPECT_FALSE(device->FWCOUNT()) << reply;
-    }
-    EXPECT_TRUE(device->filters.empty());
-    peer.Expect("FWCOUNT").Reply("2");
-    ASSERT_TRUE(device->FWCOUNT());
-    ASSERT_EQ(device->filters.size(), 2u);
-    EXPECT_STREQ(device->filters[1].name, "Halpha12");
-    EXPECT_EQ(device->filters[1].wheelPosition, -25536);
-    EXPECT_EQ(device->filters[1].focuserPosition, -50);
-    peer.Expect("FWCOUNT").Reply(":");
-    ASSERT_TRUE(device->FWCOUNT());
-    EXPECT_EQ(device->filters.size(), 10u);
-    EXPECT_TRUE(peer.WaitIdle(2000));
-}
 
 TEST_F(WheelCommands, GotoTakesTheShortestWayForItsTimeLimit) {
     const struct {
@@ -105,7 +63,6 @@ TEST_F(WheelCommands, GotoSkipsProgressAndAnInterleavedFocuserFrame) {
     const auto ok = LinesWith("OK Goto(0->2) in=");
     ASSERT_EQ(ok.size(), 1u);
     EXPECT_GE(std::stod(ok[0].substr(std::strlen("OK Goto(0->2) in="))), 40.0);
-    EXPECT_EQ(ok[0].substr(ok[0].size() - 4), "ms\r\n");
     EXPECT_TRUE(peer.WaitIdle(2000));
 }
 
@@ -151,33 +108,6 @@ TEST_F(WheelCommands, WithoutATableGotoSendsNothingAndHomeFailsAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_TRUE(peer.WaitIdle(2000));
     EXPECT_TRUE(sinkLines.empty());
-}
-
-TEST_F(WheelCommands, HomeNeedsTheAcknowledgement) {
-    GiveFilters(5);
-    device->currentFilter = 3;
-    peer.Expect("FWHOME").ReplyDelayed({'!'}, 100);
-    EXPECT_TRUE(device->Home(0));
-    EXPECT_EQ(device->currentFilter, 3);
-    peer.Expect("FWHOME").Reply("?");
-    EXPECT_FALSE(device->Home(0));
-    EXPECT_TRUE(peer.WaitIdle(2000));
-}
-
-TEST_F(WheelCommands, WriteNameSendsEightNameBytesAfterTheDigitAndKeepsTheName) {
-    GiveFilters(4);
-    peer.Expect("FWWRITENAME2ABCDEFGH").Reply("!");
-    EXPECT_TRUE(device->FWWRITENAME(2, "ABCDEFGHIJKL"));
-    EXPECT_STREQ(device->filters[2].name, "ABCDEFGH");
-    peer.Expect(Concat("FWWRITENAME0Ha", Bytes(6, 0x00))).Reply("?");
-    EXPECT_FALSE(device->FWWRITENAME(0, "Ha"));
-    EXPECT_STREQ(device->filters[0].name, "Ha");  // refused, but the table keeps it
-    EXPECT_TRUE(peer.WaitIdle(2000));
-    EXPECT_EQ(device->config.filterNames[2][0], 0);  // the image follows with the table write
-    peer.ExpectQuiet(100);
-    EXPECT_FALSE(device->FWWRITENAME(4, "X"));
-    EXPECT_FALSE(device->FWWRITENAME(-1, "X"));
-    EXPECT_TRUE(peer.WaitIdle(2000));
 }
 
 TEST_F(WheelCommands, WriteFilterTablePutsTheRowsIntoTheImageAndSendsAllOfIt) {
