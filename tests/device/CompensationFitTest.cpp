@@ -1,6 +1,5 @@
 // The compensation fit: known slopes recovered within their interval, outliers rejected,
 // refusals, and the coefficient the controller gets.
-
 #include "device/CompensationFit.h"
 
 #include <gtest/gtest.h>
@@ -39,12 +38,11 @@ std::vector<FocusPoint> MakePoints(const Line& line, double lowDegrees = -2,
 }
 
 TEST(CompensationFitTest, TheIntervalHoldsTheKnownSlopeNineteenTimesInTwenty) {
-    const std::vector<Line> lines = {
-        {-15, {0, 60}, 2, 10, 0},
-        {8.5, {0, -400, 900}, 4, 6, 0},
-        {0.4, {0}, 1.5, 12, 0},
-        {-120, {0, 35}, 10, 20, 0},
-    };
+    // slope, the filters' offsets, noise, points per filter.
+    const std::vector<Line> lines = {{-15, {0, 60}, 2, 10, 0},
+                                     {8.5, {0, -400, 900}, 4, 6, 0},
+                                     {0.4, {0}, 1.5, 12, 0},
+                                     {-120, {0, 35}, 10, 20, 0}};
     constexpr int kTrials = 100;
     for (Line line : lines) {
         SCOPED_TRACE(line.slope);

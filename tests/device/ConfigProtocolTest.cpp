@@ -1,4 +1,4 @@
-// Reading and writing the configuration image, and the byte trace of exchanges.
+// Writing the configuration image (the probe reads it), and the byte trace of exchanges.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,25 +11,6 @@ namespace kavri::test {
 namespace {
 
 using ConfigImage = DeviceOnPeer;
-
-TEST_F(ConfigImage, ReadTakesTheWholeImageByteForByte) {
-    Bytes image(kConfigSize);
-    for (int n = 0; n < kConfigSize; ++n) image[n] = static_cast<uint8_t>(n * 7);
-    peer.Expect(kReadImage).Reply(image);
-    EXPECT_TRUE(device->FWreadEE(0, kConfigSize, device->config.data()));
-    EXPECT_EQ(ImageBytes(device->config), image);
-    // One byte short fails; what arrived is kept, and the caller treats the read as failed.
-    image[0] = 0x55;
-    peer.Expect(kReadImage).Reply(Bytes(image.begin(), image.end() - 1));
-    EXPECT_FALSE(device->FWreadEE(0, kConfigSize, device->config.data()));
-    EXPECT_EQ(device->config.data()[0], 0x55);
-    // Offset and length travel as single bytes.
-    uint8_t part[4] = {};
-    peer.Expect(std::string_view("FWreadEE\x16\x04", 10)).Reply("\x01\x02\x03\x04");
-    EXPECT_TRUE(device->FWreadEE(22, 4, part));
-    EXPECT_EQ(part[3], 4);
-    EXPECT_TRUE(peer.WaitIdle(2000));
-}
 
 TEST_F(ConfigImage, WriteNeedsAnAcknowledgementWithinOneSecond) {
     const Bytes image = ImageBytes(SampleImage());
