@@ -1,14 +1,70 @@
-// Connecting: which ports are tried, the probe's exact exchange, what a failed probe leaves,
-// why an unusable port is passed over, and the log file of a connection.
+// Ports, connecting and the device's life: COM numbers to devices and the per-user
+// directories, which ports are tried, the probe, what a failed probe leaves, unusable ports, the
+// log file, settings and timer of the device, and the clients sharing one connection.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <chrono>
+#include <filesystem>
+#include <map>
 
+#include "device/DataDirectory.h"
 #include "device/DeviceOnPeer.h"
+#include "device/PortNaming.h"
+#include "persist/RegistrySettings.h"
+#include "support/TempDir.h"
 #include "transport/UucpLock.h"
 
 namespace kavri::test {
 namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PortNaming, DefaultsLinksAndDevicesNamedForARun) {
+    TempDir temp;
+    const fs::path ports = fs::path(temp.Path()) / "kavri" / "ports";
+    fs::create_directories(ports);
+    fs::create_symlink("/dev/null", ports / "com5");
+    // A dangling link still decides the port: it must not fall back to /dev/ttyACM1.
+    fs::create_symlink(temp.File("gone"), ports / "com6");
+    ASSERT_EQ(setenv("XDG_CONFIG_HOME", temp.Path().c_str(), 1), 0);
+    PortNaming naming = PortNaming::FromEnvironment();
+    std::string devices;  // 0 and 17 are no COM numbers
+    for (int number = 0; number <= 17; ++number) devices += naming.DevicePath(number) + ",";
+    const std::string links = (ports / "com5").string() + "," + (ports / "com6").string() + ",";
+    EXPECT_EQ(devices, ",/dev/ttyUSB0,/dev/ttyUSB1,/dev/ttyUSB2,/dev/ttyUSB3," + links +
+                           "/dev/ttyACM2,/dev/ttyACM3,/dev/ttyS0,/dev/ttyS1,/dev/ttyS2,"
+                           "/dev/ttyS3,/dev/ttyS4,/dev/ttyS5,/dev/ttyS6,/dev/ttyS7,,");
+    EXPECT_EQ(naming.Label(5), "COM5 (/dev/null)");
+    EXPECT_FALSE(naming.Describe(6).exists);
+    // A device named for this run wins over the link; numbers outside 1..16 take none.
+    naming.SetDevice(6, "/dev/zero");
+    naming.SetDevice(17, "/dev/zero");
+    EXPECT_EQ(naming.DevicePath(6), "/dev/zero");
+    EXPECT_EQ(naming.DevicePath(17), "");
+}
+
+TEST(DataDirectory, XdgVariablesWithHomeFallback) {
+    std::map<std::string, std::string> vars = {{"HOME", "/h"}};
+    const EnvironmentLookup env = [&](const std::string& name) -> std::optional<std::string> {
+        const auto it = vars.find(name);
+        return it == vars.end() ? std::nullopt : std::optional(it->second);
+    };
+    const auto both = [&] {
+        return KavriConfigDirectory(env).string() + " " + KavriDataDirectory(env).string();
+    };
+    EXPECT_EQ(both(), "/h/.config/kavri /h/.local/share/kavri");
+    vars = {{"HOME", "/h"}, {"XDG_CONFIG_HOME", "/etc/x"}, {"XDG_DATA_HOME", "/srv"}};
+    EXPECT_EQ(both(), "/etc/x/kavri /srv/kavri");
+    // Empty or relative values are no usable locations.
+    vars = {{"HOME", "/h"}, {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", "rel/dir"}};
+    EXPECT_EQ(both(), "/h/.config/kavri /h/.local/share/kavri");
+    // Without a usable HOME the home comes from the password database: still absolute.
+    for (const char* home : {"", "rel/home"}) {
+        vars = {{"HOME", home}};
+        EXPECT_TRUE(KavriDataDirectory(env).is_absolute()) << home;
+    }
+}
 
 using Connection = DeviceTestBase;
 
@@ -30,7 +86,6 @@ TEST_F(Connection, TheProbeAsksOnlyWhatThePresentMechanismsCanAnswer) {
         peer->ExpectQuiet(50);
         ASSERT_TRUE(d.Connect());
         ASSERT_TRUE(peer->WaitIdle(5000));
-        EXPECT_EQ(d.portNumber, 4);
         EXPECT_EQ(d.wheelPresent, peer != &focuserOnly);
         EXPECT_EQ(d.focuserPresent, peer != &wheelOnly);
         EXPECT_EQ(ImageBytes(d.config), ImageBytes(SampleImage()));
@@ -40,8 +95,6 @@ TEST_F(Connection, TheProbeAsksOnlyWhatThePresentMechanismsCanAnswer) {
             EXPECT_EQ(d.focuserPosition, -1000);
             ASSERT_EQ(d.filters.size(), 5u);
             EXPECT_STREQ(d.filters[4].name, "Halpha7n");
-            EXPECT_EQ(d.filters[2].wheelPosition, 200);
-            EXPECT_EQ(d.microstepCount, 4);
             EXPECT_EQ(d.microstepTable[3], 40);
         }
     }
@@ -138,28 +191,89 @@ TEST_F(Connection, PortsThatCannotBeUsedAreLeftUntouchedAndSayWhy) {
     SetUucpLockDirectory(std::nullopt);
 }
 
-TEST_F(Connection, TheLogFileHoldsOnlyTheCurrentConnection) {
-    const std::string logPath = dir_.File("session.log");
-    WriteFileText(logPath, "left over from last night\r\n");
-    device->LogFile = logPath;
-    ScriptedPeer peer;
+TEST_F(Connection, EachConnectionStartsTheLogFileAfreshAndNeedsNone) {
+    device->LogFile = dir_.File("session.log");
+    WriteFileText(device->LogFile, "left over from last night\r\n");
     Link(1, peer.SlavePath());
-    for (const char* text : {"first", "second"}) {
-        ScriptFullProbe(peer);
-        ASSERT_TRUE(device->Connect());
-        EXPECT_EQ(ReadFileText(logPath), "");  // emptied at connect; the probe logs nothing
-        device->log.Print("%s connection\r\n", text);
-        device->Disconnect();
-        device->log.Print("while disconnected\r\n");
-    }
-    const std::string content = ReadFileText(logPath);
-    EXPECT_EQ(content.substr(content.find(" : ")), " : second connection\r\n") << content;
-    // A log file that cannot be created leaves the connection standing.
-    device->LogFile = dir_.File("session.log/below-a-file.log");
+    ScriptFullProbe(peer);
+    ASSERT_TRUE(device->Connect());
+    EXPECT_EQ(ReadFileText(device->LogFile), "");  // emptied; the probe logs nothing
+    device->Disconnect();
+    device->LogFile = dir_.File("session.log/below-a-file.log");  // cannot be created
     ScriptFullProbe(peer);
     EXPECT_TRUE(device->Connect());
     EXPECT_FALSE(device->log.HasFile());
     EXPECT_TRUE(peer.WaitIdle(5000));
+}
+
+// Records the timer's start and stop, and what the settings were at those moments.
+struct ObservedTimers : TimerService {
+    int StartTimer(int id, int intervalMs, Callback) override {
+        started = {id, intervalMs, activeDevice->settings.ComPort};
+        return 42;
+    }
+    void StopTimer(int id) override { stopped = {id, store->ValueNames(DriverKey).size()}; }
+    MemorySettingsStore* store = nullptr;
+    std::tuple<int, int, int> started;     // id, interval, ComPort of the active device then
+    std::pair<int, size_t> stopped{0, 0};  // id, settings saved by then
+};
+
+TEST(DeviceLife, SettingsLoadBeforeTheTimerStartsAndSaveBeforeItStops) {
+    MemorySettingsStore store;
+    store.SetValue(DriverKey, "ComPort", SettingsValue::Dword(3));
+    ObservedTimers timers;
+    timers.store = &store;
+    {
+        WheelFocuserDevice device(store, timers);
+        EXPECT_EQ(timers.started, std::make_tuple(15, 5000, 3));
+        EXPECT_EQ(device.timerId, 42);
+        device.settings.ComPort = 6;
+    }
+    EXPECT_EQ(activeDevice, nullptr);
+    EXPECT_EQ(timers.stopped.first, 42);
+    EXPECT_GT(timers.stopped.second, 1u);
+    SettingsValue value;
+    ASSERT_TRUE(store.QueryValue(DriverKey, "ComPort", value));
+    EXPECT_EQ(value.data, (std::vector<uint8_t>{6, 0, 0, 0}));
+}
+
+using ClientSet = DeviceOnPeer;
+
+const void* Client(uintptr_t id) {
+    return reinterpret_cast<const void*>(id);
+}
+
+TEST_F(ClientSet, TheFirstClientConnectsAndTheLastOneLeavingDisconnects) {
+    ASSERT_TRUE(device->OpenFile(dir_.File("diag.log")));
+    EXPECT_TRUE(device->ConnectMulti(Client(0x7ffdABCD0010ull)));  // connected: nothing to do
+    EXPECT_TRUE(device->ConnectMulti(Client(0x1a2b)));
+    EXPECT_TRUE(device->ConnectMulti(Client(0x1a2b)));  // already a member
+    device->DisconnectMulti(Client(0x99));              // not a member
+    device->DisconnectMulti(Client(0x7ffdABCD0010ull));
+    EXPECT_NE(device->port, nullptr);
+    device->DisconnectMulti(Client(0x1a2b));
+    EXPECT_EQ(device->port, nullptr);
+    device->DisconnectMulti(Client(0x1a2b));  // port closed: nothing at all
+    // A port opened without any client: a non-member leaving closes it.
+    ASSERT_NE(device->port = OpenSerialPort(peer.SlavePath(), 9600), nullptr);
+    device->DisconnectMulti(Client(0x99));
+    EXPECT_EQ(device->port, nullptr);
+    // A failed connection logs the attempt and the reason, and joins nobody.
+    device->settings.ComPort = 3;
+    EXPECT_FALSE(device->ConnectMulti(Client(0xc3)));
+    EXPECT_TRUE(device->Clients().empty());
+    std::string lines;
+    for (const std::string& line : sinkLines) lines += line;
+    EXPECT_EQ(lines,
+              "ConnectMulti(0x7ffdabcd0010) = connect\r\nConnectMulti(0x1a2b) = skip\r\n"
+              "ConnectMulti(0x1a2b) = skip\r\nDisconnectMulti(0x99) = skip\r\n"
+              "DisconnectMulti(0x7ffdabcd0010) = skip\r\n"
+              "DisconnectMulti(0x1a2b) = Disconnect\r\nDisconnectMulti(0x99) = Disconnect\r\n"
+              "ConnectMulti(0xc3) = connect\r\nno controller found on COM3 (" +
+                  dir_.File("absent") + "): no such device\r\n");
+    // The file records the disconnection.
+    EXPECT_NE(ReadFileText(dir_.File("diag.log")).find("DisconnectMulti(0x1a2b) = Disconnect"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -35,10 +35,8 @@ inline ControllerConfig SampleImage(int thermometers = 2) {
     image.thermometerCount = static_cast<uint8_t>(thermometers);
     const char* names[kConfigFilterSlots] = {"L", "Red", "Green", "Blue", "Halpha7n",
                                              "",  "",    "",      "",     "Ten"};
-    for (int i = 0; i < kConfigFilterSlots; ++i) {
-        image.filterWheelPositions[i] = static_cast<int16_t>(100 * i);
+    for (int i = 0; i < kConfigFilterSlots; ++i)
         std::strncpy(image.filterNames[i], names[i], kConfigNameLength);
-    }
     return image;
 }
 inline Bytes ImageBytes(const ControllerConfig& image) {

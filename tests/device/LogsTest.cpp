@@ -1,15 +1,50 @@
-// The daily temperature log: its rows and files, and the device's 5-second timer that reads
-// the controller for them.
-#include "device/TemperatureLog.h"
-
+// The diagnostic log, the daily temperature log with the device's 5-second timer that
+// fills it, and the timer service the tests drive by hand (the command-line tool's loop is run
+// by its own tests, interrupt included).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "device/DeviceOnPeer.h"
+#include "device/DiagnosticLog.h"
+#include "device/ManualTimerService.h"
+#include "device/TemperatureLog.h"
+#include "support/TempDir.h"
 
 namespace kavri::test {
 namespace {
+
+TEST(DiagnosticLog, LinesGoToTheSinkAndTheFileExactlyWithSecondsSinceTheStart) {
+    DiagnosticLog log;
+    std::vector<std::string> lines;
+    log.SetSink([&](const char* line) { lines.emplace_back(line); });
+    TempDir dir;
+    const std::string path = dir.File("diag.log");
+    ASSERT_TRUE(log.OpenFile(path));
+    log.Print("OK Goto(%i->%i) in=%.1fms\r\n", 1, 3, 812.25);
+    // On disk at once, as a crash at this point would leave it; the caller's line end exactly.
+    EXPECT_EQ(ReadFileText(path), lines.at(0));
+    EXPECT_EQ(lines[0].substr(lines[0].find(" : ")), " : OK Goto(1->3) in=812.2ms\r\n");
+    EXPECT_EQ(lines[0].find(" : "), lines[0].find('.') + 4);  // three decimals
+    EXPECT_LT(std::stod(lines[0]), 60.0);                     // seconds, not milliseconds
+    log.Print("%s\r\n", std::string(3000, 'x').c_str());
+    EXPECT_EQ(lines.at(1).size(), 2047u);  // cut, line end and all
+    EXPECT_EQ(lines[1].back(), 'x');
+    log.CloseFile();
+    log.Print("after disconnect\r\n");
+    EXPECT_EQ(ReadFileText(path), lines[0] + lines[1]);
+
+    // Below a regular file; a FIFO without a reader (the open must not wait for one); a
+    // device; a directory: no file, the sink only.
+    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    for (const std::string& bad :
+         {path + "/x", dir.File("fifo"), std::string("/dev/full"), dir.Path()}) {
+        EXPECT_FALSE(log.OpenFile(bad) || log.HasFile()) << bad;
+    }
+}
 
 namespace fs = std::filesystem;
 
@@ -138,6 +173,26 @@ TEST_F(TemperatureLogTimer, NothingWhileNoFocuserIsConnectedOrItIsBusy) {
     device.reset();
     LogTemperatures();  // a stray tick after the device is gone
     EXPECT_FALSE(fs::exists(logDir_));
+}
+
+TEST(ManualTimerService, AdvanceFiresDueTimersInTimeOrderAndStopsThem) {
+    ManualTimerService timers;
+    std::vector<std::pair<char, long long>> fired;
+    const int slow = timers.StartTimer(15, 5000, [&] { fired.push_back({'s', timers.NowMs()}); });
+    int fast = 0;
+    fast = timers.StartTimer(15, 2000, [&] {  // a taken identifier is replaced
+        fired.push_back({'f', timers.NowMs()});
+        if (timers.NowMs() == 4000) timers.StopTimer(fast);  // from inside its own callback
+    });
+    EXPECT_EQ(slow, 15);
+    EXPECT_NE(fast, slow);
+    EXPECT_EQ(timers.StartTimer(0, 0, [] {}) + timers.StartTimer(0, 1000, nullptr), 0);
+    EXPECT_NE(timers.StartTimer(0, 1, [] {}), 0);
+    timers.Advance(9999);
+    timers.Advance(1);
+    timers.Tick();  // every running timer once more, the clock standing still
+    EXPECT_EQ(fired, (std::vector<std::pair<char, long long>>{
+                         {'f', 2000}, {'f', 4000}, {'s', 5000}, {'s', 10000}, {'s', 10000}}));
 }
 
 }  // namespace

