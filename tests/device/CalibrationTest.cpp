@@ -85,10 +85,8 @@ TEST(FocusLogLines, GarbageIsCountedAndRowsFollowTheirOwnFieldCount) {
     ASSERT_EQ(refocused.size(), 1u);
     EXPECT_EQ(refocused[0].filter, "R,\"x");
     EXPECT_EQ(refocused[0].rows, 14);
-    EXPECT_EQ(refocused[0].seconds, 65);
     EXPECT_NEAR(refocused[0].temperature, 11.055, 1e-9);
     EXPECT_EQ(refocused[0].secondOfDay, 5);
-    EXPECT_EQ(refocused[0].date, "2024-03-14");
 }
 
 TEST(FocusLogPoints, OnlySettledRunsBegunByARefocusCount) {
@@ -149,10 +147,12 @@ TEST(FocusLogPoints, RunsCrossMidnightCopiesCountOnceAndCompensationGivesNone) {
     EXPECT_TRUE(ScanFocusLogs({compensated.begin(), compensated.end()}, 0).points.empty());
 }
 
+// Focus points on a known line: steps per degree, one filter per offset, the noise's
+// standard deviation in steps, points per filter.
 struct Line {
     double slope;
-    std::vector<int> offsets;  // one filter per offset
-    double noise;              // steps, standard deviation
+    std::vector<int> offsets;
+    double noise;
     int pointsPerFilter;
     unsigned seed;
 };
@@ -177,7 +177,6 @@ std::vector<FocusPoint> MakePoints(const Line& line, double lowDegrees = -2,
 }
 
 TEST(CompensationFitTest, TheIntervalHoldsTheKnownSlopeNineteenTimesInTwenty) {
-    // slope, the filters' offsets, noise, points per filter.
     const std::vector<Line> lines = {{-15, {0, 60}, 2, 10, 0},
                                      {8.5, {0, -400, 900}, 4, 6, 0},
                                      {0.4, {0}, 1.5, 12, 0},
@@ -205,12 +204,11 @@ TEST(CompensationFitTest, TheIntervalHoldsTheKnownSlopeNineteenTimesInTwenty) {
     }
 }
 
-TEST(CompensationFitTest, RefusesTooFewPointsOrTooNarrowASpan) {
+TEST(CompensationFitTest, RefusalsTheCoefficientAndTheQuantilesOfTheInterval) {
     // Four filters of one point each tell nothing about the slope.
     const CompensationFit lone = FitCompensation(MakePoints({-10, {0, 10, 20, 30}, 1, 1, 5}));
     EXPECT_EQ(lone.refusal, FitRefusal::TooFewPoints);
     EXPECT_EQ(lone.alone, 4);
-    EXPECT_EQ(FitCompensation(MakePoints({-10, {0}, 1, 3, 6})).refusal, FitRefusal::TooFewPoints);
     // Wide overall, but each filter covers only 1.5 degrees.
     auto narrow = MakePoints({-10, {0}, 1, 6, 7}, 0, 1.5);
     for (auto point : MakePoints({-10, {0}, 1, 6, 8}, 8, 9.5)) {
@@ -221,9 +219,7 @@ TEST(CompensationFitTest, RefusesTooFewPointsOrTooNarrowASpan) {
     EXPECT_EQ(fit.refusal, FitRefusal::TooNarrowSpan);
     EXPECT_LT(fit.span, kMinTemperatureSpan);
     EXPECT_EQ(fit.used, 12);
-}
-
-TEST(CompensationFitTest, CoefficientIsTheRoundedSlopeWithinTheControllersRange) {
+    // The coefficient is the rounded slope within the controller's range.
     const std::pair<double, int> coefficients[] = {{-15.4, -15},  {-15.5, -16},  {0.49, 0},
                                                    {999.6, 1000}, {-5e9, -1000}, {NAN, 0}};
     for (const auto& [slope, value] : coefficients)

@@ -1,6 +1,6 @@
-// Shared set-up of the device tests: a device whose log lines are collected, on a manual timer,
-// with a private port map in a temporary directory (so nothing ever touches a real serial port
-// of the machine running the tests), and a scripted controller on a real pseudo-terminal.
+// The device tests' set-up: a device on a manual timer whose log lines are collected, a port
+// map of its own (no real serial port is ever touched), a scripted controller on a real
+// pseudo-terminal.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -42,7 +42,7 @@ inline ControllerConfig SampleImage(int thermometers = 2) {
 inline Bytes ImageBytes(const ControllerConfig& image) {
     return Bytes(image.data(), image.data() + kConfigSize);
 }
-inline const std::string kReadImage("FWreadEE\x00\x90", 10);
+inline const std::string kReadImage("FWreadEE\x00\x90", 10);  // the whole image
 
 // The probe of a controller with both mechanisms: filter "3", focuser at -1000, a microstep
 // table of 4 entries.
@@ -69,19 +69,16 @@ protected:
         device.reset();
         SetActivePortNaming(std::nullopt);
     }
-    // COM<number> leads to `target`.
     void Link(int number, const std::string& target) {
         const auto link = config_ / "ports" / ("com" + std::to_string(number));
         std::filesystem::remove(link);
         std::filesystem::create_symlink(target, link);
     }
-    // A table of `rows` filters named F0, F1, ... with zero positions.
-    void GiveFilters(int rows) {
+    void GiveFilters(int rows) {  // rows named F0, F1, ... at position 0
         device->filters.assign(static_cast<size_t>(rows), FilterEntry{});
         for (int i = 0; i < rows; ++i) std::snprintf(device->filters[i].name, 4, "F%d", i);
     }
-    // Log lines (without their time stamp) that contain `text`.
-    std::vector<std::string> LinesWith(const std::string& text) const {
+    std::vector<std::string> LinesWith(const std::string& text) const {  // log lines with it
         std::vector<std::string> found;
         for (const std::string& line : sinkLines)
             if (line.find(text) != std::string::npos) found.push_back(line);
