@@ -97,7 +97,6 @@ TEST_F(ExchangeRules, EveryKindOfExchangeDiscardsStaleInputBeforeSending) {
          300},
         {"!", "FWwriteEE\x00\x90"s + image, "?",
          [&] { return !d.FWwriteEE(0, kConfigSize, imageBytes); }},
-        // Last: only the start of its frame is matched (the image is checked elsewhere).
         {"!", "FWwriteEE", "?", [&] { return !d.WriteFilterTable(); }},
     };
     for (const Case& c : cases) {

@@ -2,7 +2,9 @@
 // directories, which ports are tried, the probe, what a failed probe leaves, unusable ports, the
 // log file, settings and timer of the device, and the clients sharing one connection.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -60,7 +62,7 @@ TEST(DataDirectory, XdgVariablesWithHomeFallback) {
     vars = {{"HOME", "/h"}, {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", "rel/dir"}};
     EXPECT_EQ(both(), "/h/.config/kavri /h/.local/share/kavri");
     vars = {{"HOME", "rel/home"}};  // the home then comes from the password database
-    EXPECT_TRUE(KavriDataDirectory(env).is_absolute());
+    EXPECT_EQ(KavriDataDirectory(env), fs::path(getpwuid(getuid())->pw_dir) / ".local/share/kavri");
 }
 
 using Connection = DeviceTestBase;
@@ -78,7 +80,6 @@ TEST_F(Connection, TheProbeAsksOnlyWhatThePresentMechanismsCanAnswer) {
     d.settings.ComPort = 4;
     for (ScriptedPeer* peer : {&both, &wheelOnly, &focuserOnly}) {
         d.Disconnect();
-        EXPECT_TRUE(d.port == nullptr && !d.wheelPresent && !d.focuserPresent);
         Link(4, peer->SlavePath());
         peer->ExpectQuiet(50);
         ASSERT_TRUE(d.Connect());
@@ -217,7 +218,6 @@ TEST(DeviceLife, SettingsLoadBeforeTheTimerStartsAndSaveBeforeItStops) {
     {
         WheelFocuserDevice device(store, timers);
         EXPECT_EQ(timers.started, std::make_tuple(15, 5000, 3));
-        EXPECT_EQ(device.timerId, 42);
         device.settings.ComPort = 6;
     }
     EXPECT_EQ(activeDevice, nullptr);

@@ -95,6 +95,8 @@ TEST(MicrostepCurves, TheTextIsReadLikeTheCLibraryInAnyLocale) {
               (std::vector<int>{0, 255, 44, 0, 12, 255, 99, 99, 99, 99, 99, 255, 12, 0, 44, 255}));
     ParseMicrostepTable("1 2 3 4 5 6 7 8 9", 8, table.data());
     EXPECT_EQ(Head(table, 9), (std::vector<int>{1, 2, 3, 4, 5, 4, 3, 2, 99}));
+    ParseMicrostepTable("77 88", 1, table.data());  // a table of one entry takes one number
+    EXPECT_EQ(Head(table, 2), (std::vector<int>{77, 2}));
 }
 
 TEST(MicrostepCurves, UnusableCountsTouchNothing) {

@@ -124,12 +124,12 @@ TEST_F(TemperatureLogTimer, EveryFiveSecondsOneRowFromTheController) {
     ScriptFullProbe(peer, SampleImage(2));
     ASSERT_TRUE(device->Connect());
     peer.Expect("FWtemperature0").Reply("\xBB\xFE").Expect("FWtemperature1").Reply("\x00\x80"s);
-    peer.Expect("FWfocus").Reply("\x08\x2F").Expect("FWFILTER").Reply("1");
+    peer.Expect("FWfocus").Reply("\x08\x2F").Expect("FWFILTER").Reply("0");
     timers.Advance(4999);
     EXPECT_FALSE(fs::exists(logDir_));
     timers.Advance(1);
     ASSERT_TRUE(peer.WaitIdle(5000));
-    EXPECT_EQ(Log(), "Time,T0,T1,Focus,Filter\r\n21:05:00,-3.25,,12040,Red\r\n");
+    EXPECT_EQ(Log(), "Time,T0,T1,Focus,Filter\r\n21:05:00,-3.25,,12040,L\r\n");
     // The filter field: an 8-character name whole; indices -1 and 10 leave it empty.
     for (const char* reply : {"4", "/", ":"}) {
         peer.Expect("FWtemperature0").Reply("\x29\x09").Expect("FWtemperature1").Reply("\x00\x00"s);
@@ -138,7 +138,7 @@ TEST_F(TemperatureLogTimer, EveryFiveSecondsOneRowFromTheController) {
         ASSERT_TRUE(peer.WaitIdle(5000)) << reply;
     }
     EXPECT_EQ(Log(),
-              "Time,T0,T1,Focus,Filter\r\n21:05:00,-3.25,,12040,Red\r\n"
+              "Time,T0,T1,Focus,Filter\r\n21:05:00,-3.25,,12040,L\r\n"
               "21:05:00,23.45,0.00,12040,Halpha7n\r\n21:05:00,23.45,0.00,12040,\r\n"
               "21:05:00,23.45,0.00,12040,\r\n");
 }
