@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -21,6 +22,16 @@
 namespace kavri::test {
 
 using namespace std::string_literals;
+
+// Milliseconds that `work` takes.
+template <typename Work>
+long long MsTaken(Work&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+}
 
 inline Bytes Concat(std::string_view text, const Bytes& tail) {
     Bytes bytes(text.begin(), text.end());
