@@ -86,7 +86,7 @@ TEST_F(Connection, TheProbeAsksOnlyWhatThePresentMechanismsCanAnswer) {
         EXPECT_EQ(d.wheelPresent, peer != &focuserOnly);
         EXPECT_EQ(d.focuserPresent, peer != &wheelOnly);
         EXPECT_EQ(ImageBytes(d.config), ImageBytes(SampleImage()));
-        if (peer == &wheelOnly) EXPECT_EQ(d.focuserPosition, -1000);  // kept for display
+        EXPECT_TRUE(peer != &wheelOnly || d.focuserPosition == -1000);  // kept for display
         if (peer == &both) {
             EXPECT_EQ(d.currentFilter, 3);
             EXPECT_EQ(d.focuserPosition, -1000);
@@ -135,7 +135,7 @@ TEST_F(Connection, AFailedProbeClosesThePortAndLeavesTheImage) {
     const std::pair<ScriptedPeer*, const char*> cases[] = {
         {&shortRead, "no answer"}, {&badCount, "no answer"}, {&hangUp, "the line was hung up"}};
     for (const auto& [peer, why] : cases) {
-        if (peer == &badCount) EXPECT_EQ(device->config.filterCount, 9);
+        EXPECT_TRUE(peer != &badCount || device->config.filterCount == 9);  // after the short read
         device->settings.ComPort = 7;
         Link(7, peer->SlavePath());
         EXPECT_FALSE(device->Connect());

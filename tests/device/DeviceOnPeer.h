@@ -87,7 +87,8 @@ protected:
     }
     void GiveFilters(int rows) {  // rows named F0, F1, ... at position 0
         device->filters.assign(static_cast<size_t>(rows), FilterEntry{});
-        for (int i = 0; i < rows; ++i) std::snprintf(device->filters[i].name, 4, "F%d", i);
+        for (int i = 0; i < rows; ++i)
+            std::strcpy(device->filters[i].name, ("F" + std::to_string(i)).c_str());
     }
     std::vector<std::string> LinesWith(const std::string& text) const {  // log lines with it
         std::vector<std::string> found;
