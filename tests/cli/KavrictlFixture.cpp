@@ -1,4 +1,4 @@
-#include "cli/CliRun.h"
+#include "cli/KavrictlFixture.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,28 +14,24 @@ extern char** environ;
 
 namespace kavri::test {
 
-std::string CliResult::FirstErrorLine() const {
-    return err.substr(0, err.find('\n'));
-}
-
 CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options) {
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const char* eq = std::strchr(*e, '=');
-        if (eq) env[std::string(*e, static_cast<size_t>(eq - *e))] = eq + 1;
-    }
-    for (const auto& [name, value] : options.environment) env[name] = value;
+    // The test's environment with the given variables replaced or added.
     std::vector<std::string> envStrings;
-    for (const auto& [name, value] : env) envStrings.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (auto& s : envStrings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-
+    for (char** e = environ; *e; ++e) {
+        if (!options.environment.count(std::string(*e).substr(0, std::strcspn(*e, "="))))
+            envStrings.push_back(*e);
+    }
+    for (const auto& [name, value] : options.environment) envStrings.push_back(name + "=" + value);
     std::vector<std::string> argStrings{KAVRICTL_PROGRAM};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : argStrings) argv.push_back(s.data());
-    argv.push_back(nullptr);
+    const auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> p;
+        for (auto& s : strings) p.push_back(s.data());
+        p.push_back(nullptr);
+        return p;
+    };
+    std::vector<char*> envp = pointers(envStrings);
+    std::vector<char*> argv = pointers(argStrings);
 
     int outPipe[2];
     int errPipe[2];

@@ -1,5 +1,7 @@
 // The settings store's file: what it writes, what it reads from other tools and from hands,
-// and that a file it cannot read or write is never damaged.
+// that a file it cannot read is never damaged, and sharing it between programs; then the
+// device's values in a store: the twelve the focuser driver shares under DriverKey, and the
+// stepper base's filter set under a caller's key.
 #include "persist/RegistryFileStore.h"
 
 #include <gtest/gtest.h>
@@ -7,15 +9,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
 #include <sstream>
+#include <tuple>
 
 #include "device/ManualTimerService.h"
 #include "device/WheelFocuserDevice.h"
+#include "persist/MemorySettingsStore.h"
+#include "persist/RegistrySettings.h"
 #include "persist/SharedFileAccess.h"
 #include "support/TempDir.h"
 
@@ -28,11 +33,9 @@ const std::string kKey = "Software\\ASCOM\\Focuser Drivers\\Orvanta.Focuser";
 const std::string kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
 const std::string kSection = "[HKEY_LOCAL_MACHINE\\" + kKey + "]\r\n";
 
-SettingsValue Raw(std::vector<uint8_t> bytes, SettingsValueType type = SettingsValueType::Binary) {
-    SettingsValue value;
-    value.type = type;
-    value.data = std::move(bytes);
-    return value;
+SettingsValue Bytes(std::initializer_list<uint8_t> bytes) {
+    const std::vector<uint8_t> data(bytes);
+    return SettingsValue::Binary(data.data(), data.size());
 }
 
 class RegistryFileStoreTest : public ::testing::Test {
@@ -48,11 +51,6 @@ protected:
                     const std::string& key = kKey) {
         SettingsValue value;
         return store.QueryValue(key, name, value);
-    }
-    bool TemporaryFilesLeft() const {
-        for (const auto& entry : fs::directory_iterator(dir_.Path()))
-            if (entry.path().filename().string().find(".tmp-") != std::string::npos) return true;
-        return false;
     }
 
     test::TempDir dir_;
@@ -167,11 +165,11 @@ TEST_F(RegistryFileStoreTest, ReadsFilesOfOtherToolsHandsAndDamage) {
                             wide ? "\xFF\xFE" + std::string(utf16.begin(), utf16.end()) : text);
         RegistryFileStore store(path_);
         EXPECT_EQ(store.SkippedLines(), 12u);
-        ExpectStored(store, "ComPort", Raw({4, 0, 0, 0}));
+        ExpectStored(store, "ComPort", Bytes({4, 0, 0, 0}));
         ExpectStored(store, "MinMotorStep", SettingsValue::Dword(10));
         ExpectStored(store, "ChangeFilterTimeoutMs", SettingsValue::Dword(1000));
         ExpectStored(store, "LogFile", SettingsValue::String("/tmp"));
-        ExpectStored(store, "StepLenInMicrons", Raw({0, 0, 0, 0, 0, 0, 0x24, 0x40}));
+        ExpectStored(store, "StepLenInMicrons", Bytes({0, 0, 0, 0, 0, 0, 0x24, 0x40}));
         ExpectStored(store, "AscomMaxFocusPos", SettingsValue::String("30000"));
         for (const char* name : {"Gone", "Orphan", "Xyz", "Big", "NotAByte", "Unterminated", "Junk",
                                  "Unknown", "Cut", "InBroken", "AfterGarbage"}) {
@@ -198,44 +196,6 @@ TEST_F(RegistryFileStoreTest, ReadsFilesOfOtherToolsHandsAndDamage) {
     EXPECT_TRUE(Has(reread, "A", "Software\\Spaced"));
     EXPECT_TRUE(Has(reread, "C", "Software\\Spaced"));
     EXPECT_FALSE(Has(reread, "B", "Software\\Doomed"));
-}
-
-// A file cut anywhere never yields a wrong value: a value cut inside is dropped or, where the
-// cut falls just after one of its bytes or digits, which no reader can tell from a shorter
-// value, shorter.
-TEST_F(RegistryFileStoreTest, AFileCutAnywhereKeepsEveryCompleteValue) {
-    const std::vector<uint8_t> blob(100, 0xAB);
-    {
-        RegistryFileStore store(path_);
-        store.SetValue(kKey, "ComPort", SettingsValue::Dword(0x1234567));
-        store.SetValue(kKey, "Blob", SettingsValue::Binary(blob.data(), blob.size()));
-        store.SetValue(kKey, "LogFile", SettingsValue::String("/var/log/kavri.log"));
-        ASSERT_TRUE(store.Flush());
-    }
-    const std::string full = test::ReadFileText(path_);
-    const size_t blobEnd = full.find("\"LogFile\"") - 2;
-    const size_t digits = full.find("dword:") + 6;
-    for (size_t cut = 0; cut <= full.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        test::WriteFileText(path_, full.substr(0, cut));
-        RegistryFileStore store(path_);
-        SettingsValue value;
-        EXPECT_EQ(store.QueryValue(kKey, "ComPort", value), cut > digits);
-        if (cut > digits) {
-            const size_t missing = digits + 8 - std::min(cut, digits + 8);
-            EXPECT_EQ(value.data, SettingsValue::Dword(0x1234567 >> 4 * missing).data);
-        }
-        const bool hasBlob = store.QueryValue(kKey, "Blob", value);
-        EXPECT_TRUE(hasBlob || cut < blobEnd);
-        if (hasBlob) {
-            EXPECT_EQ(value.data.size() == blob.size(), cut >= blobEnd);
-            EXPECT_TRUE(std::all_of(value.data.begin(), value.data.end(),
-                                    [](uint8_t b) { return b == 0xAB; }));
-        }
-        if (store.QueryValue(kKey, "LogFile", value)) {
-            EXPECT_EQ(value.data, SettingsValue::String("/var/log/kavri.log").data);
-        }
-    }
 }
 
 TEST_F(RegistryFileStoreTest, HandEditsStayInPlaceWhenValuesChange) {
@@ -322,7 +282,8 @@ TEST_F(RegistryFileStoreTest, AStoreThatCannotBeReadIsNeverWrittenOver) {
             EXPECT_EQ(fs::file_size(path), 65u << 20);
         }
     }
-    EXPECT_FALSE(TemporaryFilesLeft());
+    for (const auto& entry : fs::directory_iterator(dir_.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
 }
 
 // Another program saving between our load and our save keeps its values: a save reads the
@@ -381,6 +342,170 @@ TEST_F(RegistryFileStoreTest, ReadsAndSavesWaitWhileAnotherProgramHoldsTheLock) 
         EXPECT_TRUE(other.get());
     }
     ExpectStored(RegistryFileStore(path_), "ComPort", SettingsValue::Dword(2));
+}
+
+// The twelve fields the device keeps in the store, in the order it saves them.
+auto Fields(const WheelFocuserDevice& d) {
+    return std::tuple(d.settings.ComPort, d.ChangeFilterTimeoutMs, d.settings.StepLenInMicrons,
+                      d.settings.AscomPreferredTermometer, d.settings.AscomFocusShift,
+                      d.settings.AscomMaxFocusPos, d.MinMotorStep, d.LogFile, d.TermometerName[0],
+                      d.TermometerName[1], d.TermometerName[2], d.TermometerName[3]);
+}
+
+class RegistrySettingsTest : public ::testing::Test {
+protected:
+    SettingsValue Stored(const std::string& name, const std::string& key = DriverKey) {
+        SettingsValue value;
+        EXPECT_TRUE(store.QueryValue(key, name, value)) << name;
+        return value;
+    }
+
+    MemorySettingsStore store;
+    ManualTimerService timers;
+};
+
+TEST_F(RegistrySettingsTest, TheTwelveValuesAreWrittenInOrderAndReadBack) {
+    {
+        WheelFocuserDevice device(store, timers);  // a first run creates the key, empty
+        EXPECT_TRUE(store.HasKey(DriverKey));
+        EXPECT_TRUE(store.ValueNames(DriverKey).empty());
+    }
+    const std::pair<std::string, SettingsValue> defaults[] = {
+        {"ComPort", SettingsValue::Dword(0)},
+        {"ChangeFilterTimeoutMs", SettingsValue::Dword(1000)},
+        {"StepLenInMicrons", Bytes({0, 0, 0, 0, 0, 0, 0x24, 0x40})},  // 10.0
+        {"AscomPreferredTermometer", SettingsValue::Dword(0)},
+        {"AscomFocusShift", SettingsValue::Dword(0)},
+        {"AscomMaxFocusPos", SettingsValue::Dword(30000)},
+        {"MinMotorStep", SettingsValue::Dword(1)},
+        {"LogFile", SettingsValue::String("")},
+        {"TermometerName0", SettingsValue::String("")},
+        {"TermometerName1", SettingsValue::String("")},
+        {"TermometerName2", SettingsValue::String("")},
+        {"TermometerName3", SettingsValue::String("")},
+    };
+    std::vector<std::string> order;
+    for (const auto& [name, value] : defaults) {
+        order.push_back(name);
+        EXPECT_EQ(Stored(name).type, value.type) << name;
+        EXPECT_EQ(Stored(name).data, value.data) << name;
+    }
+    EXPECT_EQ(store.ValueNames(DriverKey), order);
+
+    auto device = std::make_unique<WheelFocuserDevice>(store, timers);
+    device->settings = {7, 4.25, 2, -500, 65000};
+    device->ChangeFilterTimeoutMs = 1500;
+    device->MinMotorStep = 25;
+    device->LogFile = "/var/log/" + std::string(291, 'a');  // 300 characters
+    device->TermometerName[1] = "\xD2\xF0\xF3\xE1\xE0";     // "Труба" in windows-1251
+    const auto saved = Fields(*device);
+    device.reset();
+    EXPECT_EQ(Stored("AscomFocusShift").data, SettingsValue::Dword(-500).data);
+    EXPECT_EQ(Fields(WheelFocuserDevice(store, timers)), saved);
+}
+
+// Values are taken by their bytes whatever their type; one too short for its field, or too
+// long for its reading buffer, leaves the field as it was, and so does a missing one.
+TEST_F(RegistrySettingsTest, OddValuesAreTakenByTheirBytesOrLeaveTheField) {
+    const uint8_t five[4] = {5, 0, 0, 0};
+    store.SetValue(DriverKey, "ComPort", SettingsValue::Binary(five, 4));
+    store.SetValue(DriverKey, "AscomMaxFocusPos", SettingsValue::String("AB"));  // 3 bytes
+    store.SetValue(DriverKey, "StepLenInMicrons", SettingsValue::Binary(five, 4));
+    store.SetValue(DriverKey, "MinMotorStep", SettingsValue::Binary(five, 2));
+    store.SetValue(DriverKey, "LogFile", SettingsValue::String(std::string(2047, 'k')));
+    store.SetValue(DriverKey, "TermometerName0", SettingsValue::String(std::string(2048, 'x')));
+    const std::string longest(2047, 'k');  // the longest that fits
+    EXPECT_EQ(Fields(WheelFocuserDevice(store, timers)),
+              std::tuple(5, 1000, 10.0, 0, 0, 30000, 1, longest, "", "", "", ""));
+}
+
+class Wheel : public StepperWheel {
+public:
+    Wheel() : StepperWheel([](int) {}) {}
+    void WriteOutputBits(uint8_t) override {}
+};
+
+// Nothing in the programs calls these, but they are the device's interface: the values keep
+// their names and order, and a count that can only be damage leaves the table alone.
+TEST_F(RegistrySettingsTest, TheFilterSetIsWrittenInOrderAndReadBack) {
+    const std::string key = "Software\\Kavri\\Wheel";
+    Wheel saved;
+    saved.filters.resize(2);
+    std::strcpy(saved.filters[1].name, "Green");
+    saved.filters[1].focuserPosition = -40;
+    saved.BitsStep2 = {0x12, 0x34};
+    ASSERT_TRUE(saved.SaveFilterSet(store, key));
+    EXPECT_EQ(store.ValueNames(key),
+              (std::vector<std::string>{
+                  "EnableFilterSet",   "FiltersCount", "Filter0Name",      "Filter0Pos",
+                  "Filter0FocuserPos", "Filter1Name",  "Filter1Pos",       "Filter1FocuserPos",
+                  "MaxRollbackShift",  "InitialStep",  "RollbackInterval", "StepTime",
+                  "InitTime",          "ReleaseTime",  "HalfStep",         "BackLash",
+                  "BitsInitial",       "BitsHiPower",  "BitsLowPower",     "BitsStep0",
+                  "BitsStep1",         "BitsStep2",    "BitsStep3"}));
+    EXPECT_EQ(Stored("Filter1Name", key).data.size(), 20u);  // the whole name field
+    for (const int32_t count : {2, -1, 1001}) {
+        SCOPED_TRACE(count);
+        store.SetValue(key, "FiltersCount", SettingsValue::Dword(count));
+        Wheel loaded;
+        loaded.filters.resize(5);
+        loaded.LoadFilterSet(store, key);
+        EXPECT_EQ(loaded.filters.size(), count == 2 ? 2u : 5u);
+        EXPECT_STREQ(loaded.filters[1].name, count == 2 ? "Green" : "");
+        EXPECT_EQ(loaded.filters[1].focuserPosition, count == 2 ? -40 : 0);
+        EXPECT_EQ(loaded.BitsStep2.set, 0x12);
+        EXPECT_EQ(loaded.BitsStep2.clear, 0x34);
+    }
+}
+
+TEST_F(RegistryFileStoreTest, NamesAreWindows1251InTheDeviceAndUtf8InTheFile) {
+    const std::string& path = path_;
+    test::WriteFileText(
+        path,
+        "[HKEY_LOCAL_MACHINE\\Software\\ASCOM\\Focuser Drivers\\Orvanta.Focuser]\r\n"
+        "\"TermometerName0\"=\"Красный\"\r\n"
+        "\"TermometerName1\"=\"Ω-probe\"\r\n"  // a letter windows-1251 lacks
+        // windows-1251 bytes ("Дат") as an older version stored them
+        "\"TermometerName2\"=hex(1):c4,dc,e0,dc,f2,dc,00,00\r\n"
+        // a path: the file system's bytes, not converted
+        "\"LogFile\"=\"/var/log/журнал.log\"\r\n"
+        "nonsense\r\n");
+    ManualTimerService timers;
+    {
+        RegistryFileStore store(path);
+        WheelFocuserDevice device(store, timers);
+        EXPECT_EQ(device.TermometerName[0], "\xCA\xF0\xE0\xF1\xED\xFB\xE9");
+        EXPECT_EQ(device.TermometerName[1], "?-probe");
+        EXPECT_EQ(device.TermometerName[2], "\xC4\xE0\xF2");
+        EXPECT_EQ(device.LogFile, "/var/log/журнал.log");
+        device.TermometerName[3] = "\xD1\xE8\xED\xE8\xE9";  // "Синий"
+
+        // What the store could not read is logged, once.
+        std::string logged;
+        device.log.SetSink([&logged](const char* line) { logged += line; });
+        ASSERT_TRUE(store.Reload());
+        device.LoadRegistry();
+        device.LoadRegistry();
+        EXPECT_NE(
+            logged.find(" : " + path + ": line 6 not understood, kept as it is: nonsense\r\n"),
+            std::string::npos)
+            << logged;
+        EXPECT_EQ(logged.find("nonsense"), logged.rfind("nonsense"));
+    }
+    const std::string text = test::ReadFileText(path);
+    for (const char* line : {"\"TermometerName0\"=\"Красный\"\r\n",
+                             "\"TermometerName1\"=\"Ω-probe\"\r\n",  // kept while unchanged
+                             "\"TermometerName2\"=\"Дат\"\r\n", "\"TermometerName3\"=\"Синий\"\r\n",
+                             "\"LogFile\"=\"/var/log/журнал.log\"\r\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    }
+    {
+        RegistryFileStore store(path);
+        WheelFocuserDevice device(store, timers);
+        device.TermometerName[1] = "probe";  // a name changed in the program replaces it
+    }
+    EXPECT_NE(test::ReadFileText(path).find("\"TermometerName1\"=\"probe\"\r\n"),
+              std::string::npos);
 }
 
 }  // namespace
