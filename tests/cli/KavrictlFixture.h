@@ -26,7 +26,6 @@ struct CliResult {
 struct CliOptions {
     std::map<std::string, std::string> environment;  // replaces or adds these variables
     std::string interruptAfter;  // SIGINT once standard output contains this text
-    int timeoutMs = 60000;       // then the child is killed and the status is -1
     std::string stdoutTo;        // standard output: collected (empty), "closed", or this file
 };
 
