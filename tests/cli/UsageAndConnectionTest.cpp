@@ -226,8 +226,9 @@ TEST_F(UsageAndConnectionTest, LostStandardOutputExitsOne) {
     }
 }
 
-// The diagnostic streams: quiet by default, bytes with --trace, log lines with -v or in the
-// --log file; --port and --log are for that run only, the stored settings stay.
+// The diagnostic streams: quiet by default, bytes with --trace, log lines with -v (what the
+// settings store could not read among them) or in the --log file; --port and --log are for
+// that run only, the stored settings stay.
 TEST_F(UsageAndConnectionTest, TraceVerboseAndLogLeaveTheStoredSettings) {
     StartEmulator();
     StoreSetting("ComPort", SettingsValue::Dword(7));
@@ -239,8 +240,10 @@ TEST_F(UsageAndConnectionTest, TraceVerboseAndLogLeaveTheStoredSettings) {
     EXPECT_NE(trace.err.find("<< 32"), std::string::npos) << trace.err;
     EXPECT_EQ(trace.err.find("OK Goto"), std::string::npos);
     EXPECT_EQ(trace.err.find('\r'), std::string::npos);
+    std::ofstream(RegistryPath(), std::ios::app) << "nonsense\r\n";  // told among the lines
     const CliResult verbose = Run({"-v", "goto", "3"});
     EXPECT_NE(verbose.err.find("OK Goto(2->3)"), std::string::npos) << verbose.err;
+    EXPECT_NE(verbose.err.find(" not understood, kept as it is: nonsense"), std::string::npos);
     EXPECT_EQ(verbose.err.find(">>"), std::string::npos);
 
     ASSERT_EQ(Run({"--log", File("run.log"), "goto", "4"}).status, 0);

@@ -28,7 +28,7 @@ Bytes ConfigBytes(const ControllerConfig& config) {
     return Bytes(config.data(), config.data() + kConfigSize);
 }
 
-// An image with a different byte everywhere near, none of them 0x0A.
+// An image whose bytes all differ (but for the two counts), none of them 0x0A.
 ControllerConfig SampleConfig() {
     ControllerConfig config{};
     for (size_t i = 0; i < kConfigSize; ++i)
@@ -250,10 +250,9 @@ TEST_F(SettingsFileDeviceTest, FilesThatAreNoSettingsFileAreRefusedWithNothingSe
     ASSERT_EQ(mkfifo(dir_.File("pipe.fws").c_str(), 0600), 0);
     std::string readme = "# Kavri Control\n\nControl software for the filter wheel.\n";
     while (readme.size() < 600) readme += readme;
-    const Bytes good = OtherFile();
     const std::string no = "not a settings file: ";
     const std::pair<std::string, std::string> cases[] = {
-        {Write("a", Bytes(good.begin(), good.begin() + 179)), no + "179 bytes, too short"},
+        {Write("a", Bytes(179, 0)), no + "179 bytes, too short"},
         {Write("b", Bytes(readme.begin(), readme.end())), no + "filterCount 32"},
         {Write("c", OtherFile([](auto& f) { f.settings.ComPort = 17; })), no + "ComPort 17"},
         {Write("d", Bytes(9000, 0)), no + "longer than 8552 bytes"},
