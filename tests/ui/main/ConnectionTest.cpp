@@ -1,125 +1,94 @@
-// Connecting and disconnecting the main dialog: the enabling rules for a full, a wheel-only and
-// a focuser-only controller, the shared-client log lines, a failed connection.
+// Connecting and disconnecting the main dialog: the enabling rules for each kind of controller,
+// shared clients, a failed connection and a line that hangs up.
 #include "MainDialogRig.h"
 
 namespace kavri::ui::test {
 namespace {
 
-namespace Id = ControlIds;
-
-using ConnectionTest = MainDialogRig;
-
-// Controls whose state does not depend on the connection.
-void ExpectAlwaysUsable(const ControlDialog& dialog) {
-    EXPECT_TRUE(FindControl(dialog, Id::Exit)->isEnabled());
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_TRUE(FindControl(dialog, Id::ThermometerName0 + k)->isEnabled());
-        EXPECT_FALSE(FindControl(dialog, Id::AutoBox0 + k)->isEnabled());
+class ConnectionTest : public MainDialogRig {
+protected:
+    // Every enabling rule of the dialog for one state of the connection.
+    void ExpectEnabling(bool connected, bool focuser, bool wheel) const {
+        for (int id : {Id::Connect, Id::PortCombo}) EXPECT_EQ(Enabled(id), !connected) << id;
+        for (int id : {Id::Disconnect, Id::Save, Id::Load}) EXPECT_EQ(Enabled(id), connected) << id;
+        for (int id : {Id::MinStep, Id::MinStepSpin, Id::FocuserSpin, Id::Go, Id::TargetPosition,
+                       Id::Set, Id::FocuserSettings})
+            EXPECT_EQ(Enabled(id), focuser) << id;
+        EXPECT_EQ(Enabled(Id::WheelSettings), wheel);
+        EXPECT_TRUE(Enabled(Id::Exit));
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_TRUE(Enabled(Id::ThermometerName0 + k));
+            EXPECT_FALSE(Enabled(Id::AutoBox0 + k));
+        }
     }
-}
+};
 
-void ExpectFocuserControls(const ControlDialog& dialog, bool enabled) {
-    for (int id : {Id::MinStep, Id::MinStepSpin, Id::FocuserSpin, Id::Go, Id::TargetPosition,
-                   Id::Set, Id::FocuserSettings})
-        EXPECT_EQ(FindControl(dialog, id)->isEnabled(), enabled) << "control " << id;
-}
+TEST_F(ConnectionTest, EnablingFollowsTheControllerAndDisconnectClearsIt) {
+    const struct {
+        const char* what;
+        bool wheel, focuser;
+    } kinds[] = {{"wheel and focuser", true, true},
+                 {"wheel only", true, false},
+                 {"focuser only", false, true}};
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.what);
+        sim::EmulatorOptions options;
+        options.wheelOnly = !kind.focuser;
+        options.focuserOnly = !kind.wheel;
+        Start(options);
+        ExpectEnabling(false, false, false);
+        EXPECT_EQ(PortCombo()->currentIndex(), 1);
+        EXPECT_EQ(Edit(Id::MinStep)->text(), "1");
+        Connect();
+        ExpectEnabling(true, kind.focuser, kind.wheel);
+        EXPECT_EQ(List()->RowCount(), kind.wheel ? 5 : 0);
+        EXPECT_EQ(Sent("FWCOUNT") > 0, kind.wheel);
+        EXPECT_EQ(dialog_->focusWidget(), Control(Id::PositionDisplay));
+        EXPECT_EQ(LogCount(") = connect\r\n"), 1);
 
-void ExpectConnectedState(const ControlDialog& dialog, bool connected) {
-    EXPECT_EQ(FindControl(dialog, Id::Connect)->isEnabled(), !connected);
-    EXPECT_EQ(FindControl(dialog, Id::PortCombo)->isEnabled(), !connected);
-    EXPECT_EQ(FindControl(dialog, Id::Disconnect)->isEnabled(), connected);
-    EXPECT_EQ(FindControl(dialog, Id::Save)->isEnabled(), connected);
-    EXPECT_EQ(FindControl(dialog, Id::Load)->isEnabled(), connected);
-}
-
-TEST_F(ConnectionTest, StartsDisconnectedWithOnlyThePortControlsUsable) {
-    Start();
-    ExpectConnectedState(*dialog_, false);
-    ExpectFocuserControls(*dialog_, false);
-    EXPECT_FALSE(Enabled(Id::WheelSettings));
-    ExpectAlwaysUsable(*dialog_);
-    EXPECT_EQ(List()->RowCount(), 0);
-    EXPECT_EQ(FindControlAs<QComboBox>(*dialog_, Id::PortCombo)->currentIndex(), 1);
-    EXPECT_EQ(Edit(Id::MinStep)->text(), "1");
-}
-
-TEST_F(ConnectionTest, FullControllerEnablesEverythingAndLogsTheFirstClient) {
-    Start();
-    Connect();
-    ExpectConnectedState(*dialog_, true);
-    ExpectFocuserControls(*dialog_, true);
-    EXPECT_TRUE(Enabled(Id::WheelSettings));
-    ExpectAlwaysUsable(*dialog_);
-    EXPECT_EQ(List()->RowCount(), 5);
-    EXPECT_EQ(dialog_->focusWidget(), Control(Id::PositionDisplay));
-    EXPECT_EQ(device_->Clients().count(reinterpret_cast<uintptr_t>(dialog_.get())), 1u);
-    EXPECT_EQ(LogCount("ConnectMulti(" + Hex(dialog_.get()) + ") = connect\r\n"), 1);
-
-    dialog_->OnDisconnect();
-    EXPECT_EQ(device_->port, nullptr);
-    EXPECT_EQ(LogCount("DisconnectMulti(" + Hex(dialog_.get()) + ") = Disconnect\r\n"), 1);
-    ExpectConnectedState(*dialog_, false);
-    ExpectFocuserControls(*dialog_, false);
-    EXPECT_FALSE(Enabled(Id::WheelSettings));
-    EXPECT_EQ(List()->RowCount(), 0);
-    EXPECT_TRUE(device_->Clients().empty());
-}
-
-TEST_F(ConnectionTest, WheelOnlyControllerLeavesTheFocuserControlsDisabled) {
-    sim::EmulatorOptions options;
-    options.wheelOnly = true;
-    Start(options);
-    Connect();
-    ExpectConnectedState(*dialog_, true);
-    ExpectFocuserControls(*dialog_, false);
-    EXPECT_TRUE(Enabled(Id::WheelSettings));
-    EXPECT_EQ(List()->RowCount(), 5);
-}
-
-TEST_F(ConnectionTest, FocuserOnlyControllerLeavesTheWheelSettingsDisabled) {
-    sim::EmulatorOptions options;
-    options.focuserOnly = true;
-    Start(options);
-    Connect();
-    ExpectConnectedState(*dialog_, true);
-    ExpectFocuserControls(*dialog_, true);
-    EXPECT_FALSE(Enabled(Id::WheelSettings));
-    EXPECT_EQ(List()->RowCount(), 0);  // no wheel: the table is never filled
-    EXPECT_EQ(Sent("FWCOUNT"), 0);
+        dialog_->OnDisconnect();
+        EXPECT_EQ(device_->port, nullptr);
+        EXPECT_EQ(LogCount(") = Disconnect\r\n"), 1);
+        ExpectEnabling(false, false, false);
+        EXPECT_EQ(List()->RowCount(), 0);
+        EXPECT_TRUE(device_->Clients().empty());
+    }
 }
 
 TEST_F(ConnectionTest, FailedConnectionChangesNothingButTheLog) {
     Start();
-    FindControlAs<QComboBox>(*dialog_, Id::PortCombo)->setCurrentIndex(2);  // COM2: no device
+    PortCombo()->setCurrentIndex(2);  // COM2: no device
     dialog_->OnConnect();
     EXPECT_EQ(device_->port, nullptr);
     EXPECT_EQ(device_->settings.ComPort, 2);
-    EXPECT_EQ(LogCount("ConnectMulti(" + Hex(dialog_.get()) + ") = connect\r\n"), 1);
-    // ... and why the port could not be used.
     ASSERT_EQ(log_.size(), 2u);
+    EXPECT_NE(log_[0].find(") = connect\r\n"), std::string::npos) << log_[0];
     EXPECT_NE(log_[1].find(" : no controller found on "), std::string::npos) << log_[1];
     EXPECT_NE(log_[1].find(": no such device"), std::string::npos) << log_[1];
     EXPECT_TRUE(device_->Clients().empty());
-    ExpectConnectedState(*dialog_, false);
+    ExpectEnabling(false, false, false);
     EXPECT_EQ(emulator_->CommandsReceived(), 0u);
 }
 
-TEST_F(ConnectionTest, SecondClientKeepsThePortOpenWhenTheDialogLeaves) {
+// Another client keeps the port open when the dialog leaves; the accept path leaves too.
+TEST_F(ConnectionTest, TheLastClientToLeaveClosesThePort) {
     Start();
     Connect();
     int other = 0;
     EXPECT_TRUE(device_->ConnectMulti(&other));
-    EXPECT_EQ(LogCount("ConnectMulti(" + Hex(&other) + ") = skip\r\n"), 1);
-
+    EXPECT_EQ(LogCount(") = skip\r\n"), 1);
     dialog_->OnDisconnect();
-    EXPECT_EQ(LogCount("DisconnectMulti(" + Hex(dialog_.get()) + ") = skip\r\n"), 1);
+    EXPECT_EQ(LogCount(") = skip\r\n"), 2);
     EXPECT_NE(device_->port, nullptr);
     EXPECT_EQ(List()->RowCount(), 5);  // the rows stay while the port is open
-    ExpectConnectedState(*dialog_, true);
-
+    ExpectEnabling(true, true, true);
     device_->DisconnectMulti(&other);
-    EXPECT_EQ(LogCount("DisconnectMulti(" + Hex(&other) + ") = Disconnect\r\n"), 1);
     EXPECT_EQ(device_->port, nullptr);
+
+    Connect();
+    dialog_->accept();
+    EXPECT_EQ(device_->port, nullptr);
+    EXPECT_EQ(dialog_->result(), QDialog::Accepted);
 }
 
 // The line hung up (adapter unplugged): the next tick disconnects and says so once, and the
@@ -138,42 +107,20 @@ TEST_F(ConnectionTest, HungUpLineDisconnectsAtTheNextTickAndTellsOnce) {
         }
         dialog_->OnTimer();
         EXPECT_EQ(device_->port, nullptr);
-        ExpectConnectedState(*dialog_, false);
-        ExpectFocuserControls(*dialog_, false);
+        ExpectEnabling(false, false, false);
         EXPECT_EQ(List()->RowCount(), 0);
         dialog_->OnTimer();
         dialog_->OnTimer();
         ASSERT_EQ(warnings_.size(), shown + 1);
         EXPECT_TRUE(warnings_.back().contains(QStringLiteral("Подключитесь снова")));
-        EXPECT_EQ(LogCount("DisconnectMulti(" + Hex(dialog_.get()) + ") = Disconnect\r\n"),
-                  shown + 1);
+        EXPECT_EQ(LogCount(") = Disconnect\r\n"), shown + 1);
         StartEmulator();  // plugged in again
     }
     Connect();
     dialog_->OnTimer();
-    ExpectConnectedState(*dialog_, true);
+    EXPECT_TRUE(Enabled(Id::Disconnect));
     EXPECT_EQ(List()->RowCount(), 5);
     EXPECT_EQ(warnings_.size(), 2);
-}
-
-TEST_F(ConnectionTest, ExitWhileConnectedClosesThePortAndStoresThePort) {
-    Start();
-    Connect();
-    FindControlAs<QComboBox>(*dialog_, Id::PortCombo)->setCurrentIndex(3);  // disabled, but set
-    QTest::mouseClick(Control(Id::Exit), Qt::LeftButton);
-    EXPECT_EQ(device_->port, nullptr);
-    EXPECT_EQ(dialog_->result(), QDialog::Rejected);
-    EXPECT_FALSE(dialog_->isVisible());
-    EXPECT_EQ(device_->settings.ComPort, 3);
-    EXPECT_EQ(LogCount("DisconnectMulti(" + Hex(dialog_.get()) + ") = Disconnect\r\n"), 1);
-}
-
-TEST_F(ConnectionTest, AcceptPathLeavesTheClientsToo) {
-    Start();
-    Connect();
-    dialog_->accept();
-    EXPECT_EQ(device_->port, nullptr);
-    EXPECT_EQ(dialog_->result(), QDialog::Accepted);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The program's run from start to exit: the port chosen in the dialog survives into the next
-// start through the settings store, and the connection is closed before the device goes.
+// start through the settings store, the connection is closed before the device goes, and the
+// thermometer names travel in the device's code page.
 #include <QTimer>
 
 #include "MainDialogRig.h"
@@ -9,15 +10,12 @@
 namespace kavri::ui::test {
 namespace {
 
-namespace Id = ControlIds;
-
-class ControlAppTest : public MainDialogRig {};
+using ControlAppTest = MainDialogRig;
 
 TEST_F(ControlAppTest, ExitStoresTheChosenPortForTheNextStart) {
     Start();  // the emulator and the port map; this rig's own dialog is not used
     dialog_.reset();
     device_.reset();
-
     bool wasConnected = false;
     bool closedBeforeTheDeviceWent = false;
     ControlApp program(store_);
@@ -26,8 +24,8 @@ TEST_F(ControlAppTest, ExitStoresTheChosenPortForTheNextStart) {
         QTimer::singleShot(0, &dialog, [&] {
             dialog.OnConnect();
             wasConnected = device.port != nullptr;
-            FindControlAs<QComboBox>(dialog, Id::PortCombo)->setCurrentIndex(3);
-            QTest::mouseClick(FindControl(dialog, Id::Exit), Qt::LeftButton);
+            Find<QComboBox>(dialog, Id::PortCombo)->setCurrentIndex(3);  // disabled, but set
+            Press(dialog, Id::Exit);
             closedBeforeTheDeviceWent = device.port == nullptr;
         });
     });
@@ -39,8 +37,13 @@ TEST_F(ControlAppTest, ExitStoresTheChosenPortForTheNextStart) {
     WheelFocuserDevice next(store_, timers_);
     EXPECT_EQ(next.settings.ComPort, 3);
     ControlDialog shown(&next);
-    EXPECT_EQ(FindControlAs<QComboBox>(shown, Id::PortCombo)->currentIndex(), 3);
-    EXPECT_EQ(shown.PortIndex(), 3);
+    EXPECT_EQ(Find<QComboBox>(shown, Id::PortCombo)->currentIndex(), 3);
+
+    next.settings.ComPort = 16;  // searchable, but beyond the list's COM15: kept as it is
+    ControlDialog beyond(&next);
+    EXPECT_EQ(Find<QComboBox>(beyond, Id::PortCombo)->currentIndex(), -1);
+    beyond.reject();
+    EXPECT_EQ(next.settings.ComPort, 16);
 }
 
 // Thermometer names are windows-1251 bytes in the device, as .fws files and the settings store
@@ -49,12 +52,13 @@ TEST_F(ControlAppTest, ThermometerNamesTravelBothWaysInWindows1251) {
     Start();
     QLineEdit* mirror = Edit(Id::ThermometerName0);
     QLineEdit* odd = Edit(Id::ThermometerName0 + 1);
-    device_->TermometerName[0] = "\xC7\xE5\xF0\xEA\xE0\xEB\xEE";    // "Зеркало"
-    device_->TermometerName[1] = std::string("\x98\xFF\x01 x", 5);  // no text a user types
+    const std::string oddBytes("\x98\xFF\x01 x", 5);              // no text a user types
+    device_->TermometerName[0] = "\xC7\xE5\xF0\xEA\xE0\xEB\xEE";  // "Зеркало"
+    device_->TermometerName[1] = oddBytes;
     dialog_->UpdateData(false);
     EXPECT_EQ(mirror->text(), QStringLiteral("Зеркало"));
     dialog_->UpdateData(true);  // shown, not edited: the bytes stay as they were
-    EXPECT_EQ(device_->TermometerName[1], std::string("\x98\xFF\x01 x", 5));
+    EXPECT_EQ(device_->TermometerName[1], oddBytes);
 
     mirror->setText(QStringLiteral("Воздух"));
     Connect();  // connecting takes the typed names over
@@ -63,8 +67,8 @@ TEST_F(ControlAppTest, ThermometerNamesTravelBothWaysInWindows1251) {
 
     odd->setText(QStringLiteral("\u2603"));  // a snowman has no windows-1251 form
     dialog_->OnDisconnect();
-    EXPECT_EQ(device_->TermometerName[1], std::string("\x98\xFF\x01 x", 5));
-    EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(device_->TermometerName[1])));
+    EXPECT_EQ(device_->TermometerName[1], oddBytes);
+    EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(oddBytes)));
     ASSERT_EQ(warnings_.size(), 1);
     EXPECT_TRUE(warnings_[0].contains(QStringLiteral("\u2603")));
 
@@ -73,17 +77,7 @@ TEST_F(ControlAppTest, ThermometerNamesTravelBothWaysInWindows1251) {
     QTest::sendKeyEvent(QTest::Click, odd, Qt::Key_unknown, QStringLiteral("\u2603"), {});
     Edit(Id::PositionDisplay)->setFocus();
     ASSERT_EQ(warnings_.size(), 2);
-    EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(device_->TermometerName[1])));
-}
-
-TEST_F(ControlAppTest, PortTheListCannotShowIsKept) {
-    Start();
-    device_->settings.ComPort = 16;  // searchable, but beyond the list's COM15
-    dialog_.reset();
-    dialog_ = std::make_unique<ControlDialog>(device_.get());
-    EXPECT_EQ(FindControlAs<QComboBox>(*dialog_, Id::PortCombo)->currentIndex(), -1);
-    dialog_->reject();
-    EXPECT_EQ(device_->settings.ComPort, 16);
+    EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(oddBytes)));
 }
 
 }  // namespace

@@ -2,16 +2,12 @@
 // the compensation boxes, and what the once-a-second refresh reads, shows and skips.
 #include <QCheckBox>
 #include <QLabel>
-#include <QPushButton>
 
 #include "MainDialogRig.h"
-#include "sim/ImageLayout.h"
 #include "ui/common/UpDownControl.h"
 
 namespace kavri::ui::test {
 namespace {
-
-namespace Id = ControlIds;
 
 class FocuserPanelTest : public MainDialogRig {
 protected:
@@ -19,52 +15,47 @@ protected:
         Start(options);
         Connect();
     }
-    UpDownControl* Spin(int id) const { return FindControlAs<UpDownControl>(*dialog_, id); }
-    QCheckBox* AutoBox(int k) const { return FindControlAs<QCheckBox>(*dialog_, Id::AutoBox0 + k); }
+    UpDownControl* Spin(int id) const { return Find<UpDownControl>(*dialog_, id); }
+    QCheckBox* AutoBox(int k) const { return Find<QCheckBox>(*dialog_, Id::AutoBox0 + k); }
     QString Temperature(int k) const { return Edit(Id::Temperature0 + k)->text(); }
-    QString Direction() const { return FindControlAs<QLabel>(*dialog_, Id::Direction)->text(); }
-    void Press(int id) { QTest::mouseClick(Control(id), Qt::LeftButton); }
-    void Type(int id, const QString& text) { Edit(id)->setText(text); }
+    QString Direction() const { return Find<QLabel>(*dialog_, Id::Direction)->text(); }
+    void MoveFocuserTo(int position) {
+        emulator_->SetFocuserPosition(position);
+        device_->focuserPosition = position;
+    }
 };
 
-TEST_F(FocuserPanelTest, MinimumStepArrowsClampToOneTwoHundred) {
+// Typed steps are taken as they are (what is no number gives 0); the arrows clamp to 1 ... 200.
+TEST_F(FocuserPanelTest, MinimumStepFollowsTypingAndItsArrows) {
     StartConnected();
-    device_->MinMotorStep = 1;
-    for (int i = 0; i < 3; ++i) Spin(Id::MinStepSpin)->Click(true);
-    EXPECT_EQ(device_->MinMotorStep, 4);
-    EXPECT_EQ(Edit(Id::MinStep)->text(), "4");
-    device_->MinMotorStep = 200;
-    Spin(Id::MinStepSpin)->Click(true);
-    EXPECT_EQ(device_->MinMotorStep, 200);
-    device_->MinMotorStep = 1;
-    Spin(Id::MinStepSpin)->Click(false);
-    EXPECT_EQ(device_->MinMotorStep, 1);
+    const struct {
+        const char* typed;  // nullptr: nothing typed
+        int clicks;         // up (+) or down (-)
+        int step;
+    } cases[] = {{"1", 3, 4}, {"500", 0, 500}, {nullptr, 1, 200}, {"1", -1, 1},
+                 {"-", 0, 0}, {"abc", 0, 0},   {"-5", 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed != nullptr ? c.typed : "arrows");
+        if (c.typed != nullptr) Edit(Id::MinStep)->setText(c.typed);
+        for (int i = 0; i < std::abs(c.clicks); ++i) Spin(Id::MinStepSpin)->Click(c.clicks > 0);
+        EXPECT_EQ(device_->MinMotorStep, c.step);
+        if (c.clicks != 0) {
+            EXPECT_EQ(Edit(Id::MinStep)->text(), QString::number(c.step));
+        }
+    }
+    // A step of 0: the arrows send the focuser to where it is.
+    MoveFocuserTo(700);
+    Spin(Id::FocuserSpin)->Click(true);
+    EXPECT_EQ(emulator_->FocuserPosition(), 700);
+    EXPECT_EQ(Sent("FWgoFocus"), 1);
+    Edit(Id::MinStep)->setText("1");
     QTest::keyClick(Edit(Id::MinStep), Qt::Key_Up);  // the arrow keys reach the arrows
     EXPECT_EQ(device_->MinMotorStep, 2);
 }
 
-TEST_F(FocuserPanelTest, MinimumStepIsTakenAsTypedUntilTheArrowsClampIt) {
+TEST_F(FocuserPanelTest, PositionArrowsAndKeysMoveByTheMinimumStepWithinRange) {
     StartConnected();
-    Type(Id::MinStep, "500");
-    EXPECT_EQ(device_->MinMotorStep, 500);
-    Spin(Id::MinStepSpin)->Click(true);
-    EXPECT_EQ(device_->MinMotorStep, 200);
-    Type(Id::MinStep, "-");
-    EXPECT_EQ(device_->MinMotorStep, 0);
-    Type(Id::MinStep, "abc");
-    EXPECT_EQ(device_->MinMotorStep, 0);
-    // A step of 0: the arrows send the focuser to where it is.
-    emulator_->SetFocuserPosition(700);
-    device_->focuserPosition = 700;
-    Spin(Id::FocuserSpin)->Click(true);
-    EXPECT_EQ(emulator_->FocuserPosition(), 700);
-    EXPECT_EQ(Sent("FWgoFocus"), 1);
-}
-
-TEST_F(FocuserPanelTest, PositionArrowsMoveByTheMinimumStep) {
-    StartConnected();
-    emulator_->SetFocuserPosition(1000);
-    device_->focuserPosition = 1000;
+    MoveFocuserTo(1000);
     device_->MinMotorStep = 10;
     Spin(Id::FocuserSpin)->Click(true);
     EXPECT_EQ(emulator_->FocuserPosition(), 1010);
@@ -73,32 +64,37 @@ TEST_F(FocuserPanelTest, PositionArrowsMoveByTheMinimumStep) {
     Spin(Id::FocuserSpin)->Click(false);
     EXPECT_EQ(emulator_->FocuserPosition(), 990);
     EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "990");
-}
+    QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_Up);
+    EXPECT_EQ(emulator_->FocuserPosition(), 1000);
+    QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_Down);
+    EXPECT_EQ(emulator_->FocuserPosition(), 990);
 
-TEST_F(FocuserPanelTest, PositionArrowsNeverLeaveTheControllersRange) {
-    StartConnected();
-    emulator_->SetFocuserPosition(32760);
-    device_->focuserPosition = 32760;
-    device_->MinMotorStep = 10;
+    MoveFocuserTo(32760);  // a step past the controller's range is not sent
+    const int moves = Sent("FWgoFocus");
     Spin(Id::FocuserSpin)->Click(true);
-    EXPECT_EQ(Sent("FWgoFocus"), 0);
-    EXPECT_EQ(emulator_->FocuserPosition(), 32760);
+    EXPECT_EQ(Sent("FWgoFocus"), moves);
     EXPECT_EQ(warnings_.size(), 1);
     Spin(Id::FocuserSpin)->Click(false);
     EXPECT_EQ(emulator_->FocuserPosition(), 32750);
 }
 
-TEST_F(FocuserPanelTest, GoMovesToTheTypedPosition) {
+TEST_F(FocuserPanelTest, GoMovesAndSetRedefinesThePosition) {
     StartConnected();
-    Type(Id::TargetPosition, "1234");
-    Press(Id::Go);
-    EXPECT_EQ(emulator_->FocuserPosition(), 1234);
-    EXPECT_EQ(device_->focuserPosition, 1234);
-    Type(Id::TargetPosition, " -32768 ");
-    Press(Id::Go);
-    EXPECT_EQ(emulator_->FocuserPosition(), -32768);
-    EXPECT_TRUE(warnings_.isEmpty());
+    for (const char* typed : {"1234", " -32768 ", "32767"}) {
+        Edit(Id::TargetPosition)->setText(typed);
+        Press(*dialog_, Id::Go);
+        EXPECT_EQ(emulator_->FocuserPosition(), QString(typed).toInt()) << typed;
+        EXPECT_EQ(device_->focuserPosition, QString(typed).toInt()) << typed;
+    }
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    const int moves = Sent("FWgoFocus");
+    Edit(Id::TargetPosition)->setText("500");
+    Press(*dialog_, Id::Set);
+    EXPECT_EQ(emulator_->FocuserPosition(), 500);
+    EXPECT_EQ(Sent("FWgoFocus"), moves);
+    dialog_->OnTimer();
+    EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "500");
+    EXPECT_TRUE(warnings_.isEmpty());
 }
 
 // Neither button sends anything for a value the controller cannot hold (it would arrive cut
@@ -110,15 +106,15 @@ TEST_F(FocuserPanelTest, GoAndSetRefuseWhatIsNoPosition) {
         const char* text;
         const char* told;  // what the message quotes
     } cases[] = {
-        {"40000", "40000"}, {"-32769", "-32769"}, {"1500q", "1500q"},
+        {"40000", "40000"}, {"-32769", "-32769"}, {"65536", "65536"}, {"1500q", "1500q"},
         {"", "Введите"},    {"12 34", "12 34"},   {"-", "-"},
     };
     int shown = 0;
     for (const auto& c : cases) {
         for (int button : {Id::Go, Id::Set}) {
             SCOPED_TRACE(std::string(c.text) + (button == Id::Go ? " Go!" : " Set"));
-            Type(Id::TargetPosition, QString::fromUtf8(c.text));
-            Press(button);
+            Edit(Id::TargetPosition)->setText(QString::fromUtf8(c.text));
+            Press(*dialog_, button);
             EXPECT_EQ(Sent("FWgoFocus") + Sent("FWsetFocus"), 0);
             ASSERT_EQ(warnings_.size(), ++shown);
             EXPECT_TRUE(warnings_.back().contains(QString::fromUtf8(c.told)));
@@ -128,48 +124,31 @@ TEST_F(FocuserPanelTest, GoAndSetRefuseWhatIsNoPosition) {
     EXPECT_EQ(emulator_->FocuserPosition(), 300);
 }
 
-TEST_F(FocuserPanelTest, SetRedefinesThePositionWithoutAMove) {
-    StartConnected();
-    emulator_->SetFocuserPosition(1500);
-    Type(Id::TargetPosition, "500");
-    Press(Id::Set);
-    EXPECT_EQ(emulator_->FocuserPosition(), 500);
-    EXPECT_EQ(Sent("FWgoFocus"), 0);
-    dialog_->OnTimer();
-    EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "500");
-}
-
-TEST_F(FocuserPanelTest, TickShowsTemperaturesOfTheAttachedThermometersOnly) {
-    StartConnected();  // the emulator reports two thermometers
-    emulator_->SetTemperature(0, -1225);
-    emulator_->SetTemperature(1, 350);
-    const int before = Sent("FWtemperature");
-    dialog_->OnTimer();
-    EXPECT_EQ(Sent("FWtemperature") - before, 2);
-    EXPECT_EQ(Temperature(0), "-12.25");
-    EXPECT_EQ(Temperature(1), "3.50");
-    EXPECT_TRUE(AutoBox(0)->isEnabled());
-    EXPECT_TRUE(AutoBox(1)->isEnabled());
-    EXPECT_EQ(Temperature(2), "");
-    EXPECT_FALSE(AutoBox(2)->isEnabled());
-    EXPECT_FALSE(AutoBox(3)->isEnabled());
-
+// The tick reads the thermometers the controller has, at most four, and enables their boxes.
+TEST_F(FocuserPanelTest, TickShowsTheTemperaturesOfUpToFourThermometers) {
+    for (int count : {2, 6}) {
+        SCOPED_TRACE(count);
+        sim::EmulatorOptions options;
+        options.thermometers = count;
+        StartConnected(options);
+        emulator_->SetTemperature(0, -1225);
+        emulator_->SetTemperature(1, 350);
+        const int before = Sent("FWtemperature");
+        dialog_->OnTimer();
+        EXPECT_EQ(Sent("FWtemperature") - before, std::min(count, 4));
+        EXPECT_EQ(Temperature(0), "-12.25");
+        EXPECT_EQ(Temperature(1), "3.50");
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(AutoBox(k)->isEnabled(), k < count) << k;
+            EXPECT_EQ(Temperature(k).isEmpty(), k >= count) << k;
+        }
+    }
     emulator_->SetTemperature(1, -32768);  // no reading
     dialog_->OnTimer();
     EXPECT_EQ(Temperature(1), "");
     EXPECT_FALSE(AutoBox(1)->isEnabled());
     dialog_->UpdateData(false);  // every data exchange disables the boxes again
     EXPECT_FALSE(AutoBox(0)->isEnabled());
-}
-
-TEST_F(FocuserPanelTest, TickReadsAtMostFourThermometers) {
-    sim::EmulatorOptions options;
-    options.thermometers = 6;
-    StartConnected(options);
-    const int before = Sent("FWtemperature");
-    dialog_->OnTimer();
-    EXPECT_EQ(Sent("FWtemperature") - before, 4);
-    for (int k = 0; k < 4; ++k) EXPECT_FALSE(Temperature(k).isEmpty()) << k;
 }
 
 TEST_F(FocuserPanelTest, TickShowsPositionDirectionAndTheWheelsFilter) {
@@ -188,20 +167,18 @@ TEST_F(FocuserPanelTest, TickShowsPositionDirectionAndTheWheelsFilter) {
     emulator_->SetDirection(1);
     dialog_->OnTimer();
     EXPECT_EQ(Direction(), "U");
-}
 
-TEST_F(FocuserPanelTest, TickShowsFailuresPlainly) {
-    StartConnected();
+    // Unanswered reads show plainly, and the list waits for the wheel to answer again.
     emulator_->AddFault({sim::FaultKind::kSilent, "FWfocus", 1});
     emulator_->AddFault({sim::FaultKind::kSilent, "FWdirFocus", 1});
     emulator_->AddFault({sim::FaultKind::kSilent, "FWFILTER", 1});
     dialog_->OnTimer();
     EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "???");
     EXPECT_EQ(Direction(), " ");
-    EXPECT_FALSE(List()->isEnabled());  // until the wheel answers again
+    EXPECT_FALSE(List()->isEnabled());
     dialog_->OnTimer();
     EXPECT_TRUE(List()->isEnabled());
-    EXPECT_NE(Edit(Id::PositionDisplay)->text(), "???");
+    EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "2500");
 }
 
 TEST_F(FocuserPanelTest, TickLeavesTheDeviceAloneWhenItMust) {
@@ -229,6 +206,8 @@ TEST_F(FocuserPanelTest, TickLeavesTheDeviceAloneWhenItMust) {
     EXPECT_EQ(emulator_->CommandsReceived(), afterDisconnect);
 }
 
+// A click toggles compensation on its thermometer, which becomes the preferred one: checked
+// is running, clear is the preferred one at rest, the rest are grey.
 TEST_F(FocuserPanelTest, CompensationBoxesToggleAndPreferTheClickedThermometer) {
     sim::EmulatorOptions options;
     options.thermometers = 4;
@@ -237,25 +216,23 @@ TEST_F(FocuserPanelTest, CompensationBoxesToggleAndPreferTheClickedThermometer) 
     device_->settings.AscomPreferredTermometer = 1;
     dialog_->OnTimer();
     EXPECT_EQ(dialog_->AutoIndex(), 1);
-    EXPECT_EQ(AutoBox(1)->checkState(), Qt::Checked);
-    EXPECT_EQ(AutoBox(0)->checkState(), Qt::PartiallyChecked);
-    EXPECT_EQ(AutoBox(3)->checkState(), Qt::PartiallyChecked);
-
-    Press(Id::AutoBox0 + 1);  // switches compensation off
-    EXPECT_EQ(emulator_->CompensationThermometer(), -1);
-    EXPECT_EQ(AutoBox(1)->checkState(), Qt::Unchecked);
-    EXPECT_EQ(AutoBox(2)->checkState(), Qt::PartiallyChecked);
-
-    Press(Id::AutoBox0 + 2);
+    const struct {
+        int click;  // -1: none
+        int running;
+        const char* states;  // C checked, U unchecked, P grey; box 0 first
+    } steps[] = {{-1, 1, "PCPP"}, {1, -1, "PUPP"}, {2, 2, "PPCP"}, {2, -1, "PPUP"}, {2, 2, "PPCP"}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.click);
+        if (s.click >= 0) Press(*dialog_, Id::AutoBox0 + s.click);
+        EXPECT_EQ(emulator_->CompensationThermometer(), s.running);
+        for (int k = 0; k < 4; ++k) {
+            const Qt::CheckState want = s.states[k] == 'C'   ? Qt::Checked
+                                        : s.states[k] == 'U' ? Qt::Unchecked
+                                                             : Qt::PartiallyChecked;
+            EXPECT_EQ(AutoBox(k)->checkState(), want) << k;
+        }
+    }
     EXPECT_EQ(device_->settings.AscomPreferredTermometer, 2);
-    EXPECT_EQ(emulator_->CompensationThermometer(), 2);
-    EXPECT_EQ(AutoBox(2)->checkState(), Qt::Checked);
-    EXPECT_EQ(AutoBox(1)->checkState(), Qt::PartiallyChecked);
-
-    Press(Id::AutoBox0 + 2);  // off again: box 2 clear, the preferred one
-    Press(Id::AutoBox0 + 2);  // the clear box switches it on
-    EXPECT_EQ(emulator_->CompensationThermometer(), 2);
-    EXPECT_EQ(AutoBox(2)->checkState(), Qt::Checked);
     EXPECT_EQ(Sent("FWautoCompSet"), 4);
 }
 

@@ -1,6 +1,6 @@
 // The main dialog's keyboard rules: Enter connects only while disconnected, digits and
-// Ctrl+Left/Right choose filters from the position box or with Ctrl, and every other case
-// passes on to the focused control.
+// Left/Right choose filters from the position box or with Ctrl anywhere, Up/Down there drive
+// the focuser, Escape takes the cancel path, and every other key reaches the focused control.
 #include <QKeyEvent>
 
 #include "MainDialogRig.h"
@@ -8,23 +8,23 @@
 namespace kavri::ui::test {
 namespace {
 
-namespace Id = ControlIds;
-
 class KeyboardTest : public MainDialogRig {
 protected:
     bool Consumed(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        const QKeyEvent event(QEvent::KeyPress, key, modifiers);
         return dialog_->PreTranslateKey(event);
     }
 };
 
 TEST_F(KeyboardTest, EnterConnectsOnlyWhileDisconnected) {
     Start();
+    Control(Id::PositionDisplay)->setFocus();
+    EXPECT_FALSE(Consumed(Qt::Key_0));  // no filter table yet: no key selects
+    EXPECT_FALSE(Consumed(Qt::Key_Left, Qt::ControlModifier));
     QLineEdit* name = Edit(Id::ThermometerName0);
     name->setFocus();
     QTest::keyClick(name, Qt::Key_Return);  // from a text field, too
     ASSERT_NE(device_->port, nullptr);
-    EXPECT_EQ(LogCount("= connect\r\n"), 1);
 
     const auto commands = emulator_->CommandsReceived();
     QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_Enter);
@@ -32,103 +32,52 @@ TEST_F(KeyboardTest, EnterConnectsOnlyWhileDisconnected) {
     EXPECT_NE(device_->port, nullptr);
     EXPECT_EQ(emulator_->CommandsReceived(), commands);
     EXPECT_EQ(LogCount("= connect\r\n"), 1);
-}
 
-TEST_F(KeyboardTest, DigitsInThePositionBoxSelectFilters) {
-    Start();
-    Connect();
-    QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_3);
-    EXPECT_EQ(emulator_->CurrentFilter(), 3);
-    EXPECT_EQ(device_->currentFilter, 3);
-    QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_0);
-    EXPECT_EQ(emulator_->CurrentFilter(), 0);
-    EXPECT_EQ(Sent("FWGOTO"), 2);
-}
-
-TEST_F(KeyboardTest, CtrlDigitWorksAnywhereWithinTheTable) {
-    Start();
-    Connect();
-    QLineEdit* name = Edit(Id::ThermometerName0 + 1);
-    name->setFocus();
-    QTest::keyClick(name, Qt::Key_4, Qt::ControlModifier);
-    EXPECT_EQ(emulator_->CurrentFilter(), 4);
-    // Five filters: Ctrl+5 ... Ctrl+9 are left to the focused control.
-    for (int key = Qt::Key_5; key <= Qt::Key_9; ++key)
-        EXPECT_FALSE(Consumed(key, Qt::ControlModifier)) << key - Qt::Key_0;
-    EXPECT_EQ(Sent("FWGOTO"), 1);
-}
-
-TEST_F(KeyboardTest, DigitsElsewhereAndKeypadDigitsPassThrough) {
-    Start();
-    Connect();
-    QLineEdit* name = Edit(Id::ThermometerName0);
-    name->setFocus();
-    name->clear();
-    QTest::keyClick(name, Qt::Key_2);
-    EXPECT_EQ(name->text(), "2");  // typed, not taken as a filter
-    Control(Id::PositionDisplay)->setFocus();
-    EXPECT_FALSE(Consumed(Qt::Key_2, Qt::KeypadModifier));
-    EXPECT_EQ(Sent("FWGOTO"), 0);
-}
-
-TEST_F(KeyboardTest, CtrlArrowsStepRoundTheWheel) {
-    Start();
-    Connect();
-    ASSERT_EQ(device_->currentFilter, 0);
-    QLineEdit* name = Edit(Id::ThermometerName0);
-    name->setFocus();
-    QTest::keyClick(name, Qt::Key_Left, Qt::ControlModifier);
-    EXPECT_EQ(emulator_->CurrentFilter(), 4);
-    QTest::keyClick(name, Qt::Key_Right, Qt::ControlModifier);
-    EXPECT_EQ(emulator_->CurrentFilter(), 0);
-    QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_Right);  // focus elsewhere: passes
-    EXPECT_EQ(emulator_->CurrentFilter(), 0);
-    Control(Id::PositionDisplay)->setFocus();
-    QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_Right);  // no Ctrl needed there
-    EXPECT_EQ(emulator_->CurrentFilter(), 1);
-}
-
-TEST_F(KeyboardTest, ArrowsPassWhileTheFilterIsUnknown) {
-    sim::EmulatorOptions options;
-    Start(options);
-    emulator_->SetCurrentFilter(-1);
-    Connect();
-    ASSERT_EQ(device_->currentFilter, -1);
-    EXPECT_FALSE(Consumed(Qt::Key_Left, Qt::ControlModifier));
-    EXPECT_FALSE(Consumed(Qt::Key_Right, Qt::ControlModifier));
-    EXPECT_TRUE(Consumed(Qt::Key_1, Qt::ControlModifier));  // digits still choose
-    EXPECT_EQ(emulator_->CurrentFilter(), 1);
-}
-
-TEST_F(KeyboardTest, WithoutAFilterTableNoKeySelects) {
-    Start();  // not connected: the table is empty
-    Control(Id::PositionDisplay)->setFocus();
-    EXPECT_FALSE(Consumed(Qt::Key_0));
-    EXPECT_FALSE(Consumed(Qt::Key_Left, Qt::ControlModifier));
-    EXPECT_FALSE(Consumed(Qt::Key_Up));
-}
-
-TEST_F(KeyboardTest, UpAndDownInThePositionBoxReachItsArrows) {
-    Start();
-    Connect();
-    device_->MinMotorStep = 10;
-    emulator_->SetFocuserPosition(1000);
-    device_->focuserPosition = 1000;
-    QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_Up);
-    EXPECT_EQ(emulator_->FocuserPosition(), 1010);
-    QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_Down);
-    EXPECT_EQ(emulator_->FocuserPosition(), 1000);
-    EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "1000");
-}
-
-TEST_F(KeyboardTest, EscapeTakesTheCancelPath) {
-    Start();
-    Connect();
-    FindControlAs<QComboBox>(*dialog_, Id::PortCombo)->setCurrentIndex(0);
+    PortCombo()->setCurrentIndex(0);
     QTest::keyClick(Edit(Id::ThermometerName0 + 2), Qt::Key_Escape);
     EXPECT_FALSE(dialog_->isVisible());
     EXPECT_EQ(device_->port, nullptr);
     EXPECT_EQ(device_->settings.ComPort, 0);
+}
+
+TEST_F(KeyboardTest, FilterKeysWorkInThePositionBoxOrWithCtrl) {
+    Start();
+    Connect();  // five filters, the wheel at 0
+    const int position = Id::PositionDisplay, name = Id::ThermometerName0 + 1;
+    const struct {
+        int focus, key;
+        Qt::KeyboardModifiers modifiers;
+        int filter;  // where the wheel is afterwards; -1: the key passes on
+    } keys[] = {
+        {position, Qt::Key_3, Qt::NoModifier, 3},
+        {position, Qt::Key_0, Qt::NoModifier, 0},
+        {name, Qt::Key_Left, Qt::ControlModifier, 4},  // round the wheel both ways
+        {name, Qt::Key_Right, Qt::ControlModifier, 0},
+        {position, Qt::Key_Right, Qt::NoModifier, 1},
+        {name, Qt::Key_4, Qt::ControlModifier, 4},
+        {name, Qt::Key_5, Qt::ControlModifier, -1},  // no sixth filter
+        {name, Qt::Key_Right, Qt::NoModifier, -1},
+        {position, Qt::Key_2, Qt::KeypadModifier, -1},
+        {name, Qt::Key_2, Qt::NoModifier, -1},  // typed into the name
+    };
+    int at = 0;
+    for (const auto& k : keys) {
+        SCOPED_TRACE(testing::Message() << "key " << k.key << " in " << k.focus);
+        const int gotos = Sent("FWGOTO");
+        Control(k.focus)->setFocus();
+        QTest::keyClick(Control(k.focus), static_cast<Qt::Key>(k.key), k.modifiers);
+        if (k.filter >= 0) at = k.filter;
+        EXPECT_EQ(emulator_->CurrentFilter(), at);
+        EXPECT_EQ(device_->currentFilter, at);
+        EXPECT_EQ(Sent("FWGOTO"), gotos + (k.filter >= 0 ? 1 : 0));
+    }
+    EXPECT_EQ(Edit(name)->text().right(1), "2");
+
+    device_->currentFilter = -1;  // unknown: the arrows pass, digits still choose
+    EXPECT_FALSE(Consumed(Qt::Key_Left, Qt::ControlModifier));
+    EXPECT_FALSE(Consumed(Qt::Key_Right, Qt::ControlModifier));
+    EXPECT_TRUE(Consumed(Qt::Key_1, Qt::ControlModifier));
+    EXPECT_EQ(emulator_->CurrentFilter(), 1);
 }
 
 }  // namespace

@@ -1,20 +1,15 @@
 // The main dialog's settings commands: the settings dialogs run with the refresh paused and
 // the dialog refreshed afterwards; settings files saved and loaded through the file prompts,
 // with failures told to the user.
-#include <gtest/gtest.h>
-
 #include <QFileDialog>
-#include <QPushButton>
 #include <QTimer>
 #include <fstream>
-#include <functional>
 
 #include "sim/ImageLayout.h"
 #include "ui/common/UpDownControl.h"
 #include "ui/main/MainDialogRig.h"
 #include "ui/settings/FocuserSettingsDialog.h"
 #include "ui/settings/SettingsTemplates.h"
-#include "ui/settings/UserPrompts.h"
 #include "ui/settings/WheelSettingsDialog.h"
 
 namespace kavri::ui::test {
@@ -26,72 +21,38 @@ protected:
         Start();
         Connect();
     }
-
-    // Runs `action` on the modal dialog of type T as soon as it is up; false when none came.
-    template <typename T>
-    void WhenModal(std::function<void(T&)> action) {
-        auto seen = std::make_shared<bool>(false);
-        QTimer::singleShot(0, [=] {
-            if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-                *seen = true;
-                action(*dialog);
-            } else if (QWidget* other = QApplication::activeModalWidget()) {
-                other->close();
-            }
-        });
-        pending_.push_back(seen);
-    }
-    bool LastModalSeen() const { return !pending_.empty() && *pending_.back(); }
-
-    std::vector<MessageRequest> messages_;
-    std::vector<FileRequest> fileRequests_;
-    QString answer_;  // what the file prompt answers; empty = cancelled
-    ScopedPromptHandlers prompts_{[this](const MessageRequest& m) { messages_.push_back(m); },
-                                  [this](const FileRequest& f) {
-                                      fileRequests_.push_back(f);
-                                      return answer_;
-                                  }};
-
-private:
-    std::vector<std::shared_ptr<bool>> pending_;
 };
 
-TEST_F(SettingsCommandsTest, WheelSettingsPauseTheRefreshAndShowTheNewFilterCount) {
-    ASSERT_EQ(List()->RowCount(), 5);
-    bool refreshDuringDialog = true;
-    WhenModal<WheelSettingsDialog>([&](WheelSettingsDialog& d) {
-        refreshDuringDialog = dialog_->RefreshEnabled();
-        auto* spin = FindControlAs<UpDownControl>(d, wheel_ids::kFilterCountSpin);
-        spin->Click(true);
-        spin->Click(true);
-        d.OnOK();
-    });
-    QTest::mouseClick(FindControlAs<QPushButton>(*dialog_, 3024), Qt::LeftButton);
-    EXPECT_TRUE(LastModalSeen());
-    EXPECT_FALSE(refreshDuringDialog);
-    EXPECT_TRUE(dialog_->RefreshEnabled());
-    EXPECT_EQ(List()->RowCount(), 7);
-    // The settings dialog released only its own identity; the main dialog keeps the port.
-    EXPECT_EQ(LogCount(") = skip\r\n"), 1);
-    EXPECT_EQ(LogCount(") = Disconnect\r\n"), 0);
-    EXPECT_NE(device_->port, nullptr);
-    EXPECT_TRUE(Enabled(3024));
+TEST_F(SettingsCommandsTest, SettingsDialogsPauseTheRefreshAndRefreshTheDialogAfterwards) {
+    for (int button : {Id::WheelSettings, Id::FocuserSettings}) {
+        SCOPED_TRACE(button);
+        bool seen = false, refreshDuringDialog = true;
+        QTimer::singleShot(0, [&] {
+            auto* settings = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (settings == nullptr) return;
+            seen = true;
+            refreshDuringDialog = dialog_->RefreshEnabled();
+            if (auto* wheel = qobject_cast<WheelSettingsDialog*>(settings)) {
+                auto* spin = FindControlAs<UpDownControl>(*wheel, wheel_ids::kFilterCountSpin);
+                spin->Click(true);
+                spin->Click(true);
+                wheel->OnOK();
+            } else {
+                settings->reject();  // the focuser settings: cancelled
+            }
+        });
+        Press(*dialog_, button);
+        EXPECT_TRUE(seen);
+        EXPECT_FALSE(refreshDuringDialog);
+        EXPECT_TRUE(dialog_->RefreshEnabled());
+        EXPECT_EQ(List()->RowCount(), 7);
+        EXPECT_TRUE(Enabled(Id::WheelSettings));
+        EXPECT_NE(device_->port, nullptr);
+    }
+    EXPECT_EQ(Sent("FWwriteEE"), 1);
 }
 
-TEST_F(SettingsCommandsTest, FocuserSettingsCancelledWriteNothing) {
-    bool refreshDuringDialog = true;
-    WhenModal<FocuserSettingsDialog>([&](FocuserSettingsDialog& d) {
-        refreshDuringDialog = dialog_->RefreshEnabled();
-        d.reject();
-    });
-    QTest::mouseClick(FindControlAs<QPushButton>(*dialog_, 3025), Qt::LeftButton);
-    EXPECT_TRUE(LastModalSeen());
-    EXPECT_FALSE(refreshDuringDialog);
-    EXPECT_TRUE(dialog_->RefreshEnabled());
-    EXPECT_EQ(Sent("FWwriteEE"), 0);
-}
-
-TEST_F(SettingsCommandsTest, SaveAsksForASettingsFileAndWritesIt) {
+TEST_F(SettingsCommandsTest, SaveAsksForASettingsFileAndTellsAFailure) {
     answer_ = QString::fromStdString(dir_.File("night.fws"));
     dialog_->OnSave();
     ASSERT_EQ(fileRequests_.size(), 1u);
@@ -101,12 +62,9 @@ TEST_F(SettingsCommandsTest, SaveAsksForASettingsFileAndWritesIt) {
     EXPECT_EQ(fileRequests_[0].parent, dialog_.get());
     EXPECT_TRUE(messages_.empty());
     std::ifstream file(dir_.File("night.fws"), std::ios::binary | std::ios::ate);
-    ASSERT_TRUE(file.good());
     EXPECT_GT(static_cast<long>(file.tellg()), 144 + 32);
     EXPECT_TRUE(dialog_->RefreshEnabled());
-}
 
-TEST_F(SettingsCommandsTest, AFailedSaveIsToldToTheUser) {
     std::ofstream(dir_.File("plain")) << "x";
     answer_ = QString::fromStdString(dir_.File("plain") + "/night.fws");  // below a file
     dialog_->OnSave();
@@ -116,23 +74,25 @@ TEST_F(SettingsCommandsTest, AFailedSaveIsToldToTheUser) {
 }
 
 TEST_F(SettingsCommandsTest, LoadSendsTheFileAndRefreshesTheDialogButKeepsThePortChoice) {
+    answer_.clear();  // cancelled: nothing else happens
+    List()->clear();
+    dialog_->OnLoad();
+    EXPECT_EQ(List()->RowCount(), 0);
+    EXPECT_EQ(Sent("FWwriteEE"), 0);
+
     answer_ = QString::fromStdString(dir_.File("night.fws"));
     dialog_->OnSave();
-    // The controller's filters change after the save; loading brings the saved ones back.
-    sim::Image changed = emulator_->GetImage();
+    sim::Image changed = emulator_->GetImage();  // the controller's filters change after the save
     sim::SetFilterName(changed, 0, "Other");
     emulator_->SetImage(changed);
-    device_->filters.clear();
-    const int port = dialog_->PortIndex();
-
+    device_->settings.ComPort = 4;
     dialog_->OnLoad();
-    ASSERT_EQ(fileRequests_.size(), 2u);
-    EXPECT_EQ(fileRequests_[1].mode, FileDialogMode::Open);
+    EXPECT_EQ(fileRequests_.back().mode, FileDialogMode::Open);
     EXPECT_TRUE(messages_.empty());
     EXPECT_EQ(sim::FilterName(emulator_->GetImage(), 0), "L");
     EXPECT_EQ(List()->RowCount(), 5);
-    EXPECT_EQ(dialog_->PortIndex(), port);
-    EXPECT_EQ(FindControlAs<QComboBox>(*dialog_, 3006)->currentIndex(), port);
+    EXPECT_EQ(PortCombo()->currentIndex(), 1);
+    EXPECT_TRUE(dialog_->RefreshEnabled());
 }
 
 TEST_F(SettingsCommandsTest, ARefusedLoadShowsLoadFailedWithTheReasonAndStillRefreshes) {
@@ -162,16 +122,6 @@ TEST_F(SettingsCommandsTest, ARefusedLoadShowsLoadFailedWithTheReasonAndStillRef
         EXPECT_TRUE(dialog_->RefreshEnabled());
     }
     EXPECT_EQ(Sent("FWwriteEE"), 1);  // the README never reached the controller
-}
-
-TEST_F(SettingsCommandsTest, CancellingTheLoadPromptDoesNothingElse) {
-    answer_.clear();
-    List()->clear();
-    dialog_->OnLoad();
-    EXPECT_TRUE(messages_.empty());
-    EXPECT_EQ(List()->RowCount(), 0);  // not refreshed
-    EXPECT_EQ(Sent("FWwriteEE"), 0);
-    EXPECT_TRUE(dialog_->RefreshEnabled());
 }
 
 // The real file dialog, answered by choosing a name typed without extension.

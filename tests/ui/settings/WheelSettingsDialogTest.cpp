@@ -1,176 +1,122 @@
 // The wheel settings dialog against the emulated controller: what it shows from the image,
-// what OK writes, probes and logs, and that Cancel or a refused field stores nothing.
-#include <gtest/gtest.h>
-
+// what OK writes, probes and saves, and that Cancel, a refused field or a refused write leave
+// the controller's settings as they were.
 #include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <cstring>
 
-#include "DialogControls.h"
-#include "EmulatedDevice.h"
 #include "sim/ImageLayout.h"
-#include "ui/common/DialogBuilder.h"
 #include "ui/common/UpDownControl.h"
+#include "ui/main/MainDialogRig.h"
 #include "ui/settings/SettingsTemplates.h"
 #include "ui/settings/WheelSettingsDialog.h"
 
-namespace kavri::ui {
+namespace kavri::ui::test {
 namespace {
 
 using namespace wheel_ids;
-using test::EmulatedDevice;
+namespace at = sim::offset;
+using WheelSettingsDialogTest = MainDialogRig;
 
-using test_controls::Control;
-using test_controls::Press;
-
-TEST(WheelSettingsDialogTest, ShowsTheImageAndOkStoresTheMappedValues) {
+TEST_F(WheelSettingsDialogTest, ShowsTheImageAndOkStoresEveryField) {
+    Start();
     sim::Image image = sim::DefaultImage();
-    image[sim::offset::kWheelStepMode] = 0;  // neither half (1) nor full (2) step
-    image[sim::offset::kPowerOutputMode] = 4;
-    sim::WriteU16(image, sim::offset::kWheelSpeed, 250);
-    sim::WriteU16(image, sim::offset::kMaxStepsBetweenFilters, 1234);
-    EmulatedDevice env(&image);
-    ASSERT_TRUE(env.Connected());
+    image[at::kWheelStepMode] = 0;  // neither half (1) nor full (2) step: shown as half
+    image[at::kWheelMotorOffWhenIdle] = 1;
+    image[at::kFilterSensorSeesHome] = 0;
+    image[at::kPowerOutputMode] = 4;  // no choice
+    sim::WriteU16(image, at::kWheelSpeed, 250);
+    sim::WriteU16(image, at::kMaxStepsBetweenFilters, 1234);
+    emulator_->SetImage(image);
+    Connect();
+    const int flushes = store_.FlushCount();
 
-    WheelSettingsDialog dialog(env.device.get());
-    EXPECT_TRUE(Control<QCheckBox>(dialog, kHalfStep)->isChecked());
-    EXPECT_EQ(Control<QComboBox>(dialog, kPowerOutputCombo)->currentIndex(), -1);
-    EXPECT_EQ(Control<QComboBox>(dialog, kPowerOutputCombo)->count(), 4);
-    EXPECT_EQ(Control<QLineEdit>(dialog, kSpeedEdit)->text(), "250");
-    EXPECT_EQ(Control<QLineEdit>(dialog, kFilterCountEdit)->text(), "5");
-    EXPECT_EQ(Control<QLineEdit>(dialog, kMaxStepsEdit)->text(), "1234");
-    EXPECT_TRUE(Control<QWidget>(dialog, kSpeedSpin)->isEnabled());
+    WheelSettingsDialog dialog(device_.get());
+    EXPECT_TRUE(Find<QCheckBox>(dialog, kHalfStep)->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>(dialog, kMotorOff)->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>(dialog, kHomeSensor)->isChecked());
+    EXPECT_EQ(Find<QComboBox>(dialog, kPowerOutputCombo)->currentIndex(), -1);
+    EXPECT_EQ(Find<QLineEdit>(dialog, kSpeedEdit)->text(), "250");
+    EXPECT_EQ(Find<QLineEdit>(dialog, kFilterCountEdit)->text(), "5");
+    EXPECT_EQ(Find<QLineEdit>(dialog, kMaxStepsEdit)->text(), "1234");
 
-    Press(dialog, kOkButton);
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_TRUE(env.messages.empty());
-    const sim::Image stored = env.emulator.GetImage();
-    EXPECT_EQ(stored[sim::offset::kWheelStepMode], 1);
-    EXPECT_EQ(stored[sim::offset::kPowerOutputMode], 255);
-    EXPECT_EQ(sim::ReadU16(stored, sim::offset::kWheelSpeed), 250);
-    EXPECT_EQ(sim::ReadU16(stored, sim::offset::kMaxStepsBetweenFilters), 1234);
-    EXPECT_EQ(env.device->config.wheelStepMode, 1);
-    EXPECT_EQ(env.device->config.powerOutputMode, 255);
-}
-
-TEST(WheelSettingsDialogTest, ArrowsStayInRangeAndANewFilterCountResizesTheTable) {
-    EmulatedDevice env;
-    ASSERT_TRUE(env.Connected());
-    ASSERT_EQ(env.device->filters.size(), 5u);
-    const sim::Image before = env.emulator.GetImage();
-
-    WheelSettingsDialog dialog(env.device.get());
-    auto* count = Control<UpDownControl>(dialog, kFilterCountSpin);
-    count->Click(true);
-    count->Click(true);
-    EXPECT_EQ(Control<QLineEdit>(dialog, kFilterCountEdit)->text(), "7");
-    auto* speed = Control<UpDownControl>(dialog, kSpeedSpin);
+    Find<QCheckBox>(dialog, kMotorOff)->click();
+    Find<QCheckBox>(dialog, kHomeSensor)->click();
+    Find<QComboBox>(dialog, kPowerOutputCombo)->setCurrentIndex(2);
+    for (int i = 0; i < 6; ++i) Find<UpDownControl>(dialog, kFilterCountSpin)->Click(true);
+    auto* speed = Find<UpDownControl>(dialog, kSpeedSpin);
     speed->SetPosition(999);
     speed->Click(true);
     speed->Click(true);
-    EXPECT_EQ(Control<QLineEdit>(dialog, kSpeedEdit)->text(), "1000");
-
+    Find<QLineEdit>(dialog, kMaxStepsEdit)->setText("700");
     Press(dialog, kOkButton);
-    const sim::Image stored = env.emulator.GetImage();
-    EXPECT_EQ(stored[sim::offset::kFilterCount], 7);
-    EXPECT_EQ(sim::ReadU16(stored, sim::offset::kWheelSpeed), 1000);
-    // The probe after the write sized the table from the controller's new count; the new
-    // rows come from the image the controller returned.
-    ASSERT_EQ(env.device->filters.size(), 7u);
-    for (int row = 0; row < 7; ++row) {
-        EXPECT_EQ(std::string(env.device->filters[row].name), sim::FilterName(before, row))
-            << "row " << row;
-    }
-    EXPECT_GE(env.emulator.CommandCount("FWreadEE"), 2);
-    EXPECT_EQ(env.emulator.CommandCount("FWwriteEE"), 1);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(messages_.empty());
+    const sim::Image stored = emulator_->GetImage();
+    EXPECT_EQ(stored[at::kWheelStepMode], 1);
+    EXPECT_EQ(stored[at::kWheelMotorOffWhenIdle], 0);
+    EXPECT_EQ(stored[at::kFilterSensorSeesHome], 1);
+    EXPECT_EQ(stored[at::kPowerOutputMode], 2);
+    EXPECT_EQ(stored[at::kFilterCount], 10);  // the arrows stop at 10 filters, 1000 steps/s
+    EXPECT_EQ(sim::ReadU16(stored, at::kWheelSpeed), 1000);
+    EXPECT_EQ(sim::ReadU16(stored, at::kMaxStepsBetweenFilters), 700);
+    // The probe after the write sized the table from the controller's new count.
+    ASSERT_EQ(device_->filters.size(), 10u);
+    EXPECT_EQ(std::string(device_->filters[6].name), sim::FilterName(stored, 6));
+    // OK releases only the dialog's own hold: the main dialog keeps the port.
+    EXPECT_EQ(LogCount(") = skip\r\n"), 1);
+    EXPECT_NE(device_->port, nullptr);
+    EXPECT_GT(store_.FlushCount(), flushes);
 }
 
-TEST(WheelSettingsDialogTest, OkReleasesOnlyItsOwnHoldAndSavesTheSettings) {
-    EmulatedDevice env;
-    ASSERT_TRUE(env.Connected());
-    const int flushes = env.store.FlushCount();
-    WheelSettingsDialog dialog(env.device.get());
-    Press(dialog, kOkButton);
-
-    EXPECT_EQ(env.LogLines(") = skip\r\n"), 1);
-    EXPECT_EQ(env.LogLines("DisconnectMulti(0x"), 1);
-    EXPECT_EQ(env.LogLines("= Disconnect"), 0);
-    EXPECT_TRUE(env.Connected());
-    EXPECT_EQ(env.device->Clients().size(), 1u);
-    EXPECT_GT(env.store.FlushCount(), flushes);
-}
-
-TEST(WheelSettingsDialogTest, CancelStoresNothing) {
-    EmulatedDevice env;
-    ASSERT_TRUE(env.Connected());
-    const ControllerConfig config = env.device->config;
-    const sim::Image image = env.emulator.GetImage();
-    const int flushes = env.store.FlushCount();
-
-    WheelSettingsDialog dialog(env.device.get());
-    Control<QCheckBox>(dialog, kMotorOff)->click();
-    Control<UpDownControl>(dialog, kFilterCountSpin)->Click(false);
-    Control<QComboBox>(dialog, kPowerOutputCombo)->setCurrentIndex(3);
+TEST_F(WheelSettingsDialogTest, CancelStoresNothing) {
+    Start();
+    Connect();
+    const ControllerConfig config = device_->config;
+    const sim::Image image = emulator_->GetImage();
+    const int flushes = store_.FlushCount();
+    WheelSettingsDialog dialog(device_.get());
+    Find<QCheckBox>(dialog, kMotorOff)->click();
+    Find<UpDownControl>(dialog, kFilterCountSpin)->Click(false);
     Press(dialog, kCancelButton);
-
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(std::memcmp(&config, &env.device->config, sizeof config), 0);
-    EXPECT_EQ(env.emulator.GetImage(), image);
-    EXPECT_EQ(env.emulator.CommandCount("FWwriteEE"), 0);
-    EXPECT_EQ(env.store.FlushCount(), flushes);
-    EXPECT_EQ(env.LogLines("DisconnectMulti"), 0);
+    EXPECT_EQ(std::memcmp(&config, &device_->config, sizeof config), 0);
+    EXPECT_EQ(emulator_->GetImage(), image);
+    EXPECT_EQ(store_.FlushCount(), flushes);
+    EXPECT_EQ(LogCount("DisconnectMulti"), 0);
 }
 
-TEST(WheelSettingsDialogTest, AnEmptyStepCountIsRefusedAndKeepsTheDialogOpen) {
-    EmulatedDevice env;
-    ASSERT_TRUE(env.Connected());
-    WheelSettingsDialog dialog(env.device.get());
+TEST_F(WheelSettingsDialogTest, RefusedFieldsAndRefusedWritesAreToldToTheUser) {
+    Start();
+    Connect();
+    WheelSettingsDialog dialog(device_.get());
     dialog.show();
-    Control<QLineEdit>(dialog, kMaxStepsEdit)->clear();
+    Find<QLineEdit>(dialog, kMaxStepsEdit)->clear();
     Press(dialog, kOkButton);
-
-    ASSERT_EQ(env.messages.size(), 1u);
-    EXPECT_EQ(env.messages[0].icon, MessageIcon::Warning);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].icon, MessageIcon::Warning);
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), 0);
-    EXPECT_EQ(env.emulator.CommandCount("FWwriteEE"), 0);
-    EXPECT_EQ(env.LogLines("DisconnectMulti"), 0);
+    EXPECT_EQ(Sent("FWwriteEE"), 0);
+    EXPECT_EQ(LogCount("DisconnectMulti"), 0);
 
-    QTest::keyClicks(Control<QLineEdit>(dialog, kMaxStepsEdit), "700");
+    emulator_->AddFault({sim::FaultKind::kWriteEENak, "FWwriteEE"});
+    QTest::keyClicks(Find<QLineEdit>(dialog, kMaxStepsEdit), "700");
+    Find<QCheckBox>(dialog, kHomeSensor)->click();
     Press(dialog, kOkButton);
+    ASSERT_EQ(messages_.size(), 2u);
+    EXPECT_EQ(messages_[1].text, QStringLiteral("Контроллер не принял настройки колеса."));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(sim::ReadU16(env.emulator.GetImage(), sim::offset::kMaxStepsBetweenFilters), 700);
-}
-
-TEST(WheelSettingsDialogTest, ARefusedWriteIsToldToTheUser) {
-    EmulatedDevice env;
-    ASSERT_TRUE(env.Connected());
-    env.emulator.AddFault({sim::FaultKind::kWriteEENak, "FWwriteEE"});
-    WheelSettingsDialog dialog(env.device.get());
-    Control<QCheckBox>(dialog, kHomeSensor)->click();
-    Press(dialog, kOkButton);
-
-    ASSERT_EQ(env.messages.size(), 1u);
-    EXPECT_EQ(env.messages[0].text, QStringLiteral("Контроллер не принял настройки колеса."));
     // The controller kept its image, and the probe brought the device's copy back to it.
-    EXPECT_EQ(env.device->config.filterSensorSeesHome,
-              env.emulator.GetImage()[sim::offset::kFilterSensorSeesHome]);
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(device_->config.filterSensorSeesHome,
+              emulator_->GetImage()[at::kFilterSensorSeesHome]);
 }
 
-TEST(WheelSettingsDialogTest, WithThePortClosedNothingIsLoadedOrEnabled) {
-    EmulatedDevice env;
-    env.device->DisconnectMulti(&env.mainDialog);
-    ASSERT_FALSE(env.Connected());
-    WheelSettingsDialog dialog(env.device.get());
-    EXPECT_EQ(Control<QLineEdit>(dialog, kFilterCountEdit)->text(), "0");
-    for (int id : {kSpeedSpin, kHalfStep, kMotorOff, kPowerOutputCombo, kHomeSensor}) {
-        EXPECT_FALSE(Control<QWidget>(dialog, id)->isEnabled()) << id;
-    }
+TEST_F(WheelSettingsDialogTest, WithThePortClosedNothingIsLoadedOrEnabled) {
+    Start();
+    WheelSettingsDialog dialog(device_.get());
+    EXPECT_EQ(Find<QLineEdit>(dialog, kFilterCountEdit)->text(), "0");
+    for (int id : {kSpeedSpin, kHalfStep, kMotorOff, kPowerOutputCombo, kHomeSensor})
+        EXPECT_FALSE(Find(dialog, id)->isEnabled()) << id;
 }
 
 }  // namespace
-}  // namespace kavri::ui
+}  // namespace kavri::ui::test
