@@ -19,14 +19,12 @@ protected:
     QCheckBox* AutoBox(int k) const { return Find<QCheckBox>(*dialog_, Id::AutoBox0 + k); }
     QString Temperature(int k) const { return Edit(Id::Temperature0 + k)->text(); }
     QString Direction() const { return Find<QLabel>(*dialog_, Id::Direction)->text(); }
-    void MoveFocuserTo(int position) {
-        emulator_->SetFocuserPosition(position);
-        device_->focuserPosition = position;
-    }
+    QString Position() const { return Edit(Id::PositionDisplay)->text(); }
 };
 
-// Typed steps are taken as they are (what is no number gives 0); the arrows clamp to 1 ... 200.
-TEST_F(FocuserPanelTest, MinimumStepFollowsTypingAndItsArrows) {
+// A typed minimum step is taken as it is (what is no number gives 0); its arrows clamp it to
+// 1 ... 200. The position's arrows and Up/Down move the focuser by it, never out of range.
+TEST_F(FocuserPanelTest, ArrowsMoveTheFocuserByTheMinimumStep) {
     StartConnected();
     const struct {
         const char* typed;  // nullptr: nothing typed
@@ -39,46 +37,46 @@ TEST_F(FocuserPanelTest, MinimumStepFollowsTypingAndItsArrows) {
         if (c.typed != nullptr) Edit(Id::MinStep)->setText(c.typed);
         for (int i = 0; i < std::abs(c.clicks); ++i) Spin(Id::MinStepSpin)->Click(c.clicks > 0);
         EXPECT_EQ(device_->MinMotorStep, c.step);
-        if (c.clicks != 0) {
-            EXPECT_EQ(Edit(Id::MinStep)->text(), QString::number(c.step));
-        }
+        EXPECT_EQ(Edit(Id::MinStep)->text(),
+                  c.typed != nullptr && c.clicks == 0 ? QString(c.typed) : QString::number(c.step));
     }
-    // A step of 0: the arrows send the focuser to where it is.
-    MoveFocuserTo(700);
-    Spin(Id::FocuserSpin)->Click(true);
-    EXPECT_EQ(emulator_->FocuserPosition(), 700);
+    emulator_->SetFocuserPosition(700);
+    device_->focuserPosition = 700;
+    Spin(Id::FocuserSpin)->Click(true);  // a step of 0 sends the focuser to where it is
     EXPECT_EQ(Sent("FWgoFocus"), 1);
     Edit(Id::MinStep)->setText("1");
     QTest::keyClick(Edit(Id::MinStep), Qt::Key_Up);  // the arrow keys reach the arrows
     EXPECT_EQ(device_->MinMotorStep, 2);
-}
 
-TEST_F(FocuserPanelTest, PositionArrowsAndKeysMoveByTheMinimumStepWithinRange) {
-    StartConnected();
-    MoveFocuserTo(1000);
     device_->MinMotorStep = 10;
-    Spin(Id::FocuserSpin)->Click(true);
-    EXPECT_EQ(emulator_->FocuserPosition(), 1010);
-    EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "1010");
-    Spin(Id::FocuserSpin)->Click(false);
-    Spin(Id::FocuserSpin)->Click(false);
-    EXPECT_EQ(emulator_->FocuserPosition(), 990);
-    EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "990");
-    QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_Up);
-    EXPECT_EQ(emulator_->FocuserPosition(), 1000);
-    QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_Down);
-    EXPECT_EQ(emulator_->FocuserPosition(), 990);
-
-    MoveFocuserTo(32760);  // a step past the controller's range is not sent
-    const int moves = Sent("FWgoFocus");
-    Spin(Id::FocuserSpin)->Click(true);
-    EXPECT_EQ(Sent("FWgoFocus"), moves);
+    const struct {
+        bool up, key;
+        int position;
+    } moves[] = {{true, false, 710},
+                 {false, false, 700},
+                 {false, false, 690},
+                 {true, true, 700},
+                 {false, true, 690}};
+    for (const auto& m : moves) {
+        if (m.key) QTest::keyClick(Control(Id::PositionDisplay), m.up ? Qt::Key_Up : Qt::Key_Down);
+        if (!m.key) Spin(Id::FocuserSpin)->Click(m.up);
+        EXPECT_EQ(emulator_->FocuserPosition(), m.position);
+        EXPECT_EQ(Position(), QString::number(m.position));
+    }
+    emulator_->SetFocuserPosition(32760);
+    device_->focuserPosition = 32760;
+    const int moved = Sent("FWgoFocus");
+    Spin(Id::FocuserSpin)->Click(true);  // past the controller's range: not sent
+    EXPECT_EQ(Sent("FWgoFocus"), moved);
     EXPECT_EQ(warnings_.size(), 1);
     Spin(Id::FocuserSpin)->Click(false);
     EXPECT_EQ(emulator_->FocuserPosition(), 32750);
 }
 
-TEST_F(FocuserPanelTest, GoMovesAndSetRedefinesThePosition) {
+// "Go!" moves to the typed position, "Set" redefines it without a move. Neither sends anything
+// for a value the controller cannot hold (it would arrive cut to another position) or for
+// text that is no number (it would read as 0); the user is told what was refused.
+TEST_F(FocuserPanelTest, GoMovesSetRedefinesAndBothRefuseWhatIsNoPosition) {
     StartConnected();
     for (const char* typed : {"1234", " -32768 ", "32767"}) {
         Edit(Id::TargetPosition)->setText(typed);
@@ -93,38 +91,27 @@ TEST_F(FocuserPanelTest, GoMovesAndSetRedefinesThePosition) {
     EXPECT_EQ(emulator_->FocuserPosition(), 500);
     EXPECT_EQ(Sent("FWgoFocus"), moves);
     dialog_->OnTimer();
-    EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "500");
+    EXPECT_EQ(Position(), "500");
     EXPECT_TRUE(warnings_.isEmpty());
-}
 
-// Neither button sends anything for a value the controller cannot hold (it would arrive cut
-// to another position) or for text that is no number (it would read as 0).
-TEST_F(FocuserPanelTest, GoAndSetRefuseWhatIsNoPosition) {
-    StartConnected();
-    emulator_->SetFocuserPosition(300);
-    const struct {
-        const char* text;
-        const char* told;  // what the message quotes
-    } cases[] = {
-        {"40000", "40000"}, {"-32769", "-32769"}, {"65536", "65536"}, {"1500q", "1500q"},
-        {"", "Введите"},    {"12 34", "12 34"},   {"-", "-"},
-    };
-    int shown = 0;
-    for (const auto& c : cases) {
+    const int sets = Sent("FWsetFocus");
+    for (const char* text : {"40000", "-32769", "65536", "1500q", "", "12 34", "-"}) {
         for (int button : {Id::Go, Id::Set}) {
-            SCOPED_TRACE(std::string(c.text) + (button == Id::Go ? " Go!" : " Set"));
-            Edit(Id::TargetPosition)->setText(QString::fromUtf8(c.text));
+            SCOPED_TRACE(std::string(text) + (button == Id::Go ? " Go!" : " Set"));
+            const int shown = static_cast<int>(warnings_.size());
+            Edit(Id::TargetPosition)->setText(text);
             Press(*dialog_, button);
-            EXPECT_EQ(Sent("FWgoFocus") + Sent("FWsetFocus"), 0);
-            ASSERT_EQ(warnings_.size(), ++shown);
-            EXPECT_TRUE(warnings_.back().contains(QString::fromUtf8(c.told)));
+            EXPECT_EQ(Sent("FWgoFocus") + Sent("FWsetFocus"), moves + sets);
+            ASSERT_EQ(warnings_.size(), shown + 1);
+            EXPECT_TRUE(warnings_.back().contains(*text != '\0' ? text : "Введите"));
             EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         }
     }
-    EXPECT_EQ(emulator_->FocuserPosition(), 300);
+    EXPECT_EQ(emulator_->FocuserPosition(), 500);
 }
 
-// The tick reads the thermometers the controller has, at most four, and enables their boxes.
+// The tick reads the thermometers the controller has, at most four, and enables their boxes
+// while they answer; every data exchange disables the boxes again.
 TEST_F(FocuserPanelTest, TickShowsTheTemperaturesOfUpToFourThermometers) {
     for (int count : {2, 6}) {
         SCOPED_TRACE(count);
@@ -147,59 +134,54 @@ TEST_F(FocuserPanelTest, TickShowsTheTemperaturesOfUpToFourThermometers) {
     dialog_->OnTimer();
     EXPECT_EQ(Temperature(1), "");
     EXPECT_FALSE(AutoBox(1)->isEnabled());
-    dialog_->UpdateData(false);  // every data exchange disables the boxes again
+    dialog_->UpdateData(false);
     EXPECT_FALSE(AutoBox(0)->isEnabled());
 }
 
+// The tick shows position, direction and the wheel's filter; unanswered reads show plainly,
+// and the list waits for the wheel to answer again.
 TEST_F(FocuserPanelTest, TickShowsPositionDirectionAndTheWheelsFilter) {
     StartConnected();
     EXPECT_EQ(Direction(), "^");
     emulator_->SetFocuserPosition(2500);
-    emulator_->SetDirection(-1);
     emulator_->SetCurrentFilter(2);
-    dialog_->OnTimer();
-    EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "2500");
-    EXPECT_EQ(Direction(), "D");
-    EXPECT_EQ(List()->RowImage(2), 1);
-    EXPECT_EQ(List()->RowImage(0), 0);
+    for (int direction : {-1, 1}) {
+        emulator_->SetDirection(direction);
+        dialog_->OnTimer();
+        EXPECT_EQ(Direction(), direction > 0 ? "U" : "D");
+    }
+    EXPECT_EQ(Position(), "2500");
     EXPECT_EQ(dialog_->HighlightedFilter(), 2);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(List()->RowImage(i), i == 2 ? 1 : 0) << i;
     EXPECT_TRUE(List()->isEnabled());
-    emulator_->SetDirection(1);
-    dialog_->OnTimer();
-    EXPECT_EQ(Direction(), "U");
 
-    // Unanswered reads show plainly, and the list waits for the wheel to answer again.
-    emulator_->AddFault({sim::FaultKind::kSilent, "FWfocus", 1});
-    emulator_->AddFault({sim::FaultKind::kSilent, "FWdirFocus", 1});
-    emulator_->AddFault({sim::FaultKind::kSilent, "FWFILTER", 1});
+    for (const char* keyword : {"FWfocus", "FWdirFocus", "FWFILTER"})
+        emulator_->AddFault({sim::FaultKind::kSilent, keyword, 1});
     dialog_->OnTimer();
-    EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "???");
+    EXPECT_EQ(Position(), "???");
     EXPECT_EQ(Direction(), " ");
     EXPECT_FALSE(List()->isEnabled());
     dialog_->OnTimer();
     EXPECT_TRUE(List()->isEnabled());
-    EXPECT_EQ(Edit(Id::PositionDisplay)->text(), "2500");
+    EXPECT_EQ(Position(), "2500");
 }
 
+// Suspended (a dialog opened from this one is up), busy or disconnected, the tick sends
+// nothing; it still closes an editor the user has left.
 TEST_F(FocuserPanelTest, TickLeavesTheDeviceAloneWhenItMust) {
     StartConnected();
     const auto commands = emulator_->CommandsReceived();
     dialog_->SetRefreshEnabled(false);
+    ASSERT_TRUE(dialog_->BeginCellEdit(CellCentre(1, 2)));
+    Control(Id::PositionDisplay)->setFocus();
     dialog_->OnTimer();
+    EXPECT_FALSE(dialog_->CellEditorOpen());
     dialog_->SetRefreshEnabled(true);
     device_->busy = true;
     dialog_->OnTimer();
     device_->busy = false;
     EXPECT_EQ(emulator_->CommandsReceived(), commands);
 
-    // An editor the user has left is still closed while the refresh is suspended.
-    dialog_->SetRefreshEnabled(false);
-    ASSERT_TRUE(dialog_->BeginCellEdit(CellCentre(1, 2)));
-    Control(Id::PositionDisplay)->setFocus();
-    dialog_->OnTimer();
-    EXPECT_FALSE(dialog_->CellEditorOpen());
-
-    dialog_->SetRefreshEnabled(true);
     dialog_->OnDisconnect();
     const auto afterDisconnect = emulator_->CommandsReceived();
     dialog_->OnTimer();
@@ -207,7 +189,7 @@ TEST_F(FocuserPanelTest, TickLeavesTheDeviceAloneWhenItMust) {
 }
 
 // A click toggles compensation on its thermometer, which becomes the preferred one: checked
-// is running, clear is the preferred one at rest, the rest are grey.
+// is running, clear is the preferred one at rest, the others are grey.
 TEST_F(FocuserPanelTest, CompensationBoxesToggleAndPreferTheClickedThermometer) {
     sim::EmulatorOptions options;
     options.thermometers = 4;
@@ -226,10 +208,8 @@ TEST_F(FocuserPanelTest, CompensationBoxesToggleAndPreferTheClickedThermometer) 
         if (s.click >= 0) Press(*dialog_, Id::AutoBox0 + s.click);
         EXPECT_EQ(emulator_->CompensationThermometer(), s.running);
         for (int k = 0; k < 4; ++k) {
-            const Qt::CheckState want = s.states[k] == 'C'   ? Qt::Checked
-                                        : s.states[k] == 'U' ? Qt::Unchecked
-                                                             : Qt::PartiallyChecked;
-            EXPECT_EQ(AutoBox(k)->checkState(), want) << k;
+            const char state = "UPC"[AutoBox(k)->checkState()];
+            EXPECT_EQ(state, s.states[k]) << k;
         }
     }
     EXPECT_EQ(device_->settings.AscomPreferredTermometer, 2);

@@ -1,6 +1,6 @@
 // A main dialog over a real device, connected through a pseudo-terminal to the in-process
 // controller emulator mapped as COM1; COM2 names a device that does not exist. The dialog's
-// warnings, the settings dialogs' messages and the file prompts are answered here and kept.
+// warnings, the settings code's messages and the file prompts are answered here and kept.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <memory>
 #include <string>
@@ -91,14 +90,13 @@ protected:
     ReportListView* List() const { return Find<ReportListView>(*dialog_, Id::FilterList); }
     QLineEdit* CellEditor() const { return FindControlAs<QLineEdit>(*dialog_, Id::CellEditor); }
     QPoint CellCentre(int row, int column) const { return List()->CellRect(row, column).center(); }
-
-    // Log lines holding `text` (the log puts a time before each line).
+    int Sent(const char* keyword) const { return emulator_->CommandCount(keyword); }
+    // Log lines holding `text`.
     int LogCount(const std::string& text) const {
         int count = 0;
         for (const std::string& line : log_) count += line.find(text) != std::string::npos;
         return count;
     }
-    int Sent(const char* keyword) const { return emulator_->CommandCount(keyword); }
 
     kavri::test::TempDir dir_;
     MemorySettingsStore store_;
@@ -107,8 +105,8 @@ protected:
     std::unique_ptr<WheelFocuserDevice> device_;
     std::unique_ptr<ControlDialog> dialog_;
     std::vector<std::string> log_;
-    QStringList warnings_;                  // the main dialog's warnings
-    std::vector<MessageRequest> messages_;  // message boxes of the settings code
+    QStringList warnings_;
+    std::vector<MessageRequest> messages_;
     std::vector<FileRequest> fileRequests_;
     QString answer_;  // what the file prompt answers; empty: cancelled
     ScopedPromptHandlers prompts_{[this](const MessageRequest& m) { messages_.push_back(m); },

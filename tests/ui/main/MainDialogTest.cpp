@@ -1,0 +1,311 @@
+// The main dialog's frame: connecting and disconnecting with its enabling rules and shared
+// clients, a line that hangs up, the program's run from start to exit, the thermometer names,
+// the keyboard rules, and the look of all four dialogs under the fallback font.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTimer>
+#include <functional>
+
+#include "MainDialogRig.h"
+#include "device/Cp1251.h"
+#include "ui/main/ControlApp.h"
+#include "ui/settings/FocuserSettingsDialog.h"
+#include "ui/settings/MicrostepTableDialog.h"
+#include "ui/settings/WheelSettingsDialog.h"
+
+namespace kavri::ui::test {
+namespace {
+
+class MainDialogTest : public MainDialogRig {
+protected:
+    // Every enabling rule of the dialog for one state of the connection.
+    void ExpectEnabling(bool connected, bool focuser, bool wheel) const {
+        for (int id : {Id::Connect, Id::PortCombo}) EXPECT_EQ(Enabled(id), !connected) << id;
+        for (int id : {Id::Disconnect, Id::Save, Id::Load}) EXPECT_EQ(Enabled(id), connected) << id;
+        for (int id : {Id::MinStep, Id::MinStepSpin, Id::FocuserSpin, Id::Go, Id::TargetPosition,
+                       Id::Set, Id::FocuserSettings})
+            EXPECT_EQ(Enabled(id), focuser) << id;
+        EXPECT_EQ(Enabled(Id::WheelSettings), wheel);
+        EXPECT_TRUE(Enabled(Id::Exit));
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_TRUE(Enabled(Id::ThermometerName0 + k));
+            EXPECT_FALSE(Enabled(Id::AutoBox0 + k));
+        }
+    }
+    bool Consumed(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        return dialog_->PreTranslateKey(QKeyEvent(QEvent::KeyPress, key, modifiers));
+    }
+};
+
+TEST_F(MainDialogTest, EnablingFollowsTheControllerAndDisconnectClearsIt) {
+    const struct {
+        const char* what;
+        bool wheel, focuser;
+    } kinds[] = {{"wheel and focuser", true, true},
+                 {"wheel only", true, false},
+                 {"focuser only", false, true}};
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.what);
+        sim::EmulatorOptions options;
+        options.wheelOnly = !kind.focuser;
+        options.focuserOnly = !kind.wheel;
+        Start(options);
+        ExpectEnabling(false, false, false);
+        EXPECT_EQ(PortCombo()->currentIndex(), 1);
+        EXPECT_EQ(Edit(Id::MinStep)->text(), "1");
+        Connect();
+        ExpectEnabling(true, kind.focuser, kind.wheel);
+        EXPECT_EQ(List()->RowCount(), kind.wheel ? 5 : 0);
+        EXPECT_EQ(dialog_->focusWidget(), Control(Id::PositionDisplay));
+        EXPECT_EQ(LogCount(") = connect\r\n"), 1);
+
+        dialog_->OnDisconnect();
+        EXPECT_EQ(LogCount(") = Disconnect\r\n"), 1);
+        ExpectEnabling(false, false, false);
+        EXPECT_EQ(List()->RowCount(), 0);
+        EXPECT_TRUE(device_->Clients().empty());
+    }
+    PortCombo()->setCurrentIndex(2);  // COM2: no device, and the dialog stays as it was
+    dialog_->OnConnect();
+    EXPECT_EQ(device_->settings.ComPort, 2);
+    EXPECT_TRUE(device_->Clients().empty());
+    ExpectEnabling(false, false, false);
+}
+
+// Another client keeps the port open when the dialog leaves; the accept path leaves too.
+TEST_F(MainDialogTest, TheLastClientToLeaveClosesThePort) {
+    Start();
+    Connect();
+    int other = 0;
+    EXPECT_TRUE(device_->ConnectMulti(&other));
+    dialog_->OnDisconnect();
+    EXPECT_EQ(LogCount(") = skip\r\n"), 2);
+    EXPECT_EQ(List()->RowCount(), 5);  // the rows stay while the port is open
+    ExpectEnabling(true, true, true);
+    device_->DisconnectMulti(&other);
+    EXPECT_EQ(device_->port, nullptr);
+
+    Connect();
+    dialog_->accept();
+    EXPECT_EQ(device_->port, nullptr);
+    EXPECT_EQ(dialog_->result(), QDialog::Accepted);
+}
+
+// The line hung up (adapter unplugged): the next tick disconnects and says so once, and the
+// user can connect again.
+TEST_F(MainDialogTest, HungUpLineDisconnectsAtTheNextTickAndTellsOnce) {
+    Start();
+    for (bool closed : {false, true}) {
+        SCOPED_TRACE(closed ? "pseudo-terminal closed" : "hang-up in a reply");
+        Connect();
+        const int shown = static_cast<int>(warnings_.size());
+        if (closed) {
+            emulator_->Stop();
+        } else {
+            emulator_->AddFault({sim::FaultKind::kHangUp, "FWfocus"});
+        }
+        dialog_->OnTimer();
+        ExpectEnabling(false, false, false);
+        EXPECT_EQ(List()->RowCount(), 0);
+        dialog_->OnTimer();
+        dialog_->OnTimer();
+        ASSERT_EQ(warnings_.size(), shown + 1);
+        EXPECT_TRUE(warnings_.back().contains(QStringLiteral("Подключитесь снова")));
+        EXPECT_EQ(LogCount(") = Disconnect\r\n"), shown + 1);
+        StartEmulator();  // plugged in again
+    }
+    Connect();
+    dialog_->OnTimer();
+    EXPECT_TRUE(Enabled(Id::Disconnect));
+    EXPECT_EQ(warnings_.size(), 2);
+}
+
+// The port chosen in the dialog survives into the next start through the settings store, and
+// the connection is closed before the device goes.
+TEST_F(MainDialogTest, ExitStoresTheChosenPortForTheNextStart) {
+    Start();  // the emulator and the port map; this rig's own dialog is not used
+    dialog_.reset();
+    device_.reset();
+    bool wasConnected = false, closedBeforeTheDeviceWent = false;
+    ControlApp program(store_);
+    program.SetDialogHook([&](ControlDialog& dialog, WheelFocuserDevice& device) {
+        device.log.SetSink([this](const char* line) { log_.emplace_back(line); });
+        QTimer::singleShot(0, &dialog, [&] {
+            dialog.OnConnect();
+            wasConnected = device.port != nullptr;
+            Find<QComboBox>(dialog, Id::PortCombo)->setCurrentIndex(3);  // disabled, but set
+            Press(dialog, Id::Exit);
+            closedBeforeTheDeviceWent = device.port == nullptr;
+        });
+    });
+    EXPECT_FALSE(program.InitInstance());
+    EXPECT_TRUE(wasConnected);
+    EXPECT_TRUE(closedBeforeTheDeviceWent);
+
+    WheelFocuserDevice next(store_, timers_);
+    EXPECT_EQ(next.settings.ComPort, 3);
+    EXPECT_EQ(Find<QComboBox>(ControlDialog(&next), Id::PortCombo)->currentIndex(), 3);
+    next.settings.ComPort = 16;  // searchable, but beyond the list's COM15: kept as it is
+    ControlDialog beyond(&next);
+    EXPECT_EQ(Find<QComboBox>(beyond, Id::PortCombo)->currentIndex(), -1);
+    beyond.reject();
+    EXPECT_EQ(next.settings.ComPort, 16);
+}
+
+// Thermometer names are windows-1251 bytes in the device, as .fws files and the settings store
+// hand them over; a name the code page cannot hold is refused and the stored one shown again.
+TEST_F(MainDialogTest, ThermometerNamesTravelBothWaysInWindows1251) {
+    Start();
+    QLineEdit* mirror = Edit(Id::ThermometerName0);
+    QLineEdit* odd = Edit(Id::ThermometerName0 + 1);
+    const std::string oddBytes("\x98\xFF\x01 x", 5);              // no text a user types
+    device_->TermometerName[0] = "\xC7\xE5\xF0\xEA\xE0\xEB\xEE";  // "Зеркало"
+    device_->TermometerName[1] = oddBytes;
+    dialog_->UpdateData(false);
+    EXPECT_EQ(mirror->text(), QStringLiteral("Зеркало"));
+    dialog_->UpdateData(true);  // shown, not edited: the bytes stay as they were
+    EXPECT_EQ(device_->TermometerName[1], oddBytes);
+
+    mirror->setText(QStringLiteral("Воздух"));
+    odd->setText(QStringLiteral("\u2603"));  // a snowman has no windows-1251 form
+    Connect();                               // connecting takes the typed names over
+    EXPECT_EQ(device_->TermometerName[0], "\xC2\xEE\xE7\xE4\xF3\xF5");
+    EXPECT_EQ(device_->TermometerName[1], oddBytes);
+    EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(oddBytes)));
+    ASSERT_EQ(warnings_.size(), 1);
+    EXPECT_TRUE(warnings_[0].contains(QStringLiteral("\u2603")));
+
+    odd->setFocus();  // typed and left: refused as the field is left
+    QTest::sendKeyEvent(QTest::Click, odd, Qt::Key_unknown, QStringLiteral("\u2603"), {});
+    Edit(Id::PositionDisplay)->setFocus();
+    ASSERT_EQ(warnings_.size(), 2);
+    EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(oddBytes)));
+}
+
+// Enter connects while disconnected and is dropped otherwise, pressing no button; Escape
+// takes the cancel path.
+TEST_F(MainDialogTest, EnterConnectsOnlyWhileDisconnectedAndEscapeCancels) {
+    Start();
+    Control(Id::PositionDisplay)->setFocus();
+    EXPECT_FALSE(Consumed(Qt::Key_0));  // no filter table yet: no key selects
+    EXPECT_FALSE(Consumed(Qt::Key_Left, Qt::ControlModifier));
+    QTest::keyClick(Edit(Id::ThermometerName0), Qt::Key_Return);  // from a text field, too
+    ASSERT_NE(device_->port, nullptr);
+    const auto commands = emulator_->CommandsReceived();
+    QTest::keyClick(Control(Id::PositionDisplay), Qt::Key_Enter);
+    QTest::keyClick(Control(Id::Disconnect), Qt::Key_Return);
+    EXPECT_NE(device_->port, nullptr);
+    EXPECT_EQ(emulator_->CommandsReceived(), commands);
+
+    PortCombo()->setCurrentIndex(0);
+    QTest::keyClick(Edit(Id::ThermometerName0 + 2), Qt::Key_Escape);
+    EXPECT_FALSE(dialog_->isVisible());
+    EXPECT_EQ(device_->port, nullptr);
+    EXPECT_EQ(device_->settings.ComPort, 0);
+}
+
+// Digits and Left/Right choose filters from the position box, or with Ctrl from anywhere.
+TEST_F(MainDialogTest, FilterKeysWorkInThePositionBoxOrWithCtrl) {
+    Start();
+    Connect();  // five filters, the wheel at 0
+    const int position = Id::PositionDisplay, name = Id::ThermometerName0 + 1;
+    const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier;
+    const struct {
+        int focus, key;
+        Qt::KeyboardModifiers modifiers;
+        int filter;  // where the wheel is afterwards; -1: the key passes on
+    } keys[] = {
+        {position, Qt::Key_3, none, 3},     {position, Qt::Key_0, none, 0},
+        {name, Qt::Key_Left, ctrl, 4},      {name, Qt::Key_Right, ctrl, 0},  // round the wheel
+        {position, Qt::Key_Right, none, 1}, {name, Qt::Key_4, ctrl, 4},
+        {name, Qt::Key_5, ctrl, -1},  // no sixth filter
+        {name, Qt::Key_Right, none, -1},    {position, Qt::Key_2, Qt::KeypadModifier, -1},
+        {name, Qt::Key_2, none, -1},  // typed into the name
+    };
+    int at = 0;
+    for (const auto& k : keys) {
+        SCOPED_TRACE(testing::Message() << "key " << k.key << " in " << k.focus);
+        const int gotos = Sent("FWGOTO");
+        Control(k.focus)->setFocus();
+        QTest::keyClick(Control(k.focus), static_cast<Qt::Key>(k.key), k.modifiers);
+        if (k.filter >= 0) at = k.filter;
+        EXPECT_EQ(emulator_->CurrentFilter(), at);
+        EXPECT_EQ(device_->currentFilter, at);
+        EXPECT_EQ(Sent("FWGOTO"), gotos + (k.filter >= 0 ? 1 : 0));
+    }
+    EXPECT_TRUE(Edit(name)->text().endsWith('2'));
+    device_->currentFilter = -1;  // unknown: the arrows pass, digits still choose
+    EXPECT_FALSE(Consumed(Qt::Key_Left, Qt::ControlModifier));
+    EXPECT_FALSE(Consumed(Qt::Key_Right, Qt::ControlModifier));
+    EXPECT_TRUE(Consumed(Qt::Key_1, Qt::ControlModifier));
+    EXPECT_EQ(emulator_->CurrentFilter(), 1);
+}
+
+// The four dialogs as a user sees them when connected, under the font this machine has (the
+// fallback when the templates' face is missing): every text fits its control and renders, no
+// two controls overlap (frames excepted), and all lie inside the window.
+void ExpectNothingClippedOrOverlapping(QDialog& dialog) {
+    SCOPED_TRACE(dialog.windowTitle().toStdString());
+    QList<QWidget*> controls;
+    for (QWidget* w : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (qobject_cast<QGroupBox*>(w) == nullptr && w->isVisible()) controls << w;
+    ASSERT_GT(controls.size(), 5);
+    for (QWidget* w : controls) {
+        const std::string name = w->objectName().toStdString();
+        EXPECT_TRUE(dialog.rect().contains(w->geometry())) << name;
+        QString text;
+        int room = w->width();
+        if (const auto* label = qobject_cast<QLabel*>(w)) {
+            const QRect need = label->fontMetrics().boundingRect(
+                label->contentsRect(),
+                label->alignment() | (label->wordWrap() ? Qt::TextWordWrap : 0), label->text());
+            EXPECT_LE(need.height(), label->contentsRect().height()) << name;
+            EXPECT_LE(need.width(), label->contentsRect().width()) << name;
+            for (QChar c : label->text()) EXPECT_TRUE(label->fontMetrics().inFont(c) || c == '\n');
+        } else if (const auto* button = qobject_cast<QPushButton*>(w)) {
+            text = button->text();
+            room -= 6;  // its frame
+        } else if (const auto* box = qobject_cast<QCheckBox*>(w)) {
+            QStyleOptionButton option;
+            option.initFrom(box);
+            option.text = text = box->text();
+            room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box).width();
+        }
+        EXPECT_LE(w->fontMetrics().horizontalAdvance(text), room) << name;
+        for (QWidget* other : controls)
+            EXPECT_TRUE(other == w || !w->geometry().intersects(other->geometry()))
+                << name << " overlaps " << other->objectName().toStdString();
+    }
+}
+
+TEST_F(MainDialogTest, NoDialogHasAnythingClippedOrOverlapping) {
+    Start();
+    emulator_->SetFocuserPosition(-12345);
+    emulator_->SetTemperature(0, -1225);
+    emulator_->SetCompensationThermometer(0);
+    Connect();
+    Edit(Id::ThermometerName0)->setText(QStringLiteral("Зеркало"));
+    dialog_->OnTimer();  // the panel live: temperatures, position, direction, icons
+    ASSERT_EQ(Edit(Id::PositionDisplay)->text(), "-12345");
+    QApplication::processEvents();
+    ExpectNothingClippedOrOverlapping(*dialog_);
+    const std::function<std::unique_ptr<QDialog>()> settings[] = {
+        [this] { return std::make_unique<WheelSettingsDialog>(device_.get(), dialog_.get()); },
+        [this] { return std::make_unique<FocuserSettingsDialog>(device_.get(), dialog_.get()); },
+        [this] { return std::make_unique<MicrostepTableDialog>(device_.get(), dialog_.get()); },
+    };
+    for (const auto& make : settings) {
+        const std::unique_ptr<QDialog> dialog = make();
+        dialog->show();
+        QApplication::processEvents();
+        ExpectNothingClippedOrOverlapping(*dialog);
+    }
+}
+
+}  // namespace
+}  // namespace kavri::ui::test
