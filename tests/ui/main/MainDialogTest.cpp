@@ -1,6 +1,6 @@
-// The main dialog's frame: connecting and disconnecting with its enabling rules and shared
-// clients, a line that hangs up, the program's run from start to exit, the thermometer names,
-// the keyboard rules, and the look of all four dialogs under the fallback font.
+// The main dialog's frame: connecting and disconnecting under its enabling rules, a line that
+// hangs up, the program's run from start to exit, the thermometer names, the keyboard rules,
+// and the look of all four dialogs under the fallback font.
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -9,7 +9,6 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTimer>
-#include <functional>
 
 #include "MainDialogRig.h"
 #include "device/Cp1251.h"
@@ -31,11 +30,9 @@ protected:
                        Id::Set, Id::FocuserSettings})
             EXPECT_EQ(Enabled(id), focuser) << id;
         EXPECT_EQ(Enabled(Id::WheelSettings), wheel);
-        EXPECT_TRUE(Enabled(Id::Exit));
-        for (int k = 0; k < 4; ++k) {
-            EXPECT_TRUE(Enabled(Id::ThermometerName0 + k));
-            EXPECT_FALSE(Enabled(Id::AutoBox0 + k));
-        }
+        for (int id : {int{Id::Exit}, Id::ThermometerName0 + 0, Id::ThermometerName0 + 3})
+            EXPECT_TRUE(Enabled(id)) << id;
+        for (int k = 0; k < 4; ++k) EXPECT_FALSE(Enabled(Id::AutoBox0 + k)) << k;
     }
     bool Consumed(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         return dialog_->PreTranslateKey(QKeyEvent(QEvent::KeyPress, key, modifiers));
@@ -43,57 +40,35 @@ protected:
 };
 
 TEST_F(MainDialogTest, EnablingFollowsTheControllerAndDisconnectClearsIt) {
-    const struct {
-        const char* what;
-        bool wheel, focuser;
-    } kinds[] = {{"wheel and focuser", true, true},
-                 {"wheel only", true, false},
-                 {"focuser only", false, true}};
-    for (const auto& kind : kinds) {
-        SCOPED_TRACE(kind.what);
+    for (int kind = 0; kind < 3; ++kind) {
+        const bool wheel = kind != 2, focuser = kind != 1;
+        SCOPED_TRACE(testing::Message() << "wheel " << wheel << ", focuser " << focuser);
         sim::EmulatorOptions options;
-        options.wheelOnly = !kind.focuser;
-        options.focuserOnly = !kind.wheel;
+        options.wheelOnly = !focuser;
+        options.focuserOnly = !wheel;
         Start(options);
         ExpectEnabling(false, false, false);
         EXPECT_EQ(PortCombo()->currentIndex(), 1);
         EXPECT_EQ(Edit(Id::MinStep)->text(), "1");
         Connect();
-        ExpectEnabling(true, kind.focuser, kind.wheel);
-        EXPECT_EQ(List()->RowCount(), kind.wheel ? 5 : 0);
+        ExpectEnabling(true, focuser, wheel);
+        EXPECT_EQ(List()->RowCount(), wheel ? 5 : 0);
         EXPECT_EQ(dialog_->focusWidget(), Control(Id::PositionDisplay));
         EXPECT_EQ(LogCount(") = connect\r\n"), 1);
-
         dialog_->OnDisconnect();
         EXPECT_EQ(LogCount(") = Disconnect\r\n"), 1);
         ExpectEnabling(false, false, false);
         EXPECT_EQ(List()->RowCount(), 0);
-        EXPECT_TRUE(device_->Clients().empty());
     }
     PortCombo()->setCurrentIndex(2);  // COM2: no device, and the dialog stays as it was
     dialog_->OnConnect();
     EXPECT_EQ(device_->settings.ComPort, 2);
     EXPECT_TRUE(device_->Clients().empty());
     ExpectEnabling(false, false, false);
-}
-
-// Another client keeps the port open when the dialog leaves; the accept path leaves too.
-TEST_F(MainDialogTest, TheLastClientToLeaveClosesThePort) {
-    Start();
+    PortCombo()->setCurrentIndex(1);
     Connect();
-    int other = 0;
-    EXPECT_TRUE(device_->ConnectMulti(&other));
-    dialog_->OnDisconnect();
-    EXPECT_EQ(LogCount(") = skip\r\n"), 2);
-    EXPECT_EQ(List()->RowCount(), 5);  // the rows stay while the port is open
-    ExpectEnabling(true, true, true);
-    device_->DisconnectMulti(&other);
+    dialog_->accept();  // the accept path leaves the clients too
     EXPECT_EQ(device_->port, nullptr);
-
-    Connect();
-    dialog_->accept();
-    EXPECT_EQ(device_->port, nullptr);
-    EXPECT_EQ(dialog_->result(), QDialog::Accepted);
 }
 
 // The line hung up (adapter unplugged): the next tick disconnects and says so once, and the
@@ -104,11 +79,8 @@ TEST_F(MainDialogTest, HungUpLineDisconnectsAtTheNextTickAndTellsOnce) {
         SCOPED_TRACE(closed ? "pseudo-terminal closed" : "hang-up in a reply");
         Connect();
         const int shown = static_cast<int>(warnings_.size());
-        if (closed) {
-            emulator_->Stop();
-        } else {
-            emulator_->AddFault({sim::FaultKind::kHangUp, "FWfocus"});
-        }
+        if (closed) emulator_->Stop();
+        if (!closed) emulator_->AddFault({sim::FaultKind::kHangUp, "FWfocus"});
         dialog_->OnTimer();
         ExpectEnabling(false, false, false);
         EXPECT_EQ(List()->RowCount(), 0);
@@ -134,7 +106,6 @@ TEST_F(MainDialogTest, ExitStoresTheChosenPortForTheNextStart) {
     bool wasConnected = false, closedBeforeTheDeviceWent = false;
     ControlApp program(store_);
     program.SetDialogHook([&](ControlDialog& dialog, WheelFocuserDevice& device) {
-        device.log.SetSink([this](const char* line) { log_.emplace_back(line); });
         QTimer::singleShot(0, &dialog, [&] {
             dialog.OnConnect();
             wasConnected = device.port != nullptr;
@@ -146,9 +117,7 @@ TEST_F(MainDialogTest, ExitStoresTheChosenPortForTheNextStart) {
     EXPECT_FALSE(program.InitInstance());
     EXPECT_TRUE(wasConnected);
     EXPECT_TRUE(closedBeforeTheDeviceWent);
-
     WheelFocuserDevice next(store_, timers_);
-    EXPECT_EQ(next.settings.ComPort, 3);
     EXPECT_EQ(Find<QComboBox>(ControlDialog(&next), Id::PortCombo)->currentIndex(), 3);
     next.settings.ComPort = 16;  // searchable, but beyond the list's COM15: kept as it is
     ControlDialog beyond(&next);
@@ -163,7 +132,8 @@ TEST_F(MainDialogTest, ThermometerNamesTravelBothWaysInWindows1251) {
     Start();
     QLineEdit* mirror = Edit(Id::ThermometerName0);
     QLineEdit* odd = Edit(Id::ThermometerName0 + 1);
-    const std::string oddBytes("\x98\xFF\x01 x", 5);              // no text a user types
+    const std::string oddBytes("\x98\xFF\x01 x", 5);  // no text a user types
+    const QString oddText = QString::fromStdString(Cp1251ToUtf8(oddBytes));
     device_->TermometerName[0] = "\xC7\xE5\xF0\xEA\xE0\xEB\xEE";  // "Зеркало"
     device_->TermometerName[1] = oddBytes;
     dialog_->UpdateData(false);
@@ -176,20 +146,19 @@ TEST_F(MainDialogTest, ThermometerNamesTravelBothWaysInWindows1251) {
     Connect();                               // connecting takes the typed names over
     EXPECT_EQ(device_->TermometerName[0], "\xC2\xEE\xE7\xE4\xF3\xF5");
     EXPECT_EQ(device_->TermometerName[1], oddBytes);
-    EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(oddBytes)));
+    EXPECT_EQ(odd->text(), oddText);
     ASSERT_EQ(warnings_.size(), 1);
     EXPECT_TRUE(warnings_[0].contains(QStringLiteral("\u2603")));
-
     odd->setFocus();  // typed and left: refused as the field is left
     QTest::sendKeyEvent(QTest::Click, odd, Qt::Key_unknown, QStringLiteral("\u2603"), {});
     Edit(Id::PositionDisplay)->setFocus();
-    ASSERT_EQ(warnings_.size(), 2);
-    EXPECT_EQ(odd->text(), QString::fromStdString(Cp1251ToUtf8(oddBytes)));
+    EXPECT_EQ(warnings_.size(), 2);
+    EXPECT_EQ(odd->text(), oddText);
 }
 
-// Enter connects while disconnected and is dropped otherwise, pressing no button; Escape
-// takes the cancel path.
-TEST_F(MainDialogTest, EnterConnectsOnlyWhileDisconnectedAndEscapeCancels) {
+// Enter connects while disconnected and is dropped otherwise, pressing no button; digits and
+// Left/Right choose filters from the position box, or with Ctrl from anywhere; Escape cancels.
+TEST_F(MainDialogTest, KeysConnectChooseFiltersAndCancel) {
     Start();
     Control(Id::PositionDisplay)->setFocus();
     EXPECT_FALSE(Consumed(Qt::Key_0));  // no filter table yet: no key selects
@@ -202,38 +171,27 @@ TEST_F(MainDialogTest, EnterConnectsOnlyWhileDisconnectedAndEscapeCancels) {
     EXPECT_NE(device_->port, nullptr);
     EXPECT_EQ(emulator_->CommandsReceived(), commands);
 
-    PortCombo()->setCurrentIndex(0);
-    QTest::keyClick(Edit(Id::ThermometerName0 + 2), Qt::Key_Escape);
-    EXPECT_FALSE(dialog_->isVisible());
-    EXPECT_EQ(device_->port, nullptr);
-    EXPECT_EQ(device_->settings.ComPort, 0);
-}
-
-// Digits and Left/Right choose filters from the position box, or with Ctrl from anywhere.
-TEST_F(MainDialogTest, FilterKeysWorkInThePositionBoxOrWithCtrl) {
-    Start();
-    Connect();  // five filters, the wheel at 0
-    const int position = Id::PositionDisplay, name = Id::ThermometerName0 + 1;
+    const int box = Id::PositionDisplay, name = Id::ThermometerName0 + 1;
     const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier;
     const struct {
         int focus, key;
         Qt::KeyboardModifiers modifiers;
         int filter;  // where the wheel is afterwards; -1: the key passes on
     } keys[] = {
-        {position, Qt::Key_3, none, 3},     {position, Qt::Key_0, none, 0},
-        {name, Qt::Key_Left, ctrl, 4},      {name, Qt::Key_Right, ctrl, 0},  // round the wheel
-        {position, Qt::Key_Right, none, 1}, {name, Qt::Key_4, ctrl, 4},
-        {name, Qt::Key_5, ctrl, -1},  // no sixth filter
-        {name, Qt::Key_Right, none, -1},    {position, Qt::Key_2, Qt::KeypadModifier, -1},
-        {name, Qt::Key_2, none, -1},  // typed into the name
+        // clang-format off
+        {box, Qt::Key_3, none, 3}, {box, Qt::Key_0, none, 0}, {name, Qt::Key_Left, ctrl, 4},
+        {name, Qt::Key_Right, ctrl, 0}, {box, Qt::Key_Right, none, 1}, {name, Qt::Key_4, ctrl, 4},
+        {name, Qt::Key_5, ctrl, -1}, {name, Qt::Key_Right, none, -1},
+        {box, Qt::Key_2, Qt::KeypadModifier, -1}, {name, Qt::Key_2, none, -1},
+        // clang-format on
     };
-    int at = 0;
+    int at = 0;  // five filters, the wheel at 0
     for (const auto& k : keys) {
         SCOPED_TRACE(testing::Message() << "key " << k.key << " in " << k.focus);
         const int gotos = Sent("FWGOTO");
         Control(k.focus)->setFocus();
         QTest::keyClick(Control(k.focus), static_cast<Qt::Key>(k.key), k.modifiers);
-        if (k.filter >= 0) at = k.filter;
+        at = k.filter >= 0 ? k.filter : at;
         EXPECT_EQ(emulator_->CurrentFilter(), at);
         EXPECT_EQ(device_->currentFilter, at);
         EXPECT_EQ(Sent("FWGOTO"), gotos + (k.filter >= 0 ? 1 : 0));
@@ -244,6 +202,12 @@ TEST_F(MainDialogTest, FilterKeysWorkInThePositionBoxOrWithCtrl) {
     EXPECT_FALSE(Consumed(Qt::Key_Right, Qt::ControlModifier));
     EXPECT_TRUE(Consumed(Qt::Key_1, Qt::ControlModifier));
     EXPECT_EQ(emulator_->CurrentFilter(), 1);
+
+    PortCombo()->setCurrentIndex(0);
+    QTest::keyClick(Edit(Id::ThermometerName0 + 2), Qt::Key_Escape);
+    EXPECT_FALSE(dialog_->isVisible());
+    EXPECT_EQ(device_->port, nullptr);
+    EXPECT_EQ(device_->settings.ComPort, 0);
 }
 
 // The four dialogs as a user sees them when connected, under the font this machine has (the
@@ -294,16 +258,14 @@ TEST_F(MainDialogTest, NoDialogHasAnythingClippedOrOverlapping) {
     ASSERT_EQ(Edit(Id::PositionDisplay)->text(), "-12345");
     QApplication::processEvents();
     ExpectNothingClippedOrOverlapping(*dialog_);
-    const std::function<std::unique_ptr<QDialog>()> settings[] = {
-        [this] { return std::make_unique<WheelSettingsDialog>(device_.get(), dialog_.get()); },
-        [this] { return std::make_unique<FocuserSettingsDialog>(device_.get(), dialog_.get()); },
-        [this] { return std::make_unique<MicrostepTableDialog>(device_.get(), dialog_.get()); },
-    };
-    for (const auto& make : settings) {
-        const std::unique_ptr<QDialog> dialog = make();
-        dialog->show();
+    WheelSettingsDialog wheel(device_.get(), dialog_.get());
+    FocuserSettingsDialog focuser(device_.get(), dialog_.get());
+    MicrostepTableDialog microsteps(device_.get(), dialog_.get());
+    for (QDialog* settings : std::initializer_list<QDialog*>{&wheel, &focuser, &microsteps}) {
+        settings->show();
         QApplication::processEvents();
-        ExpectNothingClippedOrOverlapping(*dialog);
+        ExpectNothingClippedOrOverlapping(*settings);
+        settings->hide();
     }
 }
 
