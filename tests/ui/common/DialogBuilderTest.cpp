@@ -1,6 +1,5 @@
-// The dialog builder and the common controls: dialog units, the widgets a template gives with
-// their ids, styles and tab order, texts kept inside their controls, the up-down arrows, the row
-// icons and the timers on the Qt event loop.
+// The dialog builder and the common controls: dialog units, the widgets a template gives, texts
+// kept inside their controls, the up-down arrows, the row icons and the Qt timers.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -30,22 +29,27 @@ TEST(DialogUnitsTest, MapsCornersWithRounding) {
     EXPECT_EQ(units.Rect(0, 0, 218, 274), QRect(0, 0, 327, 445));
 }
 
-TEST(BuildDialogTest, CreatesEveryControlWithItsIdStyleAndTabOrder) {
+// Each control with its id, style and place in the tab order; texts wider than their place
+// under a wider font: a label gives up the part a button covers, then a text still too wide
+// is cut with an ellipsis and shown whole as a tool tip.
+TEST(BuildDialogTest, CreatesEveryControlAndKeepsTextsInside) {
+    const QString longText = QStringLiteral("Очень длинная подпись, которой здесь не место");
     DialogTemplate t;
     t.caption = QStringLiteral("Проба");
     t.width = 200;
     t.height = 100;
     t.style = DialogStyle::MinimizeBox;
     t.controls = {
-        {10, ControlKind::ComboBox, 0, {}, 8, 14, 48, 80, {"Auto", "COM1"}},
-        {11, ControlKind::PushButton, Style::Disabled, "Go", 60, 14, 30, 14, {}},
+        {10, ControlKind::ComboBox, 0, {}, 8, 80, 48, 80, {"Auto", "COM1"}},
+        {11, ControlKind::PushButton, Style::Disabled, "Cancel", 90, 2, 50, 14, {}},
         {12, ControlKind::Edit, 0, {}, 8, 50, 40, 14, {}},
         {13, ControlKind::UpDown, Style::AutoBuddy | Style::AlignRight, {}, 80, 50, 11, 14, {}},
         {14, ControlKind::Edit, Style::ReadOnly, {}, 100, 50, 20, 14, {}},
-        {kNoControlId, ControlKind::Static, Style::Centered, "a\nb", 150, 4, 40, 20, {}},
+        {20, ControlKind::Static, 0, QStringLiteral("Скорость (шаги в секунду)"), 4, 4, 90, 8, {}},
+        {22, ControlKind::Static, Style::Centered, longText, 4, 20, 60, 8, {}},
     };
     QDialog dialog;
-    BuildDialog(dialog, t);
+    const DialogUnits units = BuildDialog(dialog, t);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Проба"));
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());  // not resizable
     EXPECT_TRUE(dialog.windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -53,34 +57,17 @@ TEST(BuildDialogTest, CreatesEveryControlWithItsIdStyleAndTabOrder) {
     EXPECT_FALSE(FindControl(dialog, 11)->isEnabled());
     EXPECT_TRUE(FindControlAs<QLineEdit>(dialog, 14)->isReadOnly());
     EXPECT_EQ(FindControlAs<UpDownControl>(dialog, 13)->Buddy(), FindControl(dialog, 12));
-    EXPECT_TRUE(dialog.findChild<QLabel*>()->alignment() & Qt::AlignHCenter);
     EXPECT_EQ(FindControl(dialog, 99), nullptr);
-    // Tab goes through the controls in template order, past the arrows.
-    const auto next = [](QWidget* w) {
+    const auto next = [](QWidget* w) {  // the next stop of Tab, past the arrows
         do w = w->nextInFocusChain();
         while ((w->focusPolicy() & Qt::TabFocus) == 0);
         return w;
     };
     EXPECT_EQ(next(FindControl(dialog, 10)), FindControl(dialog, 11));
     EXPECT_EQ(next(FindControl(dialog, 12)), FindControl(dialog, 14));
-}
-
-// Texts wider than their place under a wider font: a label gives up the part a button covers,
-// then a text still too wide is cut with an ellipsis and shown whole as a tool tip.
-TEST(BuildDialogTest, TextsAreKeptInsideTheirControls) {
-    const QString longText = QStringLiteral("Очень длинная подпись, которой здесь не место");
-    DialogTemplate t;
-    t.width = 200;
-    t.height = 60;
-    t.controls = {
-        {20, ControlKind::Static, 0, QStringLiteral("Скорость (шаги в секунду)"), 4, 4, 90, 8, {}},
-        {21, ControlKind::PushButton, 0, QStringLiteral("Cancel"), 90, 2, 50, 14, {}},
-        {22, ControlKind::Static, 0, longText, 4, 20, 60, 8, {}},
-    };
-    QDialog dialog;
-    const DialogUnits units = BuildDialog(dialog, t);
-    EXPECT_EQ(FindControl(dialog, 20)->geometry().right() + 1, units.X(90));
+    EXPECT_EQ(FindControl(dialog, 20)->geometry().right() + 1, units.X(90));  // up to Cancel
     const auto* cut = FindControlAs<QLabel>(dialog, 22);
+    EXPECT_TRUE(cut->alignment() & Qt::AlignHCenter);
     EXPECT_LE(cut->fontMetrics().horizontalAdvance(cut->text()), cut->contentsRect().width());
     EXPECT_TRUE(cut->text().endsWith(QChar(0x2026)));
     EXPECT_EQ(cut->toolTip(), longText);

@@ -50,21 +50,6 @@ protected:
     }
 };
 
-TEST_F(FilterListTest, RowsShowTheTableAndTheCurrentFilter) {
-    Field(0, 3) = 10000;
-    Field(1, 3) = 10001;  // above 10000: no focus shift
-    dialog_->FillFilterList();
-    ASSERT_EQ(List()->RowCount(), 5);
-    EXPECT_EQ(List()->CellText(0, 0), "L");
-    EXPECT_EQ(List()->CellText(0, 3), "10000");
-    EXPECT_EQ(List()->CellText(1, 3), "none");
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(List()->CellText(i, 1), QString::number(i));
-        EXPECT_EQ(List()->CellText(i, 2), QString::number(Field(i, 2)));
-        EXPECT_EQ(List()->RowImage(i), i == 0 ? 1 : 0);
-    }
-}
-
 // A double click as the window system delivers it: every event goes to the widget under the
 // pointer at that moment, so after the first click has opened a cell editor the rest of the
 // double click reaches the editor, or its arrows, not the list.
@@ -210,14 +195,25 @@ TEST_F(FilterListTest, EditorIsStoredHoweverItIsLeft) {
     EXPECT_EQ(CellEditor()->text(), List()->CellText(3, 3));
 }
 
-// Names travel in windows-1251, one byte per letter, as the Windows software writes them; the
-// list shows a name as typed until it is filled from the table again.
-TEST_F(FilterListTest, NamesAreWindows1251BytesBothWays) {
+// The rows show the table with the current filter's icon. Names travel in windows-1251, one
+// byte per letter, as the Windows software writes them; the list shows a name as typed until
+// it is filled from the table again.
+TEST_F(FilterListTest, RowsShowTheTableAndNamesAreWindows1251BytesBothWays) {
     const std::string red = "\xCA\xF0\xE0\xF1\xED\xFB\xE9";  // "Красный"
     std::snprintf(device_->filters[2].name, sizeof device_->filters[2].name, "%s", red.c_str());
+    Field(0, 3) = 10000;
+    Field(1, 3) = 10001;  // above 10000: no focus shift
     dialog_->FillFilterList();
+    ASSERT_EQ(List()->RowCount(), 5);
+    EXPECT_EQ(List()->CellText(0, 0), "L");
     EXPECT_EQ(List()->CellText(2, 0), QStringLiteral("Красный"));
-
+    EXPECT_EQ(List()->CellText(0, 3), "10000");
+    EXPECT_EQ(List()->CellText(1, 3), "none");
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(List()->CellText(i, 1), QString::number(i));
+        EXPECT_EQ(List()->CellText(i, 2), QString::number(Field(i, 2)));
+        EXPECT_EQ(List()->RowImage(i), i == 0 ? 1 : 0);
+    }
     Rename(1, QStringLiteral("Красный"));
     EXPECT_EQ(sim::FilterName(emulator_->GetImage(), 1), red);
     Rename(3, QStringLiteral("Светофильтр"));  // cut to the slot's eight bytes

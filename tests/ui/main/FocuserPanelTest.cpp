@@ -193,10 +193,7 @@ TEST_F(FocuserPanelTest, CompensationBoxesToggleAndPreferTheClickedThermometer) 
         SCOPED_TRACE(s.click);
         if (s.click >= 0) Press(*dialog_, Id::AutoBox0 + s.click);
         EXPECT_EQ(emulator_->CompensationThermometer(), s.running);
-        for (int k = 0; k < 4; ++k) {
-            const char state = "UPC"[AutoBox(k)->checkState()];
-            EXPECT_EQ(state, s.states[k]) << k;
-        }
+        for (int k = 0; k < 4; ++k) EXPECT_EQ("UPC"[AutoBox(k)->checkState()], s.states[k]) << k;
     }
     EXPECT_EQ(device_->settings.AscomPreferredTermometer, 2);
     EXPECT_EQ(Sent("FWautoCompSet"), 4);
