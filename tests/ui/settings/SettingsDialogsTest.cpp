@@ -193,10 +193,13 @@ TEST_F(SettingsDialogsTest, FocuserSettingsShowTheImageAndOkStoresEveryField) {
     EXPECT_EQ(device_->config.focuserBacklash, 77);
 }
 
-// The microstep button needs a table read at connection, and reads it again before the table
-// dialog opens, so unsent edits in the device's copy give way to the controller's table.
-TEST_F(SettingsDialogsTest, MicrostepsReadTheControllersTableBeforeOpening) {
+// With the port closed there is no step list; without a table read at connection there is no
+// microstep button; the button reads the table again before the table dialog opens, so unsent
+// edits in the device's copy give way to the controller's table.
+TEST_F(SettingsDialogsTest, FocuserSettingsOfferOnlyWhatTheControllerAnswered) {
     Start();
+    EXPECT_EQ(
+        Find<QComboBox>(FocuserSettingsDialog(device_.get()), focuser_ids::kStepCombo)->count(), 0);
     emulator_->AddFault({sim::FaultKind::kDrop, "FWzm"});
     Connect();
     EXPECT_FALSE(
