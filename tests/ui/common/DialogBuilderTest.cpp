@@ -74,7 +74,7 @@ TEST(BuildDialogTest, CreatesEveryControlAndKeepsTextsInside) {
 }
 
 // The default range runs from 100 down to 0, so the up arrow reports -1, also at the range's
-// end.
+// end; disabled arrows report nothing.
 TEST(UpDownControlTest, ArrowsReportAndStepWithinTheRange) {
     UpDownControl spin(0);
     spin.resize(11, 20);
@@ -86,6 +86,9 @@ TEST(UpDownControlTest, ArrowsReportAndStepWithinTheRange) {
     EXPECT_EQ(deltas[1][0].toInt(), -1);
     EXPECT_EQ(deltas[2][0].toInt(), 1);
     EXPECT_EQ(spin.Position(), 1);
+    spin.setEnabled(false);
+    spin.Click(true);
+    EXPECT_EQ(deltas.count(), 3);
 }
 
 TEST(RowIconsTest, TwoDiscsOnATransparentBackground) {
