@@ -160,16 +160,16 @@ TEST_F(FocuserPanelTest, TickShowsPositionDirectionAndTheWheelsFilter) {
 // nothing; it still closes an editor the user has left.
 TEST_F(FocuserPanelTest, TickLeavesTheDeviceAloneWhenItMust) {
     StartConnected();
-    ASSERT_TRUE(dialog_->BeginCellEdit(CellCentre(1, 2)));
-    Control(Id::PositionDisplay)->setFocus();
     for (int state = 0; state < 3; ++state) {
         dialog_->SetRefreshEnabled(state != 0);
         device_->busy = state == 1;
         if (state == 2) dialog_->OnDisconnect();
+        EXPECT_EQ(dialog_->BeginCellEdit(CellCentre(1, 2)), state < 2);
+        Control(Id::PositionDisplay)->setFocus();
         const auto commands = emulator_->CommandsReceived();
         dialog_->OnTimer();
         EXPECT_EQ(emulator_->CommandsReceived(), commands) << state;
-        EXPECT_FALSE(dialog_->CellEditorOpen());
+        EXPECT_FALSE(dialog_->CellEditorOpen()) << state;
     }
     device_->busy = false;
 }
