@@ -92,6 +92,7 @@ TEST_F(FilterListTest, DoubleClickAnywhereInARowSelectsItsFilter) {
     }
     // A double click inside an editor that is already open is the user's own: it selects text.
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, CellCentre(0, 2));
+    ASSERT_TRUE(dialog_->CellEditorOpen());
     const int gotos = Sent("FWGOTO");
     QTest::mouseClick(CellEditor(), Qt::LeftButton);
     QTest::mouseDClick(CellEditor(), Qt::LeftButton);
