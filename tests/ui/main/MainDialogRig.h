@@ -82,6 +82,10 @@ protected:
         dialog_->OnConnect();
         ASSERT_NE(device_->port, nullptr) << "the emulator did not answer";
     }
+    void StartConnected(sim::EmulatorOptions options = {}) {
+        Start(options);
+        Connect();
+    }
 
     QWidget* Control(int id) const { return Find(*dialog_, id); }
     bool Enabled(int id) const { return Control(id)->isEnabled(); }

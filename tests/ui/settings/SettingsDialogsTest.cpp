@@ -1,10 +1,14 @@
 // The three settings dialogs against the emulated controller (5 filters, largest step divisor
 // 16, an 8-entry microstep table): what they show, what OK or "Apply" writes, and that Cancel,
-// a refused field or a refused write is handled as the user expects.
+// a refused field or a refused write is handled as the user expects. Then the main dialog's
+// settings commands: the dialogs opened from it, and settings files saved and loaded through
+// the file prompts.
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <cstring>
+#include <fstream>
 
 #include "sim/ImageLayout.h"
 #include "ui/common/UpDownControl.h"
@@ -33,10 +37,12 @@ protected:
     }
 };
 
-// Every control shows its field of the image and OK stores it back (the step mode 0 shows as
-// half step, stored as 1); the arrows stop at 10 filters and 1000 steps/s. OK then probes,
-// so the table follows the new count, saves the settings, and releases only its own hold.
-TEST_F(SettingsDialogsTest, WheelSettingsShowTheImageAndOkStoresEveryField) {
+// Cancel stores nothing. Every control shows its field of the image (the step mode 0 shows as
+// half step, stored as 1); an empty field is refused and keeps the dialog open; OK stores every
+// field, the arrows stopping at 10 filters and 1000 steps/s, then probes, so the table follows
+// the new count, saves the settings and releases only its own hold. A write the controller
+// refuses is told, and the probe brings the device's copy back to the controller's.
+TEST_F(SettingsDialogsTest, WheelSettingsStoreEveryFieldOnOkAndNothingOtherwise) {
     using namespace wheel_ids;
     sim::Image image = sim::DefaultImage();
     image[at::kWheelStepMode] = 0;
@@ -46,8 +52,20 @@ TEST_F(SettingsDialogsTest, WheelSettingsShowTheImageAndOkStoresEveryField) {
     sim::WriteU16(image, at::kWheelSpeed, 250);
     sim::WriteU16(image, at::kMaxStepsBetweenFilters, 1234);
     StartWith(image);
+    const ControllerConfig config = device_->config;
     const int flushes = store_.FlushCount();
+    {
+        WheelSettingsDialog cancelled(device_.get());
+        Find<QCheckBox>(cancelled, kMotorOff)->click();
+        Find<UpDownControl>(cancelled, kFilterCountSpin)->Click(false);
+        Press(cancelled, kCancelButton);
+        EXPECT_EQ(cancelled.result(), QDialog::Rejected);
+    }
+    EXPECT_EQ(std::memcmp(&config, &device_->config, sizeof config), 0);
+    EXPECT_EQ(store_.FlushCount(), flushes);
+
     WheelSettingsDialog dialog(device_.get());
+    dialog.show();
     EXPECT_TRUE(Find<QCheckBox>(dialog, kHalfStep)->isChecked());
     EXPECT_TRUE(Find<QCheckBox>(dialog, kMotorOff)->isChecked());
     EXPECT_FALSE(Find<QCheckBox>(dialog, kHomeSensor)->isChecked());
@@ -55,17 +73,23 @@ TEST_F(SettingsDialogsTest, WheelSettingsShowTheImageAndOkStoresEveryField) {
     EXPECT_EQ(EditIn(dialog, kSpeedEdit)->text(), "250");
     EXPECT_EQ(EditIn(dialog, kFilterCountEdit)->text(), "5");
     EXPECT_EQ(EditIn(dialog, kMaxStepsEdit)->text(), "1234");
-
     Find<QCheckBox>(dialog, kMotorOff)->click();
     Find<QCheckBox>(dialog, kHomeSensor)->click();
     Find<QComboBox>(dialog, kPowerOutputCombo)->setCurrentIndex(2);
     for (int i = 0; i < 6; ++i) Find<UpDownControl>(dialog, kFilterCountSpin)->Click(true);
     EditIn(dialog, kSpeedEdit)->setText("999");
     for (int i = 0; i < 2; ++i) Find<UpDownControl>(dialog, kSpeedSpin)->Click(true);
-    Retype(dialog, kMaxStepsEdit, "700");
+    EditIn(dialog, kMaxStepsEdit)->clear();
+    Press(dialog, kOkButton);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].icon, MessageIcon::Warning);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(emulator_->GetImage(), image);
+    EXPECT_EQ(LogCount("DisconnectMulti"), 0);
+    QTest::keyClicks(EditIn(dialog, kMaxStepsEdit), "700");
     Press(dialog, kOkButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(messages_.size(), 1u);
     const sim::Image stored = emulator_->GetImage();
     EXPECT_EQ(stored[at::kWheelStepMode], 1);
     EXPECT_EQ(stored[at::kWheelMotorOffWhenIdle], 0);
@@ -78,43 +102,14 @@ TEST_F(SettingsDialogsTest, WheelSettingsShowTheImageAndOkStoresEveryField) {
     EXPECT_EQ(LogCount(") = skip\r\n"), 1);
     EXPECT_NE(device_->port, nullptr);
     EXPECT_GT(store_.FlushCount(), flushes);
-}
-
-// Cancel stores nothing; an empty field is refused and keeps the dialog open; a write the
-// controller refuses is told, and the probe brings the device's copy back to the controller.
-TEST_F(SettingsDialogsTest, WheelSettingsCancelledOrRefusedChangeNothing) {
-    using namespace wheel_ids;
-    StartWith(sim::DefaultImage());
-    const ControllerConfig config = device_->config;
-    const sim::Image image = emulator_->GetImage();
-    const int flushes = store_.FlushCount();
-    {
-        WheelSettingsDialog dialog(device_.get());
-        Find<QCheckBox>(dialog, kMotorOff)->click();
-        Find<UpDownControl>(dialog, kFilterCountSpin)->Click(false);
-        Press(dialog, kCancelButton);
-        EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    }
-    EXPECT_EQ(std::memcmp(&config, &device_->config, sizeof config), 0);
-    EXPECT_EQ(store_.FlushCount(), flushes);
-
-    WheelSettingsDialog dialog(device_.get());
-    dialog.show();
-    Find<QCheckBox>(dialog, kHomeSensor)->click();
-    EditIn(dialog, kMaxStepsEdit)->clear();
-    Press(dialog, kOkButton);
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].icon, MessageIcon::Warning);
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(emulator_->GetImage(), image);
-    EXPECT_EQ(LogCount("DisconnectMulti"), 0);
 
     emulator_->AddFault({sim::FaultKind::kWriteEENak, "FWwriteEE"});
-    QTest::keyClicks(EditIn(dialog, kMaxStepsEdit), "700");
-    Press(dialog, kOkButton);
+    WheelSettingsDialog refused(device_.get());
+    Find<QCheckBox>(refused, kHomeSensor)->click();
+    Press(refused, kOkButton);
     ASSERT_EQ(messages_.size(), 2u);
     EXPECT_EQ(messages_[1].text, QStringLiteral("Контроллер не принял настройки колеса."));
-    EXPECT_EQ(device_->config.filterSensorSeesHome, image[at::kFilterSensorSeesHome]);
+    EXPECT_EQ(device_->config.filterSensorSeesHome, 1);
 }
 
 // Each edit shows its field of the image (the idle power one below the stored byte) or of the
@@ -318,6 +313,105 @@ TEST_F(MicrostepTableDialogTest, ApplySendsAndStaysOpenExitDoesNot) {
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(Controller(), sent);
     EXPECT_EQ(Device()[2], 255);
+}
+
+// The settings dialogs run with the main dialog's refresh paused, and the dialog is refreshed
+// afterwards.
+TEST_F(SettingsDialogsTest, SettingsDialogsPauseTheRefreshAndRefreshTheDialogAfterwards) {
+    StartConnected();
+    for (int button : {Id::WheelSettings, Id::FocuserSettings}) {
+        SCOPED_TRACE(button);
+        bool seen = false, refreshDuringDialog = true;
+        QTimer::singleShot(0, [&] {
+            auto* settings = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (settings == nullptr) return;
+            seen = true;
+            refreshDuringDialog = dialog_->RefreshEnabled();
+            if (auto* wheel = qobject_cast<WheelSettingsDialog*>(settings)) {
+                auto* spin = FindControlAs<UpDownControl>(*wheel, wheel_ids::kFilterCountSpin);
+                spin->Click(true);
+                spin->Click(true);
+                wheel->OnOK();
+            } else {
+                settings->reject();  // the focuser settings: cancelled
+            }
+        });
+        List()->clear();  // filled again afterwards, with the wheel's new count
+        Press(*dialog_, button);
+        EXPECT_TRUE(seen);
+        EXPECT_FALSE(refreshDuringDialog);
+        EXPECT_TRUE(dialog_->RefreshEnabled());
+        EXPECT_EQ(List()->RowCount(), 7);
+    }
+    EXPECT_EQ(Sent("FWwriteEE"), 1);
+}
+
+// Saving asks for a settings file and tells a failure; loading sends the file's image back,
+// refreshes the dialog but keeps the port chosen here; a cancelled prompt does nothing; a load
+// the controller refuses says why under "Load failed" and still refreshes the dialog.
+TEST_F(SettingsDialogsTest, SettingsFilesAreSavedAndLoadedThroughThePrompts) {
+    StartConnected();
+    answer_ = QString::fromStdString(dir_.File("night.fws"));
+    dialog_->OnSave();
+    ASSERT_EQ(fileRequests_.size(), 1u);
+    EXPECT_EQ(fileRequests_[0].mode, FileDialogMode::Save);
+    EXPECT_EQ(fileRequests_[0].filter, "Settings File (*.fws)");
+    EXPECT_EQ(fileRequests_[0].defaultSuffix, "fws");
+    EXPECT_EQ(fileRequests_[0].parent, dialog_.get());
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_TRUE(dialog_->RefreshEnabled());
+    std::ofstream(dir_.File("plain")) << "x";
+    answer_ = QString::fromStdString(dir_.File("plain") + "/night.fws");  // below a file
+    dialog_->OnSave();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "Save failed");
+    EXPECT_EQ(messages_[0].caption, "Save Failed");
+
+    messages_.clear();
+    answer_.clear();
+    List()->clear();
+    dialog_->OnLoad();
+    EXPECT_EQ(List()->RowCount(), 0);
+    EXPECT_EQ(Sent("FWwriteEE"), 0);
+    sim::Image changed = emulator_->GetImage();  // the controller's filters change after the save
+    sim::SetFilterName(changed, 0, "Other");
+    emulator_->SetImage(changed);
+    device_->settings.ComPort = 4;
+    answer_ = QString::fromStdString(dir_.File("night.fws"));
+    dialog_->OnLoad();
+    EXPECT_EQ(fileRequests_.back().mode, FileDialogMode::Open);
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(sim::FilterName(emulator_->GetImage(), 0), "L");
+    EXPECT_EQ(List()->RowCount(), 5);
+    EXPECT_EQ(PortCombo()->currentIndex(), 1);
+    EXPECT_TRUE(dialog_->RefreshEnabled());
+
+    emulator_->AddFault({sim::FaultKind::kWriteEENak, "FWwriteEE"});
+    List()->clear();
+    dialog_->OnLoad();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text,
+              "Load failed\n\nthe controller did not accept the configuration image");
+    EXPECT_EQ(messages_[0].caption, "Load Failed");
+    EXPECT_EQ(messages_[0].icon, MessageIcon::None);
+    EXPECT_EQ(List()->RowCount(), 5);
+    EXPECT_TRUE(dialog_->RefreshEnabled());
+}
+
+// The real file dialog, answered by choosing a name typed without extension.
+TEST(SettingsFilePromptTest, ANameWithoutExtensionGetsFws) {
+    kavri::test::TempDir dir;
+    QTimer::singleShot(0, [&] {
+        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(files, nullptr);
+        EXPECT_EQ(files->nameFilters(), QStringList{"Settings File (*.fws)"});
+        files->setDirectory(QString::fromStdString(dir.Path()));
+        files->selectFile(QStringLiteral("night"));
+        static_cast<QDialog*>(files)->accept();  // public there
+    });
+    const QString path = AskFileName(
+        {nullptr, FileDialogMode::Save, QStringLiteral("Settings File (*.fws)"), "fws"});
+    EXPECT_EQ(path, QString::fromStdString(dir.File("night.fws")));
 }
 
 }  // namespace
