@@ -12,10 +12,7 @@ namespace {
 
 class FilterListTest : public MainDialogRig {
 protected:
-    void SetUp() override {
-        Start();
-        Connect();
-    }
+    void SetUp() override { StartConnected(); }
     // Opens the cell editor by a click, types `text`, moves the focus away and lets a refresh
     // tick close the editor (the tick before that, with the focus still in it, does not).
     void EditCell(int row, int column, const QString& text) {
