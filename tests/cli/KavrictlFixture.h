@@ -1,19 +1,35 @@
 // A test of kavrictl end to end: its own configuration and data directories, the controller
-// emulated in-process on a pseudo-terminal, and the real executable run against it.
+// emulated in-process on a pseudo-terminal, and the real executable run against it as a child
+// process whose standard output, standard error and exit status are collected.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "cli/CliRun.h"
 #include "sim/Emulator.h"
 #include "support/TempDir.h"
 
 namespace kavri::test {
+
+struct CliResult {
+    int status = -1;  // exit status; -1 when the child did not exit normally
+    std::string out;
+    std::string err;
+    std::string FirstErrorLine() const { return err.substr(0, err.find('\n')); }
+};
+
+struct CliOptions {
+    std::map<std::string, std::string> environment;  // replaces or adds these variables
+    std::string interruptAfter;  // SIGINT once standard output contains this text
+    std::string stdoutTo;        // standard output: collected (empty), "closed", or this file
+};
+
+CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options);
 
 class KavrictlTest : public ::testing::Test {
 protected:

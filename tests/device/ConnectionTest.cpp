@@ -1,320 +1,267 @@
+// Ports, connecting and the device's life: COM numbers to devices and the per-user
+// directories, which ports are tried, the probe, what a failed probe leaves, unusable ports, the
+// log file, settings and timer of the device, and the clients sharing one connection.
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <stdlib.h>
+#include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <fstream>
-#include <iomanip>
-#include <sstream>
-#include <thread>
+#include <filesystem>
+#include <map>
 
-#include "ConnectionTestSupport.h"
-#include "transport/SerialPort.h"
+#include "device/DataDirectory.h"
+#include "device/DeviceOnPeer.h"
+#include "device/PortNaming.h"
+#include "persist/RegistrySettings.h"
+#include "support/TempDir.h"
 #include "transport/UucpLock.h"
 
 namespace kavri::test {
 namespace {
 
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
 
-using ConnectionTest = DeviceFixture;
-
-TEST_F(ConnectionTest, ProbeSendsTheExactSequenceAndReadsTheControllerState) {
-    ScriptedPeer peer;
-    Link(4, peer.SlavePath());
-    const auto image = SampleImage();
-    ScriptFullProbe(peer, image);
-    peer.ExpectQuiet(100);
-    device_->settings.ComPort = 4;
-
-    ASSERT_TRUE(device_->Connect());
-    ASSERT_TRUE(peer.WaitIdle(5000));
-    EXPECT_EQ(peer.ReceivedText(),
-              std::string("FWFILTERFWfocus") + std::string("FWreadEE\x00\x90", 10) + "FWCOUNTFWzm");
-
-    auto& d = *device_;
-    EXPECT_NE(d.port, nullptr);
-    EXPECT_TRUE(d.wheelPresent);
-    EXPECT_TRUE(d.focuserPresent);
-    EXPECT_FALSE(d.busy);
-    EXPECT_EQ(d.currentFilter, 3);
-    EXPECT_EQ(d.focuserPosition, -1000);
-    EXPECT_EQ(std::memcmp(d.config.data(), image.data(), kConfigSize), 0);
-    ASSERT_EQ(d.filters.size(), 5u);
-    EXPECT_STREQ(d.filters[4].name, "Halpha7n");
-    EXPECT_EQ(d.filters[2].wheelPosition, 200);
-    EXPECT_EQ(d.microstepCount, 4);
-    EXPECT_EQ(d.microstepTable[3], 40);
+TEST(PortNaming, DefaultsLinksAndDevicesNamedForARun) {
+    TempDir temp;
+    const fs::path ports = fs::path(temp.Path()) / "kavri" / "ports";
+    fs::create_directories(ports);
+    fs::create_symlink("/dev/null", ports / "com5");
+    // A dangling link still decides the port: it must not fall back to /dev/ttyACM1.
+    fs::create_symlink(temp.File("gone"), ports / "com6");
+    ASSERT_EQ(setenv("XDG_CONFIG_HOME", temp.Path().c_str(), 1), 0);
+    PortNaming naming = PortNaming::FromEnvironment();
+    std::string devices;  // 0 and 17 are no COM numbers
+    for (int number = 0; number <= 17; ++number) devices += naming.DevicePath(number) + ",";
+    const std::string links = (ports / "com5").string() + "," + (ports / "com6").string() + ",";
+    EXPECT_EQ(devices, ",/dev/ttyUSB0,/dev/ttyUSB1,/dev/ttyUSB2,/dev/ttyUSB3," + links +
+                           "/dev/ttyACM2,/dev/ttyACM3,/dev/ttyS0,/dev/ttyS1,/dev/ttyS2,"
+                           "/dev/ttyS3,/dev/ttyS4,/dev/ttyS5,/dev/ttyS6,/dev/ttyS7,,");
+    EXPECT_EQ(naming.Label(5), "COM5 (/dev/null)");
+    EXPECT_FALSE(naming.Describe(6).exists);
+    // A device named for this run wins over the link; numbers outside 1..16 take none.
+    naming.SetDevice(6, "/dev/zero");
+    naming.SetDevice(17, "/dev/zero");
+    EXPECT_EQ(naming.DevicePath(6), "/dev/zero");
+    EXPECT_EQ(naming.DevicePath(17), "");
 }
 
-TEST_F(ConnectionTest, WheelOnlyControllerAnsweringNoFilter) {
-    ScriptedPeer peer;
-    Link(1, peer.SlavePath());
-    // "/" is a wheel that does not know its filter; the focuser stays silent.
-    peer.Expect("FWFILTER").Reply("/");
-    peer.Expect("FWfocus");
-    peer.Expect(ReadEeRequest()).Reply(ImageBytes(SampleImage()));
-    peer.Expect("FWCOUNT").Reply(":");
-    peer.ExpectQuiet(100);  // no "FWzm" without a focuser
-    device_->focuserPosition = 77;
-
-    ASSERT_TRUE(device_->Connect());
-    ASSERT_TRUE(peer.WaitIdle(5000));
-    EXPECT_TRUE(device_->wheelPresent);
-    EXPECT_FALSE(device_->focuserPresent);
-    EXPECT_EQ(device_->currentFilter, -1);
-    EXPECT_EQ(device_->focuserPosition, 77);
-    EXPECT_EQ(device_->filters.size(), 10u);
-    EXPECT_STREQ(device_->filters[9].name, "Ten");
-    EXPECT_EQ(device_->microstepCount, -1);
+TEST(DataDirectory, XdgVariablesWithHomeFallback) {
+    std::map<std::string, std::string> vars = {{"HOME", "/h"}};
+    const EnvironmentLookup env = [&](const std::string& name) -> std::optional<std::string> {
+        const auto it = vars.find(name);
+        return it == vars.end() ? std::nullopt : std::optional(it->second);
+    };
+    const auto both = [&] {
+        return KavriConfigDirectory(env).string() + " " + KavriDataDirectory(env).string();
+    };
+    EXPECT_EQ(both(), "/h/.config/kavri /h/.local/share/kavri");
+    vars = {{"HOME", "/h"}, {"XDG_CONFIG_HOME", "/etc/x"}, {"XDG_DATA_HOME", "/srv"}};
+    EXPECT_EQ(both(), "/etc/x/kavri /srv/kavri");
+    // Empty or relative values are no usable locations.
+    vars = {{"HOME", "/h"}, {"XDG_CONFIG_HOME", ""}, {"XDG_DATA_HOME", "rel/dir"}};
+    EXPECT_EQ(both(), "/h/.config/kavri /h/.local/share/kavri");
+    vars = {{"HOME", "rel/home"}};  // the home then comes from the password database
+    EXPECT_EQ(KavriDataDirectory(env), fs::path(getpwuid(getuid())->pw_dir) / ".local/share/kavri");
 }
 
-TEST_F(ConnectionTest, FocuserOnlyControllerKeepsTheFilterTable) {
-    ScriptedPeer peer;
-    Link(1, peer.SlavePath());
-    peer.Expect("FWFILTER");  // no wheel: no answer
-    peer.Expect("FWfocus").Reply(Bytes{0x10, 0x27});
-    peer.Expect(ReadEeRequest()).Reply(ImageBytes(SampleImage()));
-    peer.Expect("FWzm").Reply(MicrostepReply());
-    peer.ExpectQuiet(100);  // no "FWCOUNT" without a wheel
-    device_->filters.resize(2);
-    std::strcpy(device_->filters[1].name, "Kept");
+using Connection = DeviceTestBase;
 
-    ASSERT_TRUE(device_->Connect());
-    ASSERT_TRUE(peer.WaitIdle(5000));
-    EXPECT_FALSE(device_->wheelPresent);
-    EXPECT_TRUE(device_->focuserPresent);
-    EXPECT_EQ(device_->focuserPosition, 10000);
-    ASSERT_EQ(device_->filters.size(), 2u);
-    EXPECT_STREQ(device_->filters[1].name, "Kept");
-    EXPECT_EQ(device_->microstepCount, 4);
+TEST_F(Connection, TheProbeAsksOnlyWhatThePresentMechanismsCanAnswer) {
+    ScriptedPeer both, wheelOnly, focuserOnly;
+    ScriptFullProbe(both);
+    // "/" is a wheel that does not know its filter; no "FWzm" without a focuser.
+    wheelOnly.Expect("FWFILTER").Reply("/").Expect("FWfocus");
+    wheelOnly.Expect(kReadImage).Reply(ImageBytes(SampleImage())).Expect("FWCOUNT").Reply(":");
+    // No "FWCOUNT" without a wheel: the filter table stays.
+    focuserOnly.Expect("FWFILTER").Expect("FWfocus").Reply("\x10\x27");
+    focuserOnly.Expect(kReadImage).Reply(ImageBytes(SampleImage())).Expect("FWzm").Reply("\0"s);
+    WheelFocuserDevice& d = *device;
+    d.settings.ComPort = 4;
+    for (ScriptedPeer* peer : {&both, &wheelOnly, &focuserOnly}) {
+        d.Disconnect();
+        Link(4, peer->SlavePath());
+        peer->ExpectQuiet(50);
+        ASSERT_TRUE(d.Connect());
+        ASSERT_TRUE(peer->WaitIdle(5000));
+        EXPECT_EQ(d.wheelPresent, peer != &focuserOnly);
+        EXPECT_EQ(d.focuserPresent, peer != &wheelOnly);
+        EXPECT_EQ(ImageBytes(d.config), ImageBytes(SampleImage()));
+        EXPECT_TRUE(peer != &wheelOnly || d.focuserPosition == -1000);  // kept for display
+        if (peer == &both) {
+            EXPECT_EQ(d.currentFilter, 3);
+            EXPECT_EQ(d.focuserPosition, -1000);
+            ASSERT_EQ(d.filters.size(), 5u);
+            EXPECT_STREQ(d.filters[4].name, "Halpha7n");
+        }
+    }
+    EXPECT_EQ(d.focuserPosition, 10000);
+    EXPECT_EQ(d.filters.size(), 10u);  // as the wheel-only controller left it
+    EXPECT_STREQ(d.filters[9].name, "Ten");
 }
 
-TEST_F(ConnectionTest, ConfiguredPortIsTheOnlyOneTried) {
-    // Controllers on COM2 and COM4 must stay untouched while COM3 has no device.
-    ScriptedPeer com2;
-    ScriptedPeer com4;
+TEST_F(Connection, AConfiguredPortIsTheOnlyOneTriedAndAConnectedDeviceStaysPut) {
+    ScriptedPeer com2, com4;
     Link(2, com2.SlavePath());
     Link(4, com4.SlavePath());
-    device_->settings.ComPort = 3;
-
-    const auto start = Clock::now();
-    EXPECT_FALSE(device_->Connect());
-    EXPECT_LT(Clock::now() - start, 150ms);  // an absent device costs no read time-out
-    EXPECT_EQ(device_->port, nullptr);
-    com2.ExpectQuiet(100);
-    com4.ExpectQuiet(100);
+    device->settings.ComPort = 3;  // no device
+    // An absent device costs no read time-out.
+    EXPECT_LT(MsTaken([&] { EXPECT_FALSE(device->Connect()); }), 150);
+    device->settings.ComPort = 2;
+    ScriptFullProbe(com2);
+    ASSERT_TRUE(device->Connect());
+    const PortHandle port = device->port;
+    device->settings.ComPort = 4;
+    EXPECT_TRUE(device->Connect());
+    EXPECT_TRUE(device->OpenPort(4));
+    device->settings.ComPort = 0;
+    EXPECT_TRUE(device->Connect());
+    EXPECT_EQ(device->port, port);
+    com2.ExpectQuiet(50);
     EXPECT_TRUE(com2.WaitIdle(5000));
-    EXPECT_TRUE(com4.WaitIdle(5000));
-    EXPECT_TRUE(com2.Received().empty());
     EXPECT_TRUE(com4.Received().empty());
 }
 
-TEST_F(ConnectionTest, FailedProbeClosesItsPortBeforeTheNextIsTried) {
-    ScriptedPeer silent1;  // something that never answers
-    ScriptedPeer silent2;
-    ScriptedPeer controller;
-    Link(1, silent1.SlavePath());
-    Link(2, silent2.SlavePath());
-    Link(3, controller.SlavePath());
-    silent1.Expect("FWFILTER").Expect("FWfocus");
-    silent2.Expect("FWFILTER").Expect("FWfocus");
-    ScriptFullProbe(controller, SampleImage());
-
-    // While COM2 is being probed, COM1 must already be free again (the port is opened
-    // exclusively, so a second open succeeds only after the device closed it) and COM2 must
-    // be held (which shows that the check can fail at all).
-    std::atomic<int> com1FreeDuringCom2 = -1;
-    std::atomic<int> com2HeldDuringCom2 = -1;
-    std::atomic<bool> connectDone = false;
-    std::thread watcher([&] {
-        while (!connectDone && silent2.Received().empty()) std::this_thread::sleep_for(2ms);
-        if (connectDone) return;
-        PortHandle again1 = OpenSerialPort(silent1.SlavePath(), 9600);
-        com1FreeDuringCom2 = again1 != nullptr;
-        CloseSerialPort(again1);
-        PortHandle again2 = OpenSerialPort(silent2.SlavePath(), 9600);
-        com2HeldDuringCom2 = again2 == nullptr;
-        CloseSerialPort(again2);
-    });
-
-    const auto start = Clock::now();
-    const bool connected = device_->Connect();
-    const auto elapsed = Clock::now() - start;
-    connectDone = true;
-    watcher.join();
-
-    ASSERT_TRUE(connected);
-    EXPECT_EQ(com1FreeDuringCom2, 1);
-    EXPECT_EQ(com2HeldDuringCom2, 1);
-    EXPECT_TRUE(silent1.WaitIdle(5000));
-    EXPECT_TRUE(silent2.WaitIdle(5000));
-    EXPECT_TRUE(controller.WaitIdle(5000));
-    // Two silent ports cost their read time-outs, about 0.5 s each; generous for a loaded
-    // machine, but far below what a port left waiting would cost.
-    EXPECT_GE(elapsed, 900ms);
-    EXPECT_LT(elapsed, 5s);
-    EXPECT_TRUE(device_->wheelPresent);
-    EXPECT_TRUE(device_->focuserPresent);
-}
-
-TEST_F(ConnectionTest, ProbeFailuresLeaveTheDeviceDisconnected) {
+TEST_F(Connection, AFailedProbeClosesThePortAndLeavesTheImage) {
+    ScriptedPeer shortRead, badCount, hangUp;
     // A configuration read cut short: the image the device held stays as it was, so a later
     // write cannot send a mixture of old and new bytes.
-    ScriptedPeer shortRead;
-    Link(1, shortRead.SlavePath());
-    shortRead.Expect("FWFILTER").Reply("1");
-    shortRead.Expect("FWfocus").Reply(Bytes{1, 0});
-    Bytes half = ImageBytes(SampleImage());
-    half.resize(kConfigSize / 2);
-    shortRead.Expect(ReadEeRequest()).Reply(half);
-    shortRead.ExpectQuiet(100);
-    device_->config.filterCount = 9;
-    device_->settings.ComPort = 1;
-    EXPECT_FALSE(device_->Connect());
-    EXPECT_TRUE(shortRead.WaitIdle(5000));
-    EXPECT_EQ(device_->port, nullptr);
-    EXPECT_FALSE(device_->wheelPresent);
-    EXPECT_FALSE(device_->focuserPresent);
-    EXPECT_EQ(device_->config.filterCount, 9);
-    EXPECT_EQ(device_->config.thermometerCount, 0);
-
+    shortRead.Expect("FWFILTER").Reply("1").Expect("FWfocus").Reply("\x01\x00"s);
+    shortRead.Expect(kReadImage).Reply(Bytes(72, 9));
     // A wheel with a count of "0" is not this controller.
-    ScriptedPeer badCount;
-    Link(2, badCount.SlavePath());
-    badCount.Expect("FWFILTER").Reply("0");
-    badCount.Expect("FWfocus").Reply(Bytes{1, 0});
-    badCount.Expect(ReadEeRequest()).Reply(ImageBytes(SampleImage()));
-    badCount.Expect("FWCOUNT").Reply("0");
-    badCount.ExpectQuiet(100);
-    device_->settings.ComPort = 2;
-    EXPECT_FALSE(device_->Connect());
-    EXPECT_TRUE(badCount.WaitIdle(5000));
-    EXPECT_EQ(device_->port, nullptr);
-
-    // A line hung up during the probe says so.
-    ScriptedPeer hangUp;
-    Link(3, hangUp.SlavePath());
+    badCount.Expect("FWFILTER").Reply("0").Expect("FWfocus").Reply("\x01\x00"s);
+    badCount.Expect(kReadImage).Reply(ImageBytes(SampleImage())).Expect("FWCOUNT").Reply("0");
     hangUp.Expect("FWFILTER").HangUp();
-    device_->settings.ComPort = 3;
-    EXPECT_FALSE(device_->Connect());
-    EXPECT_TRUE(hangUp.WaitIdle(5000));
-    EXPECT_EQ(device_->failureReason,
-              "no controller found on COM3 (" + hangUp.SlavePath() + "): the line was hung up");
-
-    // Both closed: each can be opened again at once.
-    for (auto* peer : {&shortRead, &badCount}) {
-        PortHandle again = OpenSerialPort(peer->SlavePath(), 9600);
+    device->config.filterCount = 9;
+    const std::pair<ScriptedPeer*, const char*> cases[] = {
+        {&shortRead, "no answer"}, {&badCount, "no answer"}, {&hangUp, "the line was hung up"}};
+    for (const auto& [peer, why] : cases) {
+        EXPECT_TRUE(peer != &badCount || device->config.filterCount == 9);  // after the short read
+        device->settings.ComPort = 7;
+        Link(7, peer->SlavePath());
+        EXPECT_FALSE(device->Connect());
+        EXPECT_EQ(device->failureReason,
+                  "no controller found on COM7 (" + peer->SlavePath() + "): " + why);
+        EXPECT_TRUE(device->port == nullptr && !device->wheelPresent && !device->focuserPresent);
+        if (peer == &hangUp) continue;
+        PortHandle again = OpenSerialPort(peer->SlavePath(), 9600);  // closed: free at once
         EXPECT_NE(again, nullptr);
         CloseSerialPort(again);
     }
+    EXPECT_TRUE(shortRead.WaitIdle(5000) && badCount.WaitIdle(5000));
 }
 
-TEST_F(ConnectionTest, PortsThatCannotBeUsedAreLeftUntouchedAndSayWhy) {
-    // A private lock folder, with another program's lock on COM1's device.
+TEST_F(Connection, PortsThatCannotBeUsedAreLeftUntouchedAndSayWhy) {
     std::filesystem::create_directories(dir_.File("locks"));
     SetUucpLockDirectory(dir_.File("locks"));
-    ScriptedPeer held;
-    ScriptedPeer controller;
-    std::ofstream(UucpLockPath(held.SlavePath())) << std::setw(10) << getppid() << '\n';
-    std::ofstream(dir_.File("plain")) << "not a port";
+    ScriptedPeer held, controller;
+    WriteFileText(UucpLockPath(held.SlavePath()), std::string(10, ' ') + "1\n");  // init's PID
+    WriteFileText(dir_.File("plain"), "not a port");
     Link(1, held.SlavePath());
     Link(2, dir_.File("plain"));
     Link(3, controller.SlavePath());
-    ScriptFullProbe(controller, SampleImage());
-    std::vector<std::string> lines;
-    device_->log.SetSink([&](const char* line) { lines.emplace_back(line); });
-
-    ASSERT_TRUE(device_->Connect());
-    EXPECT_EQ(device_->portNumber, 3);
-    EXPECT_TRUE(controller.WaitIdle(5000));
+    ScriptFullProbe(controller);
+    ASSERT_TRUE(device->Connect());  // the search passes over COM1 and COM2
+    EXPECT_EQ(device->portNumber, 3);
     const std::string inUse = "COM1 (" + held.SlavePath() + "): in use by ";
     const std::string notPort = "COM2 (" + dir_.File("plain") + "): not a serial port";
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find(" : " + inUse), std::string::npos) << lines[0];
-    EXPECT_NE(lines[0].find("(process " + std::to_string(getppid()) + ")"), std::string::npos);
-    EXPECT_NE(lines[1].find(" : " + notPort), std::string::npos) << lines[1];
-    device_->Disconnect();
+    ASSERT_EQ(sinkLines.size(), 2u);
+    EXPECT_EQ(sinkLines[0].rfind(inUse, 0), 0u) << sinkLines[0];
+    EXPECT_EQ(sinkLines[1].rfind(notPort, 0), 0u) << sinkLines[1];
+    device->Disconnect();
 
-    // Without a controller, the search names every port that exists and why it was passed
+    // Without a controller the search names every port that exists and why it was passed
     // over; a configured port says why it failed.
     Link(3, dir_.File("absent"));
-    EXPECT_FALSE(device_->Connect());
-    const std::string& reason = device_->failureReason;
+    EXPECT_FALSE(device->Connect());
+    const std::string& reason = device->failureReason;
     EXPECT_EQ(reason.rfind("no controller found on any of COM1..COM16; " + inUse, 0), 0u) << reason;
     EXPECT_NE(reason.find("; " + notPort), std::string::npos) << reason;
-    device_->settings.ComPort = 1;
-    EXPECT_FALSE(device_->Connect());
-    EXPECT_EQ(device_->failureReason.rfind("no controller found on " + inUse, 0), 0u);
-
-    // Nothing ever went to the port another program holds.
-    held.ExpectQuiet(50);
-    EXPECT_TRUE(held.WaitIdle(2000));
-    EXPECT_TRUE(held.Received().empty());
+    EXPECT_TRUE(held.Received().empty());  // nothing ever went to the port another holds
     SetUucpLockDirectory(std::nullopt);
 }
 
-TEST_F(ConnectionTest, ConnectWhileConnectedChangesNothing) {
-    ScriptedPeer first;
-    ScriptedPeer other;
-    Link(1, first.SlavePath());
-    Link(2, other.SlavePath());
-    ScriptFullProbe(first, SampleImage());
-    ASSERT_TRUE(device_->Connect());
-    ASSERT_TRUE(first.WaitIdle(5000));
-    const PortHandle port = device_->port;
-
-    device_->settings.ComPort = 2;
-    EXPECT_TRUE(device_->Connect());
-    EXPECT_TRUE(device_->OpenPort(2));
-    device_->settings.ComPort = 0;
-    EXPECT_TRUE(device_->Connect());
-    EXPECT_EQ(device_->port, port);
-    first.ExpectQuiet(100);
-    other.ExpectQuiet(100);
-    EXPECT_TRUE(first.WaitIdle(5000));
-    EXPECT_TRUE(other.WaitIdle(5000));
-    EXPECT_TRUE(other.Received().empty());
-}
-
-TEST_F(ConnectionTest, LogFileHoldsOnlyTheCurrentConnection) {
-    const std::string logPath = dir_.File("session.log");
-    std::ofstream(logPath) << "left over from last night\r\n";
-    device_->LogFile = logPath;
-    ScriptedPeer peer;
+TEST_F(Connection, EachConnectionStartsTheLogFileAfreshAndNeedsNone) {
+    device->LogFile = dir_.File("session.log");
+    WriteFileText(device->LogFile, "left over from last night\r\n");
     Link(1, peer.SlavePath());
-
-    ScriptFullProbe(peer, SampleImage());
-    ASSERT_TRUE(device_->Connect());
-    EXPECT_EQ(ReadFile(logPath), "");  // truncated at connect; the probe logs nothing
-    device_->log.Print("first connection\r\n");
-    device_->Disconnect();
-    device_->log.Print("while disconnected\r\n");
-    EXPECT_NE(ReadFile(logPath).find("first connection\r\n"), std::string::npos);
-
-    ScriptFullProbe(peer, SampleImage());
-    ASSERT_TRUE(device_->Connect());
-    device_->log.Print("second connection\r\n");
-    device_->Disconnect();
-    ASSERT_TRUE(peer.WaitIdle(5000));
-
-    const std::string content = ReadFile(logPath);
-    EXPECT_NE(content.find(" : second connection\r\n"), std::string::npos) << content;
-    EXPECT_EQ(content.find("first"), std::string::npos) << content;
-    EXPECT_EQ(content.find("disconnected"), std::string::npos) << content;
-    EXPECT_EQ(content.find("left over"), std::string::npos) << content;
-}
-
-TEST_F(ConnectionTest, UncreatableLogFileLeavesTheConnectionStanding) {
-    std::ofstream(dir_.File("plain")) << "x";
-    device_->LogFile = dir_.File("plain") + "/session.log";  // below a regular file
-    ScriptedPeer peer;
-    Link(1, peer.SlavePath());
-    ScriptFullProbe(peer, SampleImage());
-    EXPECT_TRUE(device_->Connect());
-    EXPECT_NE(device_->port, nullptr);
-    EXPECT_FALSE(device_->log.HasFile());
+    ScriptFullProbe(peer);
+    ASSERT_TRUE(device->Connect());
+    EXPECT_EQ(ReadFileText(device->LogFile), "");  // emptied; the probe logs nothing
+    device->Disconnect();
+    device->LogFile = dir_.File("session.log/below-a-file.log");  // cannot be created
+    ScriptFullProbe(peer);
+    EXPECT_TRUE(device->Connect());
+    EXPECT_FALSE(device->log.HasFile());
     EXPECT_TRUE(peer.WaitIdle(5000));
+}
+
+// Records the timer's start and stop, and what the settings were at those moments.
+struct ObservedTimers : TimerService {
+    int StartTimer(int id, int intervalMs, Callback) override {
+        started = {id, intervalMs, activeDevice->settings.ComPort};
+        return 42;
+    }
+    void StopTimer(int id) override { stopped = {id, store->ValueNames(DriverKey).size()}; }
+    MemorySettingsStore* store = nullptr;
+    std::tuple<int, int, int> started;     // id, interval, ComPort of the active device then
+    std::pair<int, size_t> stopped{0, 0};  // id, settings saved by then
+};
+
+TEST(DeviceLife, SettingsLoadBeforeTheTimerStartsAndSaveBeforeItStops) {
+    MemorySettingsStore store;
+    store.SetValue(DriverKey, "ComPort", SettingsValue::Dword(3));
+    ObservedTimers timers;
+    timers.store = &store;
+    {
+        WheelFocuserDevice device(store, timers);
+        EXPECT_EQ(timers.started, std::make_tuple(15, 5000, 3));
+        device.settings.ComPort = 6;
+    }
+    EXPECT_EQ(activeDevice, nullptr);
+    EXPECT_EQ(timers.stopped.first, 42);
+    EXPECT_GT(timers.stopped.second, 1u);
+    SettingsValue value;
+    ASSERT_TRUE(store.QueryValue(DriverKey, "ComPort", value));
+    EXPECT_EQ(value.data, (std::vector<uint8_t>{6, 0, 0, 0}));
+}
+
+using ClientSet = DeviceOnPeer;
+
+const void* Client(uintptr_t id) {
+    return reinterpret_cast<const void*>(id);
+}
+
+TEST_F(ClientSet, TheFirstClientConnectsAndTheLastOneLeavingDisconnects) {
+    ASSERT_TRUE(device->OpenFile(dir_.File("diag.log")));
+    EXPECT_TRUE(device->ConnectMulti(Client(0x7ffdABCD0010ull)));  // connected: nothing to do
+    EXPECT_TRUE(device->ConnectMulti(Client(0x1a2b)));
+    EXPECT_TRUE(device->ConnectMulti(Client(0x1a2b)));  // already a member
+    device->DisconnectMulti(Client(0x99));              // not a member
+    device->DisconnectMulti(Client(0x7ffdABCD0010ull));
+    EXPECT_NE(device->port, nullptr);
+    device->DisconnectMulti(Client(0x1a2b));
+    EXPECT_EQ(device->port, nullptr);
+    device->DisconnectMulti(Client(0x1a2b));  // port closed: nothing at all
+    // A port opened without any client: a non-member leaving closes it.
+    ASSERT_NE(device->port = OpenSerialPort(peer.SlavePath(), 9600), nullptr);
+    device->DisconnectMulti(Client(0x99));
+    EXPECT_EQ(device->port, nullptr);
+    // A failed connection logs the attempt and the reason, and joins nobody.
+    device->settings.ComPort = 3;
+    EXPECT_FALSE(device->ConnectMulti(Client(0xc3)));
+    EXPECT_TRUE(device->Clients().empty());
+    std::string lines;
+    for (const std::string& line : sinkLines) lines += line;
+    EXPECT_EQ(lines,
+              "ConnectMulti(0x7ffdabcd0010) = connect\r\nConnectMulti(0x1a2b) = skip\r\n"
+              "ConnectMulti(0x1a2b) = skip\r\nDisconnectMulti(0x99) = skip\r\n"
+              "DisconnectMulti(0x7ffdabcd0010) = skip\r\n"
+              "DisconnectMulti(0x1a2b) = Disconnect\r\nDisconnectMulti(0x99) = Disconnect\r\n"
+              "ConnectMulti(0xc3) = connect\r\nno controller found on COM3 (" +
+                  dir_.File("absent") + "): no such device\r\n");
+    // The file records the disconnection.
+    EXPECT_NE(ReadFileText(dir_.File("diag.log")).find("DisconnectMulti(0x1a2b) = Disconnect"),
+              std::string::npos);
 }
 
 }  // namespace

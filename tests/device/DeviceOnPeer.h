@@ -1,76 +1,118 @@
-// A device connected to a scripted controller on a real pseudo-terminal, with its log lines
-// collected, for the command tests.
+// The device tests' set-up: a device on a manual timer whose log lines are collected, a port
+// map of its own (no real serial port is ever touched), a scripted controller on a real
+// pseudo-terminal.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "device/ManualTimerService.h"
+#include "device/PortNaming.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
 #include "support/ScriptedPeer.h"
+#include "support/TempDir.h"
 
 namespace kavri::test {
 
-class DeviceOnPeer : public ::testing::Test {
+using namespace std::string_literals;
+
+// Milliseconds that `work` takes.
+template <typename Work>
+long long MsTaken(Work&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+}
+
+inline Bytes Concat(std::string_view text, const Bytes& tail) {
+    Bytes bytes(text.begin(), text.end());
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    return bytes;
+}
+
+// A configuration image with recognisable filter rows and `thermometers` thermometers.
+inline ControllerConfig SampleImage(int thermometers = 2) {
+    ControllerConfig image{};
+    image.filterCount = 5;
+    image.thermometerCount = static_cast<uint8_t>(thermometers);
+    const char* names[kConfigFilterSlots] = {"L", "Red", "Green", "Blue", "Halpha7n",
+                                             "",  "",    "",      "",     "Ten"};
+    for (int i = 0; i < kConfigFilterSlots; ++i)
+        std::strncpy(image.filterNames[i], names[i], kConfigNameLength);
+    return image;
+}
+inline Bytes ImageBytes(const ControllerConfig& image) {
+    return Bytes(image.data(), image.data() + kConfigSize);
+}
+inline const std::string kReadImage("FWreadEE\x00\x90", 10);  // the whole image
+
+// The probe of a controller with both mechanisms: filter "3", focuser at -1000, a microstep
+// table of 4 entries.
+inline void ScriptFullProbe(ScriptedPeer& peer, const ControllerConfig& image = SampleImage()) {
+    peer.Expect("FWFILTER").Reply("3").Expect("FWfocus").Reply(Bytes{0x18, 0xFC});
+    peer.Expect(kReadImage).Reply(ImageBytes(image)).Expect("FWCOUNT").Reply("5");
+    peer.Expect("FWzm").Reply(Bytes{4, 10, 20, 30, 40});
+}
+
+class DeviceTestBase : public ::testing::Test {
 protected:
     void SetUp() override {
+        config_ = std::filesystem::path(dir_.Path()) / "kavri";
+        std::filesystem::create_directories(config_ / "ports");
+        for (int n = kFirstComPort; n <= kLastComPort; ++n) Link(n, dir_.File("absent"));
+        SetActivePortNaming(PortNaming(config_));
         device = std::make_unique<WheelFocuserDevice>(store, timers);
-        device->SetSink([this](const char* line) { sinkLines.emplace_back(line); });
-        device->port = OpenSerialPort(peer.SlavePath(), 9600);
-        ASSERT_NE(device->port, nullptr);
+        device->SetSink([this](const char* line) {
+            const std::string text(line);
+            sinkLines.push_back(text.substr(text.find(" : ") + 3));  // without the time stamp
+        });
     }
-
-    // Log lines (without their time-stamp prefix) that contain `text`.
-    std::vector<std::string> LinesWith(const std::string& text) const {
+    void TearDown() override {
+        device.reset();
+        SetActivePortNaming(std::nullopt);
+    }
+    void Link(int number, const std::string& target) {
+        const auto link = config_ / "ports" / ("com" + std::to_string(number));
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(target, link);
+    }
+    void GiveFilters(int rows) {  // rows named F0, F1, ... at position 0
+        device->filters.assign(static_cast<size_t>(rows), FilterEntry{});
+        for (int i = 0; i < rows; ++i)
+            std::strcpy(device->filters[i].name, ("F" + std::to_string(i)).c_str());
+    }
+    std::vector<std::string> LinesWith(const std::string& text) const {  // log lines with it
         std::vector<std::string> found;
-        for (const std::string& line : sinkLines) {
-            const size_t prefixEnd = line.find(" : ");
-            std::string body = prefixEnd == std::string::npos ? line : line.substr(prefixEnd + 3);
-            if (body.find(text) != std::string::npos) found.push_back(body);
-        }
+        for (const std::string& line : sinkLines)
+            if (line.find(text) != std::string::npos) found.push_back(line);
         return found;
     }
 
-    // After a hang-up during a wait: the operation's one result line (the one starting with
-    // `resultLine`) says so instead of naming a time-out, nothing else repeats it, and it is
-    // the device's failure reason.
-    void ExpectHangUpReportedBy(const std::string& resultLine) const {
-        const auto lines = LinesWith(resultLine);
-        ASSERT_EQ(lines.size(), 1u);
-        EXPECT_EQ(lines[0].substr(lines[0].find("ms: ")), "ms: the line was hung up\r\n");
-        EXPECT_EQ(LinesWith("hung up").size(), 1u);
-        EXPECT_EQ(device->failureReason, "the line was hung up");
-    }
-
-    // A table of `rows` filters named F0, F1, … with zero positions.
-    void GiveFilters(int rows) {
-        device->filters.assign(static_cast<size_t>(rows), FilterEntry{});
-        for (int i = 0; i < rows; ++i) {
-            device->filters[static_cast<size_t>(i)].name[0] = 'F';
-            device->filters[static_cast<size_t>(i)].name[1] = static_cast<char>('0' + i);
-        }
-    }
-
-    static Bytes Concat(std::string_view text, const Bytes& tail) {
-        Bytes bytes(text.begin(), text.end());
-        bytes.insert(bytes.end(), tail.begin(), tail.end());
-        return bytes;
-    }
-
-    ScriptedPeer peer;
+    TempDir dir_;
+    std::filesystem::path config_;
+    ScriptedPeer peer;  // before the device, which closes its port first
     MemorySettingsStore store;
     ManualTimerService timers;
     std::vector<std::string> sinkLines;
-    // Declared last so it is destroyed first: its destructor closes the port before the peer
-    // goes away.
     std::unique_ptr<WheelFocuserDevice> device;
 };
 
-// Bytes that a careless serial setup would translate, swallow or act on.
-inline const Bytes kTroublesomeBytes = {0x0A, 0x0D, 0x03, 0x11, 0x13, 0x7F, 0x00};
+// The device with its port open on the scripted controller, for the command tests.
+class DeviceOnPeer : public DeviceTestBase {
+protected:
+    void SetUp() override {
+        DeviceTestBase::SetUp();
+        ASSERT_NE(device->port = OpenSerialPort(peer.SlavePath(), 9600), nullptr);
+    }
+};
 
 }  // namespace kavri::test

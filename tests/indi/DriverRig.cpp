@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -9,13 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -25,6 +20,24 @@ namespace kavri::test {
 namespace {
 
 using namespace std::chrono_literals;
+
+// The value of attribute `name` in a start tag.
+std::string Attribute(const std::string& tag, const std::string& name) {
+    const std::string key = " " + name + "=";
+    const size_t at = tag.find(key);
+    if (at == std::string::npos) return {};
+    const char quote = tag[at + key.size()];
+    const size_t start = at + key.size() + 1;
+    return tag.substr(start, tag.find(quote, start) - start);
+}
+
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+constexpr const char* kDevice = "Kavri Wheel Focuser";
 
 int FreeLoopbackPort() {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -38,19 +51,6 @@ int FreeLoopbackPort() {
     return ntohs(address.sin_port);
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string Quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 // Waits up to `timeout` for child `pid` to end; true when it did.
 bool Reap(pid_t pid, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -61,12 +61,126 @@ bool Reap(pid_t pid, std::chrono::milliseconds timeout) {
     return false;
 }
 
+// Adds `option` to the colon-separated options in environment variable `name`.
+void AddOption(const char* name, const std::string& option) {
+    const char* old = std::getenv(name);
+    setenv(name, (old && *old ? std::string(old) + ":" : std::string()).append(option).c_str(), 1);
+}
+
 }  // namespace
 
-void DriverRig::Start(sim::EmulatorOptions options, int com) {
+IndiClient::~IndiClient() {
+    if (fd_ >= 0) close(fd_);
+}
+
+bool IndiClient::Connect(int port) {
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return false;
+    Send("<getProperties version='1.7'/>");
+    return true;
+}
+
+// The requests are far smaller than the socket's buffer: one send takes them whole.
+void IndiClient::Send(const std::string& xml) {
+    EXPECT_EQ(send(fd_, xml.data(), xml.size(), MSG_NOSIGNAL), static_cast<ssize_t>(xml.size()));
+}
+
+void IndiClient::Ask(const std::string& property) {
+    Send("<getProperties version='1.7' device='" + std::string(kDevice) + "' name='" + property +
+         "'/>");
+}
+
+int IndiClient::Set(const std::string& kind, const std::string& property,
+                    const std::map<std::string, std::string>& values) {
+    std::string xml = "<new" + kind + "Vector device='" + kDevice + "' name='" + property + "'>";
+    for (const auto& [element, value] : values) {
+        xml += "<one" + kind + " name='" + element + "'>" + value + "</one" + kind + ">";
+    }
+    xml += "</new" + kind + "Vector>";
+    const int before = properties_[property].updates;
+    Send(xml);
+    return before;
+}
+
+bool IndiClient::WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+        char chunk[65536];
+        const ssize_t n = read(fd_, chunk, sizeof chunk);
+        if (n <= 0) return done();
+        buffer_.append(chunk, static_cast<size_t>(n));
+        Parse();
+    }
+    return true;
+}
+
+bool IndiClient::WaitState(const std::string& property, const std::vector<std::string>& states,
+                           int since, std::chrono::milliseconds timeout) {
+    return WaitFor(
+        [&] {
+            const IndiProperty& p = properties_[property];
+            return p.updates > since &&
+                   std::find(states.begin(), states.end(), p.state) != states.end();
+        },
+        timeout);
+}
+
+// Applies every complete top-level element in the buffer: definitions, updates and messages.
+void IndiClient::Parse() {
+    for (;;) {
+        const size_t open = buffer_.find('<');
+        if (open == std::string::npos) return;
+        const size_t tagEnd = buffer_.find('>', open);
+        if (tagEnd == std::string::npos) return;
+        const std::string head = buffer_.substr(open, tagEnd - open + 1);
+        const std::string tag = head.substr(1, head.find_first_of(" \t\r\n/>", 1) - 1);
+        size_t end = tagEnd + 1;
+        std::string body;
+        if (head[head.size() - 2] != '/') {
+            const size_t close = buffer_.find("</" + tag + ">", tagEnd);
+            if (close == std::string::npos) return;
+            body = buffer_.substr(tagEnd + 1, close - tagEnd - 1);
+            end = close + tag.size() + 3;
+        }
+        buffer_.erase(0, end);
+
+        const std::string name = Attribute(head, "name");
+        const std::string message = Attribute(head, "message");
+        if (tag == "message") {
+            messages_.push_back(message);
+            continue;
+        }
+        if (tag.size() < 9 || tag.compare(tag.size() - 6, 6, "Vector") != 0) continue;
+        IndiProperty& p = properties_[name];
+        if (!Attribute(head, "state").empty()) p.state = Attribute(head, "state");
+        if (!message.empty()) messages_.push_back(p.message = message);
+        ++p.updates;
+        for (size_t at = body.find('<'); at != std::string::npos;) {
+            const size_t childEnd = body.find('>', at);
+            const std::string childHead = body.substr(at, childEnd - at + 1);
+            const size_t next = body.find('<', childEnd);
+            p.values[Attribute(childHead, "name")] =
+                Trim(body.substr(childEnd + 1, next - childEnd - 1));
+            at = body.find('<', next + 1);  // past the closing tag
+        }
+    }
+}
+
+void DriverRig::Start(bool fast, int com) {
     // The driver is indiserver's child; when indiserver ends it comes to this process, which
     // can then wait for its exit (and its sanitizer's last word).
     prctl(PR_SET_CHILD_SUBREAPER, 1);
+    sim::EmulatorOptions options;
+    options.fast = fast;
     options.log = [](const std::string&) {};
     emulator_ = std::make_unique<sim::Emulator>(options);
     std::string error;
@@ -78,104 +192,75 @@ void DriverRig::Start(sim::EmulatorOptions options, int com) {
                                         ports / ("com" + std::to_string(com)));
     }
 
-    std::map<std::string, std::string> variables;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        const size_t equals = entry.find('=');
-        if (equals != std::string::npos)
-            variables[entry.substr(0, equals)] = entry.substr(equals + 1);
-    }
-    const auto sanitizer = [&](const std::string& name, const std::string& file) {
-        std::string& options = variables[name];
-        options += (options.empty() ? "" : ":") + std::string("log_path=") + dir_.File(file);
-    };
-    variables["XDG_CONFIG_HOME"] = dir_.File("config");
-    variables["XDG_DATA_HOME"] = dir_.File("data");
-    variables["HOME"] = dir_.Path();
-    sanitizer("ASAN_OPTIONS", "asan");
-    sanitizer("UBSAN_OPTIONS", "ubsan");
+    // The environment indiserver passes on to the driver: this test's folders, and sanitizer
+    // reports into them. (This process read its own sanitizer options when it started.)
+    setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
+    setenv("XDG_DATA_HOME", dir_.File("data").c_str(), 1);
+    setenv("HOME", dir_.Path().c_str(), 1);
     // Full allocation stacks, so that libindi's own leaks are told from the driver's.
-    variables["ASAN_OPTIONS"] += ":fast_unwind_on_malloc=0";
-    variables["LSAN_OPTIONS"] = "print_suppressions=0:suppressions=" LIBINDI_LEAK_SUPPRESSIONS;
-    std::vector<std::string> env;
-    for (const auto& [name, value] : variables) env.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    AddOption("ASAN_OPTIONS", "log_path=" + dir_.File("asan") + ":fast_unwind_on_malloc=0");
+    AddOption("UBSAN_OPTIONS", "log_path=" + dir_.File("ubsan"));
+    setenv("LSAN_OPTIONS", "print_suppressions=0:suppressions=" LIBINDI_LEAK_SUPPRESSIONS, 1);
 
     const std::string log = dir_.File("indiserver.log");
+    int port = 0;
     for (int attempt = 0; attempt < 3 && driver_ < 0; ++attempt) {
-        port_ = FreeLoopbackPort();
-        std::vector<std::string> args = {"indiserver",
-                                         "-v",
-                                         "-r",
-                                         "0",
-                                         "-p",
-                                         std::to_string(port_),
-                                         "-u",
-                                         dir_.File("socket"),
-                                         INDI_DRIVER_PROGRAM};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
+        port = FreeLoopbackPort();
+        const std::string portText = std::to_string(port), socket = dir_.File("socket");
+        const char* argv[] = {
+            "indiserver",        "-v",   "-r", "0", "-p", portText.c_str(), "-u", socket.c_str(),
+            INDI_DRIVER_PROGRAM, nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
                                          O_WRONLY | O_CREAT | O_APPEND, 0644);
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        const int spawned =
-            posix_spawnp(&server_, "indiserver", &actions, nullptr, argv.data(), envp.data());
+        const int spawned = posix_spawnp(&server_, "indiserver", &actions, nullptr,
+                                         const_cast<char**>(argv), environ);
         posix_spawn_file_actions_destroy(&actions);
         ASSERT_EQ(spawned, 0) << "indiserver could not be started";
         // indiserver says where it listens and which process runs the driver.
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         while (std::chrono::steady_clock::now() < deadline && driver_ < 0) {
             if (waitpid(server_, nullptr, WNOHANG) == server_) break;  // port taken: try another
-            const std::string text = ReadFile(log);
+            const std::string text = ReadFileText(log);
             const size_t pid = text.find("pid=");
             if (pid != std::string::npos &&
-                text.find("listening to port " + std::to_string(port_)) != std::string::npos) {
+                text.find("listening to port " + portText) != std::string::npos) {
                 driver_ = std::atoi(text.c_str() + pid + 4);
             }
             std::this_thread::sleep_for(20ms);
         }
     }
-    ASSERT_GT(driver_, 0) << ReadFile(log);
-    ASSERT_TRUE(client_.Connect(port_));
-    ASSERT_TRUE(client_.WaitFor([&] { return client_.Property("DEVICE_PORT").defined; }, 20s))
-        << ReadFile(log);
+    ASSERT_GT(driver_, 0) << ReadFileText(log);
+    ASSERT_TRUE(client_.Connect(port));
+    ASSERT_TRUE(client_.WaitFor([&] { return client_.Property("DEVICE_PORT").updates > 0; }, 20s))
+        << ReadFileText(log);
 }
 
 bool DriverRig::ConnectTo(const std::string& port) {
     const int portSince = client_.Set("Text", "DEVICE_PORT", {{"PORT", port}});
     if (!client_.WaitState("DEVICE_PORT", {"Ok", "Alert"}, portSince)) return false;
     const int since = client_.SetSwitch("CONNECTION", "CONNECT");
-    return client_.WaitState("CONNECTION", {"Ok", "Alert"}, since) &&
+    if (!client_.WaitState("CONNECTION", {"Ok", "Alert"}, since)) return false;
+    // What the connection defined and updated arrives before the answer to a request sent now,
+    // so that no later request takes one of those updates for its own result.
+    const int answered = client_.Property("CONNECTION").updates;
+    client_.Ask("CONNECTION");
+    return client_.WaitFor([&] { return client_.Property("CONNECTION").updates > answered; },
+                           20s) &&
            client_.Property("CONNECTION").state == "Ok";
 }
 
-bool DriverRig::MessageContains(const std::string& text) const {
-    for (const auto& message : client_.Messages()) {
-        if (message.find(text) != std::string::npos) return true;
-    }
-    return false;
-}
-
-std::string DriverRig::Tool(const std::string& tool, const std::vector<std::string>& args) {
-    std::string command = tool + " -p " + std::to_string(port_);
-    for (const auto& arg : args) command += " " + Quoted(arg);
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char chunk[4096];
-        for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, n);
-        pclose(pipe);
-    }
-    return output;
+void DriverRig::ExpectEnds(const std::string& property, const std::string& state, int since) {
+    SCOPED_TRACE(property);
+    EXPECT_TRUE(client_.WaitState(property, {"Ok", "Alert"}, since));
+    EXPECT_EQ(client_.Property(property).state, state) << client_.Property(property).message;
 }
 
 bool DriverRig::DriverAlive() const {
     if (driver_ <= 0 || kill(driver_, 0) != 0) return false;
-    const std::string stat = ReadFile("/proc/" + std::to_string(driver_) + "/stat");
+    const std::string stat = ReadFileText("/proc/" + std::to_string(driver_) + "/stat");
     const size_t close = stat.rfind(')');
     return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
 }
@@ -183,7 +268,7 @@ bool DriverRig::DriverAlive() const {
 void DriverRig::TearDown() {
     const std::string log = dir_.File("indiserver.log");
     if (server_ > 0) {
-        EXPECT_TRUE(DriverAlive()) << "the driver ended during the test:\n" << ReadFile(log);
+        EXPECT_TRUE(DriverAlive()) << "the driver ended during the test:\n" << ReadFileText(log);
         kill(server_, SIGTERM);
         Reap(server_, 10s);
     }
@@ -195,7 +280,7 @@ void DriverRig::TearDown() {
     for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
         const std::string name = entry.path().filename().string();
         if (name.rfind("asan", 0) == 0 || name.rfind("ubsan", 0) == 0) {
-            ADD_FAILURE() << "sanitizer report of the driver:\n" << ReadFile(entry.path());
+            ADD_FAILURE() << "sanitizer report of the driver:\n" << ReadFileText(entry.path());
         }
     }
     if (emulator_) emulator_->Stop();

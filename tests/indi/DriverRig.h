@@ -10,40 +10,101 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "indi/IndiClient.h"
 #include "sim/Emulator.h"
 #include "support/TempDir.h"
 
 namespace kavri::test {
 
+struct IndiProperty {
+    std::string state;    // "Idle", "Ok", "Busy", "Alert"
+    std::string message;  // of the latest definition or update that carried one
+    std::map<std::string, std::string> values;
+    int updates = 0;  // definitions and updates received
+};
+
+// A small INDI client speaking the protocol's XML over TCP: it keeps every property's state,
+// values and last message as the server reports them, and sends new values. Text goes as it
+// stands, without XML entities, which the tests' values and searched texts need none of.
+class IndiClient {
+public:
+    ~IndiClient();
+    // Connects to 127.0.0.1:`port` and asks for every property.
+    bool Connect(int port);
+
+    // Reads and applies what arrives until `done` holds or `timeout` passes.
+    bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+    // Until `property` got an update after `since` (its update count) in one of `states`.
+    bool WaitState(const std::string& property, const std::vector<std::string>& states, int since,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+    const IndiProperty& Property(const std::string& name) { return properties_[name]; }
+    std::string Value(const std::string& property, const std::string& element) {
+        return properties_[property].values[element];
+    }
+    double Number(const std::string& property, const std::string& element) {
+        return std::strtod(Value(property, element).c_str(), nullptr);
+    }
+    // Whether a <message> or a property's message held `text`.
+    bool Heard(const std::string& text) const {
+        return std::any_of(messages_.begin(), messages_.end(),
+                           [&](const std::string& m) { return m.find(text) != m.npos; });
+    }
+
+    // Sends new values (numbers as text, switches "On"/"Off", texts) and returns the property's
+    // update count before the send.
+    int Set(const std::string& kind, const std::string& property,
+            const std::map<std::string, std::string>& values);
+    int SetNumber(const std::string& property, const std::string& element, double value) {
+        return Set("Number", property, {{element, std::to_string(value)}});
+    }
+    int SetSwitch(const std::string& property, const std::string& element) {
+        return Set("Switch", property, {{element, "On"}});
+    }
+    // Asks for one property's definition again.
+    void Ask(const std::string& property);
+
+private:
+    void Send(const std::string& xml);
+    void Parse();
+
+    int fd_ = -1;
+    std::string buffer_;
+    std::map<std::string, IndiProperty> properties_;
+    std::vector<std::string> messages_;
+};
+
 class DriverRig : public ::testing::Test {
 protected:
     void TearDown() override;
 
-    // Starts the emulator (registered as COM`com` in the port map when com > 0), indiserver
-    // with the driver, and the client.
-    void Start(sim::EmulatorOptions options = {}, int com = 0);
+    // Starts the emulator (`fast`: without line-rate pacing and motion time; registered as
+    // COM`com` in the port map when com > 0), indiserver with the driver, and the client.
+    void Start(bool fast = true, int com = 0);
     // DEVICE_PORT, then CONNECT; true when the connection ended Ok.
     bool ConnectTo(const std::string& port);
-    // A standard tool of indi-bin (indi_getprop, indi_setprop, indi_eval) against this server;
-    // its standard output.
-    std::string Tool(const std::string& tool, const std::vector<std::string>& args);
-    bool MessageContains(const std::string& text) const;
+    // After a request (`since`: the property's update count before it), the property ends in
+    // `state`.
+    void ExpectEnds(const std::string& property, const std::string& state, int since);
 
     sim::Emulator& Emulator() { return *emulator_; }
     IndiClient& Client() { return client_; }
     const TempDir& Dir() const { return dir_; }
-    bool DriverAlive() const;
 
 private:
+    bool DriverAlive() const;
+
     TempDir dir_;
     std::unique_ptr<sim::Emulator> emulator_;
     IndiClient client_;
-    int port_ = 0;
     pid_t server_ = -1;
     pid_t driver_ = -1;
 };

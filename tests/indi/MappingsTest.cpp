@@ -1,11 +1,19 @@
-// The driver's value mappings and property values, without indiserver.
+// The driver's parts without indiserver: the value mappings, the property values, and the
+// worker thread that owns the device (the busy refusal, background jobs that give way to
+// commands, completions delivered through its pipe in order, the device's timer served on the
+// worker thread).
 #include <gtest/gtest.h>
+#include <poll.h>
 
+#include <atomic>
 #include <cmath>
-#include <cstring>
+#include <future>
+#include <thread>
 
+#include "indi/DeviceWorker.h"
 #include "indi/Mappings.h"
 #include "indi/PropertyValues.h"
+#include "persist/MemorySettingsStore.h"
 
 namespace kavri::indi {
 namespace {
@@ -43,10 +51,8 @@ TEST(IndiMappings, PositionsCarryTheShiftAndStayInRange) {
         std::optional<int32_t> controller;
     };
     const Case cases[] = {
-        {1500, 500},         {0, -1000},
-        {30000, 29000},      {1500.4, 500},
-        {-1, std::nullopt},  {30001, std::nullopt},
-        {NAN, std::nullopt}, {INFINITY, std::nullopt},
+        {0, -1000},         {30000, 29000},      {1500.4, 500},
+        {-1, std::nullopt}, {NAN, std::nullopt}, {INFINITY, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.client);
@@ -54,23 +60,18 @@ TEST(IndiMappings, PositionsCarryTheShiftAndStayInRange) {
         EXPECT_EQ(AbsoluteTarget(c.client, range, reason), c.controller);
         EXPECT_EQ(reason.empty(), c.controller.has_value());
     }
-    EXPECT_EQ(ClientPosition(500, 1000), 1500);
 
     std::string reason;
     // The controller holds a signed 16-bit position: a wide range cannot reach past it.
     EXPECT_FALSE(AbsoluteTarget(40000, FocusRange{0, 60000}, reason));
     EXPECT_NE(reason.find("controller"), std::string::npos);
-    EXPECT_EQ(RelativeTarget(500, false, 200, range, reason), 700);
     EXPECT_EQ(RelativeTarget(500, true, 200, range, reason), 300);
     EXPECT_FALSE(RelativeTarget(500, true, 1600, range, reason));  // below 0
     EXPECT_FALSE(RelativeTarget(500, true, 0, range, reason));
 }
 
-TEST(IndiMappings, SlotsCompensationAndNames) {
+TEST(IndiMappings, SlotsCompensationAndUnfitNames) {
     EXPECT_EQ(SlotOfIndex(-1), 0);
-    EXPECT_EQ(SlotOfIndex(2), 3);
-    EXPECT_EQ(IndexOfSlot(3, 5), 2);
-    EXPECT_FALSE(IndexOfSlot(6, 5));
     EXPECT_FALSE(IndexOfSlot(0, 5));
 
     for (int selector = -1; selector <= 3; ++selector) {
@@ -79,14 +80,10 @@ TEST(IndiMappings, SlotsCompensationAndNames) {
     }
     EXPECT_STREQ(CompensationElement(CompensationChoiceOfSelector(9)), "COMPENSATION_OFF");
 
+    // Names the code page cannot hold are refused with the character that does not fit.
     std::string reason;
-    EXPECT_EQ(ControllerName("Синий-IIx", 8, reason), "\xD1\xE8\xED\xE8\xE9-II");
-    EXPECT_FALSE(ControllerName("H\xCE\xB1", 8, reason));  // Greek alpha: not in the code page
+    EXPECT_FALSE(ControllerName("H\xCE\xB1", 8, reason));  // Greek alpha
     EXPECT_NE(reason.find("\xCE\xB1"), std::string::npos);
-    const char stored[8] = {'\xD1', '\xE8', '\xED', '\xE8', '\xE9', '-', 'I', 'I'};
-    EXPECT_EQ(DisplayName(stored, 8), "Синий-II");
-    EXPECT_EQ(FocusShiftValue(20000, reason), 20000);
-    EXPECT_FALSE(FocusShiftValue(40000, reason));
 }
 
 TEST(IndiPropertyValues, RequestsBecomeConfigurationChangesWithinTheirRanges) {
@@ -120,30 +117,94 @@ TEST(IndiPropertyValues, RequestsBecomeConfigurationChangesWithinTheirRanges) {
 
     std::string reason;
     ControllerConfig config = snapshot.config;
-    (*ConfigChangeFor(cases[0].request, snapshot, reason))(config);
-    EXPECT_EQ(config.focuserSpeed, 250);
     (*ConfigChangeFor(cases[5].request, snapshot, reason))(config);
     EXPECT_EQ(config.wheelStepMode, 1);
     (*ConfigChangeFor(cases[6].request, snapshot, reason))(config);
     EXPECT_EQ(config.focuserStepMicrosteps, 1);  // 1/16 of the largest divisor 16
 }
 
-TEST(IndiPropertyValues, OnlyChangedNamesAreRenamed) {
-    DeviceSnapshot snapshot;
-    snapshot.filters.resize(3);
-    std::strcpy(snapshot.filters[0].name, "L");
-    std::strcpy(snapshot.filters[1].name, "R");
-    const Request request{prop::kFilterName,
-                          {"FILTER_SLOT_NAME_1", "FILTER_SLOT_NAME_2", "FILTER_SLOT_NAME_9"},
-                          {},
-                          {},
-                          {"L", "Red", "X"}};
-    std::string reason;
-    const auto renames = RenamesFor(request, snapshot, reason);
-    ASSERT_TRUE(renames);
-    ASSERT_EQ(renames->size(), 1u);
-    EXPECT_EQ((*renames)[0], std::make_pair(1, std::string("Red")));
-    EXPECT_EQ(ElementsFor(prop::kFocusShift, snapshot).size(), 3u);
+using namespace std::chrono_literals;
+
+// Delivers completions as the event loop does, until `done` holds (or 10 s pass).
+template <typename Done>
+bool DeliverUntil(DeviceWorker& worker, Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{worker.WakeFd(), POLLIN, 0};
+        if (poll(&p, 1, 100) > 0) worker.Deliver();
+    }
+    return done();
+}
+
+TEST(IndiWorker, ASecondCommandIsRefusedUntilTheFirstIsDelivered) {
+    MemorySettingsStore store;
+    DeviceWorker worker(store);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::vector<std::string> order;
+    std::string refusal;
+
+    ASSERT_TRUE(worker.Submit(
+        "a focuser move",
+        [released](DeviceState&) {
+            released.wait();
+            return JobResult{false, "no answer"};
+        },
+        [&](const JobResult& r, const DeviceSnapshot& s) {
+            order.push_back(r.message + (s.connected ? " connected" : ""));
+        },
+        refusal));
+    EXPECT_TRUE(worker.Busy());
+    EXPECT_FALSE(worker.Submit("a filter change", {}, {}, refusal));
+    EXPECT_NE(refusal.find("busy (a focuser move)"), std::string::npos);
+    // The poll gives way while a command is in progress.
+    EXPECT_FALSE(worker.SubmitBackground([](DeviceState&) { return JobResult{}; }, {}));
+
+    release.set_value();
+    ASSERT_TRUE(DeliverUntil(worker, [&] { return !order.empty(); }));
+    EXPECT_EQ(order, std::vector<std::string>{"no answer"});
+    EXPECT_FALSE(worker.Busy());
+    EXPECT_TRUE(worker.SubmitBackground(
+        [](DeviceState&) { return JobResult{}; },
+        [&](const JobResult&, const DeviceSnapshot&) { order.push_back("poll"); }));
+    EXPECT_FALSE(worker.SubmitBackground([](DeviceState&) { return JobResult{}; }, {}));
+    ASSERT_TRUE(DeliverUntil(worker, [&] { return order.size() == 2; }));
+}
+
+TEST(IndiWorker, ABackgroundJobSeesAWaitingCommandAndTimersRunOnTheWorkerThread) {
+    MemorySettingsStore store;
+    DeviceWorker worker(store);
+    std::promise<void> started;
+    std::atomic<bool> sawCommand{false};
+    std::atomic<std::thread::id> timerThread{};
+    std::thread::id jobThread;
+
+    worker.SubmitBackground(
+        [&](DeviceState&) {
+            jobThread = std::this_thread::get_id();
+            started.set_value();
+            const auto deadline = std::chrono::steady_clock::now() + 10s;
+            while (!worker.CommandWaiting() && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(1ms);
+            }
+            sawCommand = worker.CommandWaiting();
+            return JobResult{};
+        },
+        {});
+    started.get_future().wait();
+    bool commandDone = false;
+    std::string refusal;
+    ASSERT_TRUE(worker.Submit(
+        "a command", [](DeviceState&) { return JobResult{}; },
+        [&](const JobResult&, const DeviceSnapshot&) { commandDone = true; }, refusal));
+    ASSERT_TRUE(DeliverUntil(worker, [&] { return commandDone; }));
+    EXPECT_TRUE(sawCommand);
+
+    const int id = worker.StartTimer(0, 5, [&] { timerThread = std::this_thread::get_id(); });
+    ASSERT_NE(id, 0);
+    ASSERT_TRUE(DeliverUntil(worker, [&] { return timerThread.load() != std::thread::id{}; }));
+    worker.StopTimer(id);
+    EXPECT_EQ(timerThread.load(), jobThread);
 }
 
 }  // namespace

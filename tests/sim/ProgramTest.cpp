@@ -1,45 +1,46 @@
-// The kavri-sim program itself: first line, links, clean shutdown.
+// Processes around the emulator: the kavri-sim program (first line, links, clean shutdown,
+// refusals), and a client killed while it holds the line exclusively.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
 
 #include "HostLine.h"
-#include "TempDir.h"
 #include "sim/PortLink.h"
+#include "support/TempDir.h"
+#include "transport/SerialPort.h"
 
 namespace kavri::sim::test {
 namespace {
 
 namespace fs = std::filesystem;
+using kavri::test::ReadFileText;
+using kavri::test::TempDir;
 
-// The program as a child process with its standard output on a pipe.
+// The program as a child process with its standard output on a pipe and its standard error
+// in `configHome`/stderr.
 class Program {
 public:
     // `ignored`: a signal the program starts with ignored, as under nohup.
-    Program(std::vector<std::string> args, const std::string& configHome, int ignored = 0) {
+    Program(std::vector<std::string> args, const std::string& configHome, int ignored = 0)
+        : stderr_(configHome + "/stderr") {
         int out[2];
         if (::pipe(out) != 0) return;
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(out[1], 1);
-            const std::string errors = configHome + "/stderr";
-            const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = ::open(stderr_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (err >= 0) ::dup2(err, 2);
-            ::close(out[0]);
-            ::close(out[1]);
             ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
             // Whatever the test runner ignores, the program starts with the defaults.
             for (int signal = 1; signal < NSIG; ++signal) ::signal(signal, SIG_DFL);
@@ -52,149 +53,119 @@ public:
         }
         ::close(out[1]);
         stdout_ = ::fdopen(out[0], "r");
-        stderrPath_ = configHome + "/stderr";
     }
     ~Program() {
         if (pid_ > 0 && status_ < 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
+            Signal(SIGKILL);
+            Wait();
         }
         if (stdout_) std::fclose(stdout_);
     }
     std::string FirstLine() {
         char buffer[512] = {};
         if (!stdout_ || !std::fgets(buffer, sizeof buffer, stdout_)) return {};
-        std::string line(buffer);
-        if (!line.empty() && line.back() == '\n') line.pop_back();
-        return line;
+        return std::string(buffer, strcspn(buffer, "\n"));
     }
-    pid_t Pid() const { return pid_; }
-    std::string Stderr() const {
-        std::ifstream in(stderrPath_);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    // True when the program ends (its output closes) within `limit`.
+    std::string Stderr() const { return ReadFileText(stderr_); }
+    // True when the program ends (its output closes) within `limitMs`.
     bool EndsWithin(int limitMs) {
         pollfd p{stdout_ ? ::fileno(stdout_) : -1, POLLIN, 0};
         return ::poll(&p, 1, limitMs) > 0 && std::fgetc(stdout_) == EOF;
     }
-    int Stop(int signal) {
-        ::kill(pid_, signal);
-        return Wait();
-    }
+    void Signal(int signal) const { ::kill(pid_, signal); }
     int Wait() {
         int status = 0;
         ::waitpid(pid_, &status, 0);
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return status_;
+        return status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
 private:
+    std::string stderr_;
     pid_t pid_ = -1;
     int status_ = -1;
     FILE* stdout_ = nullptr;
-    std::string stderrPath_;
 };
 
 TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
     struct Case {
         int signal;
-        bool crash;  // a fault: the program dies of it, but the link goes first
+        bool crash;    // a fault: the program dies of it, but the link goes first
+        bool ignored;  // started with the signal ignored, as under nohup: it keeps serving
     };
     for (const Case& c :
-         {Case{SIGTERM, false}, Case{SIGINT, false}, Case{SIGHUP, false}, Case{SIGQUIT, false},
-          Case{SIGPIPE, false}, Case{SIGUSR2, false}, Case{SIGSEGV, true}, Case{SIGABRT, true}}) {
-        SCOPED_TRACE(strsignal(c.signal));
+         {Case{SIGTERM, false, false}, Case{SIGINT, false, false}, Case{SIGHUP, false, false},
+          Case{SIGQUIT, false, false}, Case{SIGPIPE, false, false}, Case{SIGUSR2, false, false},
+          Case{SIGSEGV, true, false}, Case{SIGABRT, true, false}, Case{SIGHUP, false, true}}) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.ignored ? " ignored" : ""));
         TempDir dir;
-        const std::string link = dir / "deep/er/wheel";
-        Program program({"--fast", "--link", link}, dir.Path());
+        const std::string link = dir.File("deep/er/wheel");
+        Program program({"--fast", "--link", link}, dir.Path(), c.ignored ? c.signal : 0);
         const std::string device = program.FirstLine();
         ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
-        ASSERT_TRUE(fs::is_symlink(link));
         EXPECT_EQ(fs::read_symlink(link), device);
-        {
-            HostLine line(link);
-            EXPECT_EQ(line.Ask("FWCOUNT", 1), B("5"));
+        EXPECT_EQ(HostLine(link).Ask("FWCOUNT", 1), "5");
+        program.Signal(c.signal);
+        if (c.ignored) {
+            EXPECT_FALSE(program.EndsWithin(300));
+            EXPECT_EQ(HostLine(link).Ask("FWCOUNT", 1), "5");
+            program.Signal(SIGTERM);
         }
-        EXPECT_EQ(program.Stop(c.signal) != 0, c.crash);
+        EXPECT_EQ(program.Wait() != 0, c.crash);
         EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
     }
 }
 
-TEST(SimProgram, KeepsServingThroughAnIgnoredHangUp) {
+// Bad usage ends with 2; a link over something it did not make, or a state that is not a
+// regular file, with 1 and a message - at once, leaving everything as it was.
+TEST(SimProgram, RefusesAtOnceAndReplacesOnlyWhatAKilledEmulatorLeft) {
     TempDir dir;
-    const std::string link = dir / "wheel";
-    Program program({"--fast", "--link", link}, dir.Path(), SIGHUP);  // started with nohup
-    ASSERT_NE(program.FirstLine(), "");
-    ::kill(program.Pid(), SIGHUP);
-    EXPECT_FALSE(program.EndsWithin(300));
-    HostLine line(link);
-    EXPECT_EQ(line.Ask("FWCOUNT", 1), B("5"));
-    EXPECT_EQ(program.Stop(SIGTERM), 0);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
-}
-
-TEST(SimProgram, RegistersAComPortInThePortMap) {
-    TempDir dir;
-    Program program({"--fast", "--com", "7", "--thermometers", "3"}, dir.Path());
-    const std::string device = program.FirstLine();
-    const std::string link = dir / "kavri/ports/com7";
-    ASSERT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(fs::read_symlink(link), device);
-    {
-        HostLine line(link);
-        EXPECT_EQ(line.Ask(std::string("FWreadEE") + '\x0f' + '\x01', 1), Bytes{3});
-    }
-    EXPECT_EQ(program.Stop(SIGTERM), 0);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
-    EXPECT_TRUE(fs::is_directory(dir / "kavri/ports"));
-}
-
-TEST(SimProgram, NeverReplacesSomethingThatPointsElsewhere) {
-    TempDir dir;
-    fs::create_directories(dir / "kavri/ports");
-    fs::create_symlink("/dev/ttyUSB0", dir / "kavri/ports/com1");  // a real controller
-    {
-        Program program({"--fast", "--com", "1"}, dir.Path());
-        EXPECT_EQ(program.FirstLine(), "");
-        EXPECT_EQ(program.Wait(), 1);
-    }
-    EXPECT_EQ(fs::read_symlink(dir / "kavri/ports/com1"), "/dev/ttyUSB0");
-
-    std::FILE* file = std::fopen((dir / "plain").c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fclose(file);
-    {
-        Program program({"--fast", "--link", dir / "plain"}, dir.Path());
-        EXPECT_EQ(program.Wait(), 1);
-    }
-    EXPECT_TRUE(fs::is_regular_file(dir / "plain"));
-
-    // A link to a pseudo-terminal that no longer exists is what a killed emulator leaves.
-    fs::create_symlink("/dev/pts/999999", dir / "stale");
-    Program program({"--fast", "--link", dir / "stale"}, dir.Path());
-    const std::string device = program.FirstLine();
-    EXPECT_EQ(fs::read_symlink(dir / "stale"), device);
-    EXPECT_EQ(program.Stop(SIGTERM), 0);
-}
-
-TEST(SimProgram, StateThatIsNotARegularFileIsRefusedAtOnce) {
-    TempDir dir;
-    const std::string fifo = dir / "fifo";
-    const std::string directory = dir / "directory";
+    fs::create_directories(dir.File("kavri/ports"));
+    fs::create_symlink("/dev/ttyUSB0", dir.File("kavri/ports/com1"));  // a real controller
+    kavri::test::WriteFileText(dir.File("plain"), "");
+    const std::string fifo = dir.File("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    fs::create_directory(directory);
-    for (const std::string& state : {fifo, directory}) {
-        SCOPED_TRACE(state);
-        Program program({"--fast", "--state", state}, dir.Path());
+    fs::create_directory(dir.File("directory"));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--com", "17"}, 2, ""},
+        {{"--filters", "0"}, 2, ""},
+        {{"--fault", "drop,times=zero"}, 2, ""},
+        {{"--wheel-only", "--focuser-only"}, 2, ""},
+        {{"--bogus"}, 2, ""},
+        {{"--fast", "--filters"}, 2, ""},  // an option without its value
+        {{"--fast", "--com", "1"}, 1, ""},
+        {{"--fast", "--link", dir.File("plain")}, 1, ""},
         // A FIFO without a writer must not block the start.
+        {{"--fast", "--state", fifo}, 1, fifo + " is not a regular file"},
+        {{"--fast", "--state", dir.File("directory")}, 1, "directory is not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        Program program(c.args, dir.Path());
         ASSERT_TRUE(program.EndsWithin(5000));
-        EXPECT_EQ(program.Wait(), 1);
-        EXPECT_NE(program.Stderr().find(state + " is not a regular file"), std::string::npos)
-            << program.Stderr();
+        EXPECT_EQ(program.Wait(), c.status);
+        EXPECT_NE(program.Stderr().find(c.message), std::string::npos) << program.Stderr();
     }
+    EXPECT_EQ(fs::read_symlink(dir.File("kavri/ports/com1")), "/dev/ttyUSB0");
+    EXPECT_TRUE(fs::is_regular_file(dir.File("plain")));
     EXPECT_TRUE(fs::is_fifo(fifo));
-    EXPECT_TRUE(fs::is_directory(directory) && fs::is_empty(directory));
+    EXPECT_TRUE(fs::is_empty(dir.File("directory")));
+
+    // A link to a pseudo-terminal that no longer exists is what a killed emulator leaves: it
+    // is replaced, and the port map keeps its folder after the link is gone.
+    const std::string link = dir.File("kavri/ports/com7");
+    fs::create_symlink("/dev/pts/999999", link);
+    Program program({"--fast", "--com", "7", "--thermometers", "3"}, dir.Path());
+    EXPECT_EQ(fs::read_symlink(link), program.FirstLine());
+    EXPECT_EQ(HostLine(link).Ask(ReadEE(15, 1), 1), "\x03");
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_TRUE(fs::is_directory(dir.File("kavri/ports")));
 }
 
 // Where `--com N` puts its link: where the programs look for COMN, even with HOME unset or
@@ -215,17 +186,61 @@ TEST(SimProgram, ComPortLinkFollowsTheProgramsRule) {
     oldXdg ? ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
-TEST(SimProgram, RefusesBadArguments) {
-    TempDir dir;
-    for (std::vector<std::string> args :
-         std::vector<std::vector<std::string>>{{"--com", "17"},
-                                               {"--filters", "0"},
-                                               {"--fault", "drop,times=zero"},
-                                               {"--wheel-only", "--focuser-only"},
-                                               {"--bogus"}}) {
-        Program program(args, dir.Path());
-        EXPECT_EQ(program.Wait(), 2) << args[0];
+// A client that dies while it holds the port exclusively must not lock everyone else out.
+// Without CAP_SYS_ADMIN, as for an ordinary user: with it, a process opens an exclusive
+// terminal regardless, which would hide the fault.
+bool DropSysAdmin() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (::syscall(SYS_capget, &header, data) != 0) return false;
+    data[CAP_SYS_ADMIN / 32].effective &= ~(1u << (CAP_SYS_ADMIN % 32));
+    data[CAP_SYS_ADMIN / 32].permitted &= ~(1u << (CAP_SYS_ADMIN % 32));
+    return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+// Exit codes of the scenario below.
+enum { kReopened, kNoSetUp, kReleasedTooEarly, kStillLocked, kNoAnswer };
+
+int KillExclusiveClientThenReopen() {
+    Emulator emulator(Fast());
+    int ready[2];
+    if (!DropSysAdmin() || !emulator.Start() || ::pipe(ready) != 0) return kNoSetUp;
+    const std::string path = emulator.SlavePath();
+    const pid_t client = ::fork();
+    if (client == 0) {  // opens the port as the programs do, then waits to be killed
+        const char opened = OpenSerialPort(path, 9600) != nullptr ? 'y' : 'n';
+        if (::write(ready[1], &opened, 1) == 1) ::pause();
+        ::_exit(0);
     }
+    char opened = 'n';
+    if (::read(ready[0], &opened, 1) != 1 || opened != 'y') return kNoSetUp;
+    if (PortHandle other = OpenSerialPort(path, 9600)) {  // the client's while it lives
+        CloseSerialPort(other);
+        return kReleasedTooEarly;
+    }
+    ::kill(client, SIGKILL);
+    ::waitpid(client, nullptr, 0);
+
+    // The emulator notices the departure on its own thread.
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    PortHandle port = nullptr;
+    while (!(port = OpenSerialPort(path, 9600)) && std::chrono::steady_clock::now() < deadline)
+        ::poll(nullptr, 0, 10);
+    if (!port) return kStillLocked;
+    std::uint8_t count = 0;
+    const bool answered = SendCommand(port, "FWCOUNT", &count, 1) == 1 && count == '5';
+    CloseSerialPort(port);
+    return answered ? kReopened : kNoAnswer;
+}
+
+TEST(SimLine, KilledExclusiveClientLeavesThePortFree) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(KillExclusiveClientThenReopen());
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kReopened)
+        << "1 set-up failed, 2 released too early, 3 still locked, 4 no answer";
 }
 
 }  // namespace

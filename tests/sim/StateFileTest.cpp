@@ -2,86 +2,55 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "HostLine.h"
-#include "TempDir.h"
-#include "sim/Emulator.h"
+#include "support/TempDir.h"
 
 namespace kavri::sim::test {
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+using kavri::test::ReadFileText;
+using kavri::test::TempDir;
+using kavri::test::WriteFileText;
+
+ControllerState Loaded(const std::string& path, bool* missing = nullptr) {
+    ControllerState state;
+    bool none = false;
+    std::string error;
+    EXPECT_TRUE(LoadStateFile(path, &state, missing ? missing : &none, &error)) << error;
+    return state;
 }
 
-void Spit(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-TEST(SimStateFile, RoundTripThroughTheEmulator) {
+// Through a symbolic link, as users keep their files, to a file not made yet: the link stays
+// and the file it names is written as soon as something changed, not only at the end.
+TEST(SimStateFile, RoundTripThroughTheEmulatorAndALink) {
     TempDir dir;
-    EmulatorOptions options;
-    options.fast = true;
-    options.stateFile = dir / "controller.state";
+    const std::string target = dir.File("controller.state");
+    const std::string link = dir.File("link.state");
+    std::filesystem::create_symlink("controller.state", link);
+    const auto options = Fast([&](EmulatorOptions& o) { o.stateFile = link; });
     ControllerState changed;
     {
-        Emulator emulator(options);
-        ASSERT_TRUE(emulator.Start());
-        HostLine line(emulator.SlavePath());
-        EXPECT_EQ(line.Ask("FWGOTO4", 1), B("4"));
-        EXPECT_EQ(line.Ask("FWsetFocus\x10\x27", 1), B("!"));  // 10000
-        EXPECT_EQ(line.Ask(std::string("FWWRITENAME0") + "Lum" + std::string(5, '\0'), 1), B("!"));
-        Bytes table = B("FWym");
-        table.insert(table.end(), 16, 0x80);
-        line.Send(table);
-        EXPECT_EQ(line.Read(1), B("!"));
-        // Saved as soon as it changed, not only at the end.
-        ControllerState onDisk;
-        bool missing = true;
-        ASSERT_TRUE(LoadStateFile(options.stateFile, &onDisk, &missing, nullptr));
-        EXPECT_FALSE(missing);
-        EXPECT_EQ(onDisk.currentFilter, 4);
-        changed = emulator.State();
+        SimRig rig(options);
+        RunSteps(rig.line, {{"FWGOTO4", "4"},
+                            {"FWsetFocus" + Le16(10000), "!"},
+                            {"FWWRITENAME0Lum\0\0\0\0\0"s, "!"},
+                            {"FWym" + std::string(16, '\x80'), "!"}});
+        EXPECT_EQ(Loaded(target).currentFilter, 4);
+        changed = rig.emulator.State();
     }
-    // Nothing but the state file is left beside it.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    // Nothing but the link and the file is left.
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 
-    Emulator again(options);
-    ASSERT_TRUE(again.Start());
-    EXPECT_EQ(again.State(), changed);
-    HostLine line(again.SlavePath());
-    EXPECT_EQ(line.Ask("FWfocus", 2), (Bytes{0x10, 0x27}));
-    EXPECT_EQ(FilterName(again.GetImage(), 0), "Lum");
+    SimRig again(options);
+    EXPECT_EQ(again.emulator.State(), changed);
+    RunSteps(again.line, {{"FWfocus", Le16(10000)}, {ReadEE(62, 4), "Lum\0"s}});
 }
 
-TEST(SimStateFile, ALinkStaysAndTheFileItNamesIsUpdated) {
+TEST(SimStateFile, KeepsEveryFieldAndRefusesACorruptFileLeavingItAlone) {
     TempDir dir;
-    const std::string target = dir / "controller.state";
-    ASSERT_TRUE(SaveStateFile(target, ControllerState{}, nullptr));
-    std::filesystem::create_symlink("controller.state", dir / "link.state");
-    EmulatorOptions options;
-    options.fast = true;
-    options.stateFile = dir / "link.state";
-    {
-        Emulator emulator(options);
-        ASSERT_TRUE(emulator.Start());
-        HostLine line(emulator.SlavePath());
-        EXPECT_EQ(line.Ask("FWGOTO4", 1), B("4"));
-    }
-    EXPECT_TRUE(std::filesystem::is_symlink(options.stateFile));
-    ControllerState onDisk;
-    bool missing = true;
-    ASSERT_TRUE(LoadStateFile(target, &onDisk, &missing, nullptr));
-    EXPECT_EQ(onDisk.currentFilter, 4);
-}
-
-TEST(SimStateFile, SaveAndLoadKeepEveryField) {
-    TempDir dir;
+    const std::string path = dir.File("controller.state");
     ControllerState state;
     state.image[0] = 0xAB;  // reserved bytes travel too
     state.currentFilter = -1;
@@ -90,22 +59,13 @@ TEST(SimStateFile, SaveAndLoadKeepEveryField) {
     state.compensationThermometer = 3;
     state.microstepTable = {};
     std::string error;
-    ASSERT_TRUE(SaveStateFile(dir / "s", state, &error)) << error;
-    ControllerState loaded;
+    ASSERT_TRUE(SaveStateFile(path, state, &error)) << error;
+    EXPECT_EQ(Loaded(path), state);
     bool missing = false;
-    ASSERT_TRUE(LoadStateFile(dir / "s", &loaded, &missing, &error)) << error;
-    EXPECT_EQ(loaded, state);
-
-    ASSERT_TRUE(LoadStateFile(dir / "none", &loaded, &missing, &error));
+    Loaded(dir.File("none"), &missing);
     EXPECT_TRUE(missing);
-}
 
-TEST(SimStateFile, CorruptFileIsRefusedAndLeftAlone) {
-    TempDir dir;
-    const std::string path = dir / "bad.state";
-    ControllerState good;
-    ASSERT_TRUE(SaveStateFile(path, good, nullptr));
-    const std::string valid = Slurp(path);
+    const std::string valid = ReadFileText(path);
     const std::string corruptions[] = {
         "image=00\n",                                     // too short
         valid + "filter=12\n",                            // out of range
@@ -116,25 +76,17 @@ TEST(SimStateFile, CorruptFileIsRefusedAndLeftAlone) {
         valid.substr(0, 40) + "zz" + valid.substr(42),    // not hex
     };
     for (const std::string& text : corruptions) {
-        Spit(path, text);
-        EmulatorOptions options;
-        options.stateFile = path;
-        Emulator emulator(options);
-        std::string error;
+        WriteFileText(path, text);
+        Emulator emulator(Fast([&](EmulatorOptions& o) { o.stateFile = path; }));
         EXPECT_FALSE(emulator.Start(&error)) << text;
         EXPECT_NE(error.find(path), std::string::npos) << error;
-        EXPECT_EQ(Slurp(path), text);  // the user's file is not replaced by defaults
+        EXPECT_EQ(ReadFileText(path), text);  // the user's file is not replaced by defaults
     }
-}
-
-TEST(SimStateFile, UnwritablePlaceIsReportedNotFatal) {
-    TempDir dir;
-    Spit(dir / "plain", "x");
-    ControllerState state;
-    std::string error;
-    EXPECT_FALSE(SaveStateFile(dir / "plain/state", state, &error));
+    // An unwritable place is reported, not fatal.
+    error.clear();
+    EXPECT_FALSE(SaveStateFile(path + "/state", state, &error));
     EXPECT_FALSE(error.empty());
-    EXPECT_EQ(Slurp(dir / "plain"), "x");
+    EXPECT_EQ(ReadFileText(path), std::end(corruptions)[-1]);
 }
 
 }  // namespace

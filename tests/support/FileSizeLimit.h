@@ -12,9 +12,8 @@ namespace kavri::test {
 
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(size_t bytes) {
+    explicit FileSizeLimit(size_t bytes) : oldHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
         getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
         rlimit small = old_;
         small.rlim_cur = bytes;
         setrlimit(RLIMIT_FSIZE, &small);
@@ -28,7 +27,7 @@ public:
 
 private:
     rlimit old_{};
-    void (*oldHandler_)(int) = SIG_DFL;
+    void (*oldHandler_)(int);
 };
 
 }  // namespace kavri::test

@@ -1,15 +1,8 @@
-// A scripted controller on the master side of a real pseudo-terminal pair.
-//
-// The program under test opens SlavePath() like any serial port; the peer's own thread works
-// through a script of steps in order: expect exact bytes from the program, send bytes, pause,
-// hang up. Everything the program sends is recorded. Mismatches and time-outs become test
-// failures with the expected and the received bytes spelled out.
-//
-//   ScriptedPeer peer;
-//   PortHandle port = OpenSerialPort(peer.SlavePath(), 9600);
-//   peer.Expect("FWCOUNT").Reply({'5'});
-//   ... exchange ...
-//   EXPECT_TRUE(peer.WaitIdle(2000));
+// A scripted controller on the master side of a real pseudo-terminal pair. The program under
+// test opens SlavePath() like any serial port; the peer's thread works through the script in
+// order (expect exact bytes, send, pause, hang up) and records everything the program sends.
+// Mismatches and time-outs become test failures that spell out the bytes:
+//   peer.Expect("FWCOUNT").Reply("5");  ... exchange ...  EXPECT_TRUE(peer.WaitIdle(2000));
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,7 +11,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -29,96 +21,74 @@ namespace kavri::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// Bytes as readable text: printable ASCII as is, everything else as \xNN.
-std::string DescribeBytes(const uint8_t* bytes, size_t count);
-std::string DescribeBytes(const Bytes& bytes);
-
 class ScriptedPeer {
 public:
-    // Opens the pseudo-terminal pair (both sides raw) and starts the peer thread.
+    // Opens the pair (both sides raw) and starts the thread.
     ScriptedPeer();
-    // Stops the thread, closes both sides and reports any failure not yet reported, including
-    // expected bytes the program never sent.
+    // Reports any failure not yet reported, expected bytes the program never sent included.
     ~ScriptedPeer();
-
     ScriptedPeer(const ScriptedPeer&) = delete;
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;
 
-    // Path of the slave side, for OpenSerialPort.
     const std::string& SlavePath() const { return slavePath_; }
 
-    // Script steps; each returns the peer so a whole exchange reads as one line.
-    // Waits (up to the expect time-out) for exactly these bytes from the program.
-    ScriptedPeer& Expect(std::string_view text);
-    ScriptedPeer& Expect(const Bytes& bytes);
-    ScriptedPeer& Expect(std::initializer_list<uint8_t> bytes) { return Expect(Bytes(bytes)); }
-    // Sends the bytes at once.
-    ScriptedPeer& Reply(std::string_view text);
-    ScriptedPeer& Reply(const Bytes& bytes);
-    ScriptedPeer& Reply(std::initializer_list<uint8_t> bytes) { return Reply(Bytes(bytes)); }
-    // Stays silent for delayMs, then sends the bytes.
-    ScriptedPeer& ReplyDelayed(const Bytes& bytes, int delayMs);
-    // Sends the bytes one at a time with gapMs between them.
-    ScriptedPeer& ReplyBytesSpaced(const Bytes& bytes, int gapMs);
+    // Waits (up to 5 s) for exactly these bytes from the program.
+    ScriptedPeer& Expect(std::string_view text) { return Expect(Bytes(text.begin(), text.end())); }
+    ScriptedPeer& Expect(const Bytes& bytes) { return Add(Kind::Expect, bytes, 5000); }
+    // Sends the bytes at once; or after staying silent for delayMs.
+    ScriptedPeer& Reply(std::string_view text) { return Reply(Bytes(text.begin(), text.end())); }
+    ScriptedPeer& Reply(const Bytes& bytes) { return Add(Kind::Send, bytes, 0); }
+    ScriptedPeer& ReplyDelayed(const Bytes& bytes, int delayMs) {
+        return Pause(delayMs).Reply(bytes);
+    }
     // Stays silent for ms; whatever the program sends meanwhile is recorded.
-    ScriptedPeer& Pause(int ms);
-    // Stays silent for ms and fails if any byte not yet matched is there at the end.
-    ScriptedPeer& ExpectQuiet(int ms);
+    ScriptedPeer& Pause(int ms) { return Add(Kind::Pause, {}, ms); }
+    // Stays silent for ms and fails if any byte not matched by an Expect is there at the end.
+    ScriptedPeer& ExpectQuiet(int ms) { return Add(Kind::Quiet, {}, ms); }
     // Closes the master side: the program's port sees a hang-up.
-    ScriptedPeer& HangUp();
+    ScriptedPeer& HangUp() { return Add(Kind::HangUp, {}, 0); }
 
-    // Time limit of each Expect step (default 5000 ms); applies to steps added afterwards.
-    void SetExpectTimeout(int ms);
-
-    // Waits until every scripted step has run. Fails when the script did not finish within
-    // timeoutMs or when a step failed; the failures are then counted as reported.
+    // Waits until every step has run; fails when the script did not finish within timeoutMs
+    // or a step failed (those failures then count as reported).
     testing::AssertionResult WaitIdle(int timeoutMs);
 
     // Everything the program sent so far, in order.
     Bytes Received() const;
-    std::string ReceivedText() const;
-    // Bytes the program sent that no Expect step has matched (yet).
-    Bytes Unmatched() const;
-    // When the last reply byte was handed to the pseudo-terminal (taken just before the write).
-    std::chrono::steady_clock::time_point LastReplyTime() const;
+    std::string ReceivedText() const {
+        const Bytes bytes = Received();
+        return std::string(bytes.begin(), bytes.end());
+    }
 
 private:
-    enum class StepKind { Expect, Send, Pause, ExpectQuiet, HangUp };
+    enum class Kind { Expect, Send, Pause, Quiet, HangUp };
     struct Step {
-        StepKind kind = StepKind::Pause;
+        Kind kind;
         Bytes bytes;
-        int ms = 0;
+        int ms;
     };
 
-    ScriptedPeer& Add(Step step);
+    ScriptedPeer& Add(Kind kind, Bytes bytes, int ms);
     void Run();
     bool RunStep(const Step& step);
-    // Waits for input (or a wake-up) until the deadline, recording what arrives; returns
-    // false once the peer is stopping.
-    bool PumpUntil(std::chrono::steady_clock::time_point deadline, bool returnOnInput);
+    // Records input until the deadline (or input, or a new step); false once stopping.
+    bool Pump(std::chrono::steady_clock::time_point deadline, bool returnOnInput);
     void ReadAvailable();
-    bool SendAll(const Bytes& bytes);
-    void Fail(std::string message);
-    void Wake();
+    bool Fail(const std::string& message);
+    std::string Unreported();
 
     std::string slavePath_;
     int master_ = -1;
     int slave_ = -1;  // held open so the master sees no hang-up before the program opens
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
 
     mutable std::mutex mutex_;
     std::condition_variable idle_;
     std::deque<Step> steps_;
     bool running_ = false;  // a step is being executed
-    Step current_;          // the step being executed, for the report of an unfinished script
     bool stop_ = false;
-    int expectTimeoutMs_ = 5000;
     Bytes received_;
-    Bytes unmatched_;
+    Bytes unmatched_;  // received bytes no Expect step has matched yet
     std::vector<std::string> failures_;
-    size_t reportedFailures_ = 0;
-    std::chrono::steady_clock::time_point lastReply_{};
+    size_t reported_ = 0;
     std::thread thread_;
 };
 

@@ -7,12 +7,13 @@
 
 namespace kavri::test {
 
-std::vector<std::pair<std::string, std::string>> SyntheticLogs(const SyntheticNight& night) {
+std::vector<std::string> WriteSyntheticLogs(const SyntheticNight& night,
+                                            const std::string& directory) {
     std::mt19937 random(night.seed);
     std::normal_distribution<double> unit(0.0, 1.0);
-    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::string> paths;
+    std::ofstream out;
     const int64_t firstDay = DaysFromCivil(night.date);
-
     size_t filter = 0;
     int refocuses = 0;
     int position = 0;
@@ -22,18 +23,19 @@ std::vector<std::pair<std::string, std::string>> SyntheticLogs(const SyntheticNi
     };
     for (int r = 0; r < night.rows; ++r) {
         const int64_t second = night.startSecond + int64_t{5} * r;
-        const int64_t day = firstDay + second / 86400;
         const int secondOfDay = static_cast<int>(second % 86400);
         const double degrees = night.startDegrees + night.degreesPerHour * (5.0 * r / 3600);
 
-        if (files.empty() || secondOfDay < 5) {
+        if (paths.empty() || secondOfDay < 5) {
             char name[64];
-            const CivilDate date = CivilFromDays(day);
+            const CivilDate date = CivilFromDays(firstDay + second / 86400);
             std::snprintf(name, sizeof name, "term_log_%d-%02d-%02d.csv", date.year, date.month,
                           date.day);
-            std::string header = "Time,";
-            for (int t = 0; t < night.thermometers; ++t) header += "T" + std::to_string(t) + ",";
-            files.emplace_back(name, header + "Focus,Filter\r\n");
+            paths.push_back(directory + "/" + name);
+            out = std::ofstream(paths.back(), std::ios::binary);
+            out << "Time,";
+            for (int t = 0; t < night.thermometers; ++t) out << "T" << t << ",";
+            out << "Focus,Filter\r\n";
         }
 
         const int phase = r % night.refocusEveryRows;
@@ -61,17 +63,7 @@ std::vector<std::pair<std::string, std::string>> SyntheticLogs(const SyntheticNi
         }
         std::snprintf(row + length, sizeof row - length, ",%d,%s\r\n", position,
                       night.filters[filter].name.c_str());
-        files.back().second += row;
-    }
-    return files;
-}
-
-std::vector<std::string> WriteSyntheticLogs(const SyntheticNight& night,
-                                            const std::string& directory) {
-    std::vector<std::string> paths;
-    for (const auto& [name, text] : SyntheticLogs(night)) {
-        paths.push_back(directory + "/" + name);
-        std::ofstream(paths.back(), std::ios::binary) << text;
+        out << row;
     }
     return paths;
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "device/FocusLogFiles.h"
@@ -37,10 +36,8 @@ struct SyntheticNight {
     unsigned seed = 1;
 };
 
-// The night's logs split at midnight: file name ("term_log_Y-MM-DD.csv") and text (CR LF).
-std::vector<std::pair<std::string, std::string>> SyntheticLogs(const SyntheticNight& night);
-
-// Writes them into `directory` (which must exist); their paths, oldest first.
+// Writes the night's logs, split at midnight ("term_log_Y-MM-DD.csv", CR LF lines), into
+// `directory` (which must exist); their paths, oldest first.
 std::vector<std::string> WriteSyntheticLogs(const SyntheticNight& night,
                                             const std::string& directory);
 

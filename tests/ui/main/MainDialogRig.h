@@ -1,5 +1,6 @@
 // A main dialog over a real device, connected through a pseudo-terminal to the in-process
-// controller emulator mapped as COM1. COM2 names a device that does not exist.
+// controller emulator mapped as COM1; COM2 names a device that does not exist. The dialog's
+// warnings, the settings code's messages and the file prompts are answered here and kept.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,16 +23,32 @@
 #include "ui/common/ReportListView.h"
 #include "ui/main/ControlDialog.h"
 #include "ui/main/ControlDialogTemplate.h"
+#include "ui/settings/UserPrompts.h"
 
 namespace kavri::ui::test {
 
+namespace Id = ControlIds;
+
+template <typename T = QWidget>
+T* Find(const QWidget& dialog, int id) {
+    T* control = FindControlAs<T>(dialog, id);
+    EXPECT_NE(control, nullptr) << "control " << id;
+    return control;
+}
+
+inline void Press(const QWidget& dialog, int id) {
+    QTest::mouseClick(Find(dialog, id), Qt::LeftButton);
+}
+
 class MainDialogRig : public ::testing::Test {
 protected:
-    // Starts the emulator and builds device and dialog; the dialog is shown, not connected.
+    // A new emulator, device and shown dialog, not connected.
     void Start(sim::EmulatorOptions options = {}) {
+        dialog_.reset();
+        device_.reset();
         StartEmulator(options);
         device_ = std::make_unique<WheelFocuserDevice>(store_, timers_);
-        device_->log.SetSink([this](const char* line) { log_.emplace_back(line); });
+        device_->log.SetSink([](const char*) {});  // no protocol log on the test output
         device_->settings.ComPort = 1;
         dialog_ = std::make_unique<ControlDialog>(device_.get());
         dialog_->SetWarningSink([this](const QString& text) { warnings_ << text; });
@@ -40,7 +56,7 @@ protected:
         QApplication::setActiveWindow(dialog_.get());
     }
 
-    // A new emulator on COM1 (a controller plugged in again); COM2 names no device.
+    // A new emulator on COM1, as a controller plugged in again.
     void StartEmulator(sim::EmulatorOptions options = {}) {
         if (emulator_) emulator_->Stop();
         options.fast = true;
@@ -65,33 +81,18 @@ protected:
         dialog_->OnConnect();
         ASSERT_NE(device_->port, nullptr) << "the emulator did not answer";
     }
+    void StartConnected(sim::EmulatorOptions options = {}) {
+        Start(options);
+        Connect();
+    }
 
-    QWidget* Control(int id) const { return FindControl(*dialog_, id); }
+    QWidget* Control(int id) const { return Find(*dialog_, id); }
     bool Enabled(int id) const { return Control(id)->isEnabled(); }
-    ReportListView* List() const { return FindControlAs<ReportListView>(*dialog_, 3018); }
-    QLineEdit* Edit(int id) const { return FindControlAs<QLineEdit>(*dialog_, id); }
-    QLineEdit* CellEditor() const { return FindControlAs<QLineEdit>(*dialog_, 4567); }
-
-    // The centre of a list cell, in the list's viewport coordinates.
+    QLineEdit* Edit(int id) const { return Find<QLineEdit>(*dialog_, id); }
+    QComboBox* PortCombo() const { return Find<QComboBox>(*dialog_, Id::PortCombo); }
+    ReportListView* List() const { return Find<ReportListView>(*dialog_, Id::FilterList); }
+    QLineEdit* CellEditor() const { return FindControlAs<QLineEdit>(*dialog_, Id::CellEditor); }
     QPoint CellCentre(int row, int column) const { return List()->CellRect(row, column).center(); }
-
-    // Log lines ending with `tail` (the log puts a time before each line).
-    int LogCount(const std::string& tail) const {
-        int count = 0;
-        for (const std::string& line : log_) {
-            if (line.size() >= tail.size() &&
-                line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
-                ++count;
-        }
-        return count;
-    }
-
-    static std::string Hex(const void* client) {
-        char text[32];
-        std::snprintf(text, sizeof text, "0x%zx", reinterpret_cast<size_t>(client));
-        return text;
-    }
-
     int Sent(const char* keyword) const { return emulator_->CommandCount(keyword); }
 
     kavri::test::TempDir dir_;
@@ -100,8 +101,15 @@ protected:
     std::unique_ptr<sim::Emulator> emulator_;
     std::unique_ptr<WheelFocuserDevice> device_;
     std::unique_ptr<ControlDialog> dialog_;
-    std::vector<std::string> log_;
     QStringList warnings_;
+    std::vector<MessageRequest> messages_;
+    std::vector<FileRequest> fileRequests_;
+    QString answer_;  // what the file prompt answers; empty: cancelled
+    ScopedPromptHandlers prompts_{[this](const MessageRequest& m) { messages_.push_back(m); },
+                                  [this](const FileRequest& f) {
+                                      fileRequests_.push_back(f);
+                                      return answer_;
+                                  }};
 };
 
 }  // namespace kavri::ui::test
