@@ -174,8 +174,17 @@ public:
                                                       : "the controller refused compensation on " +
                                                             ThermometerLabel(device, selector_));
             }
-            // As the desktop panel does, the chosen thermometer becomes the preferred one.
-            if (selector_ >= 0) device.settings.AscomPreferredTermometer = selector_;
+            // As the desktop panel does, the chosen thermometer becomes the preferred one. It is
+            // saved now, so a store that cannot be written is told instead of lost at exit.
+            if (selector_ >= 0) {
+                device.settings.AscomPreferredTermometer = selector_;
+                std::string reason;
+                if (!context.session->SaveSettings(reason)) {
+                    return Outcome::Failure(kExitFailed, "compensation is on " +
+                                                             ThermometerLabel(device, selector_) +
+                                                             ", but " + reason);
+                }
+            }
         } else if (!device.FWisAuto(selector)) {
             return Outcome::Failure(kExitFailed,
                                     "the controller did not report its compensation thermometer");

@@ -244,7 +244,7 @@ TEST_F(CommandsTest, MicrostepsShowsAndSendsExactlyTheTablesLength) {
 }
 
 // A save that cannot be made fails and leaves a write-protected file alone; loaded settings
-// that cannot be stored are a failure, not "settings loaded".
+// and a compensation thermometer that cannot be stored are a failure, not a success.
 TEST_F(CommandsTest, SaveAndLoadFailWhereTheirFilesCannotBeWritten) {
     std::ofstream(File("plain")) << "x";
     fs::permissions(File("plain"), fs::perms::owner_read);
@@ -264,6 +264,12 @@ TEST_F(CommandsTest, SaveAndLoadFailWhereTheirFilesCannotBeWritten) {
     EXPECT_EQ(load.FirstErrorLine(), "kavrictl: the controller took the image of " + file +
                                          ", but cannot save the program's settings to " +
                                          ConfigDir() + "/kavri/registry.reg");
+    // The thermometer chosen for compensation is a setting too.
+    const CliResult compensation = Run({"compensation", "1"});
+    EXPECT_EQ(compensation.status, 1);
+    EXPECT_EQ(compensation.FirstErrorLine(),
+              "kavrictl: compensation is on T1, but cannot save the program's settings to " +
+                  ConfigDir() + "/kavri/registry.reg");
 }
 
 TEST_F(CommandsTest, LogTempsWritesTheAskedRowsAndSaysWhereTheFileIs) {
