@@ -70,11 +70,13 @@ void ControlDialog::OnSave() {
     refreshEnabled_ = false;
     const QString path =
         AskFileName({this, FileDialogMode::Save, kSettingsFilter, kSettingsSuffix});
-    if (!path.isEmpty() && !SaveSettingsFile(*device_, LocalPath(path))) {
+    std::string reason;
+    if (!path.isEmpty() && !SaveSettingsFile(*device_, LocalPath(path), &reason)) {
         // A night's settings that silently failed to reach the disk would be missed only
-        // when they are needed.
-        ShowMessage({this, QStringLiteral("Save failed"), QStringLiteral("Save Failed"),
-                     MessageIcon::Warning});
+        // when they are needed; the reason (read-only file, not a regular file, ...) says
+        // what to do about it.
+        ShowMessage({this, QStringLiteral("Save failed\n\n") + QString::fromStdString(reason),
+                     QStringLiteral("Save Failed"), MessageIcon::Warning});
     }
     refreshEnabled_ = true;
 }

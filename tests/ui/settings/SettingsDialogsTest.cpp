@@ -362,7 +362,8 @@ TEST_F(SettingsDialogsTest, SettingsFilesAreSavedAndLoadedThroughThePrompts) {
     answer_ = QString::fromStdString(dir_.File("plain") + "/night.fws");  // below a file
     dialog_->OnSave();
     ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "Save failed");
+    // The reason under the message tells the user what to change.
+    EXPECT_EQ(messages_[0].text, "Save failed\n\nNot a directory");
     EXPECT_EQ(messages_[0].caption, "Save Failed");
 
     messages_.clear();
