@@ -2,6 +2,7 @@
 // saving and loading settings files. Each pauses the periodic refresh while its dialog is up,
 // since the modal loop keeps delivering the refresh timer, and brings the main dialog up to
 // date afterwards.
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 
@@ -75,7 +76,9 @@ void ControlDialog::OnSave() {
         // A night's settings that silently failed to reach the disk would be missed only
         // when they are needed; the reason (read-only file, not a regular file, ...) says
         // what to do about it.
-        ShowMessage({this, QStringLiteral("Save failed\n\n") + QString::fromStdString(reason),
+        ShowMessage({this,
+                     QStringLiteral("Save failed\n\n%1:\n%2")
+                         .arg(QDir::toNativeSeparators(path), QString::fromStdString(reason)),
                      QStringLiteral("Save Failed"), MessageIcon::Warning});
     }
     refreshEnabled_ = true;

@@ -363,7 +363,7 @@ TEST_F(SettingsDialogsTest, SettingsFilesAreSavedAndLoadedThroughThePrompts) {
     dialog_->OnSave();
     ASSERT_EQ(messages_.size(), 1u);
     // The reason under the message tells the user what to change.
-    EXPECT_EQ(messages_[0].text, "Save failed\n\nNot a directory");
+    EXPECT_EQ(messages_[0].text, "Save failed\n\n" + answer_ + ":\nNot a directory");
     EXPECT_EQ(messages_[0].caption, "Save Failed");
 
     messages_.clear();
