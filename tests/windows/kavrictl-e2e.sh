@@ -91,13 +91,16 @@ start_sim 5
 run_ok ports
 check "ports lists the system's COM1" contains "COM1 .*usable"
 wine_times=()
+start_times=()
 linux_times=()
 for _ in 1 2 3; do
     wine_times+=("$(ms_of wctl --port 5 status)")
+    start_times+=("$(ms_of wctl --version)")
     if [ -n "$linux_ctl" ]; then linux_times+=("$(ms_of "$linux_ctl" --port "${pts[5]}" status)"); fi
 done
 echo "status at line rate: kavrictl.exe under Wine median $(median3 "${wine_times[@]}") ms" \
-     "(${wine_times[*]})"
+     "(${wine_times[*]}); Wine start-up alone (--version) median" \
+     "$(median3 "${start_times[@]}") ms (${start_times[*]})"
 if [ -n "$linux_ctl" ]; then
     echo "status at line rate: Linux kavrictl median $(median3 "${linux_times[@]}") ms" \
          "(${linux_times[*]})"
