@@ -12,10 +12,10 @@
 #include "cli/CalibrationPlot.h"
 #include "cli/ConfigWrite.h"
 #include "cli/DeviceView.h"
+#include "cli/NameText.h"
 #include "cli/Session.h"
 #include "cli/TextTable.h"
 #include "device/CompensationFit.h"
-#include "device/Cp1251.h"
 #include "device/FocusLogFiles.h"
 #include "device/PathText.h"
 #include "device/SettingsBlock.h"
@@ -77,15 +77,10 @@ std::string Count(int64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// A filter name for people: the controller's windows-1251 bytes as UTF-8, control characters
-// as '?', and "(none)" for the empty name of a controller without a wheel.
-std::string ShownName(const std::string& bytes) {
-    if (bytes.empty()) return "(none)";
-    std::string text = Cp1251ToUtf8(bytes);
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return text;
+// A filter name for people, as every command shows names, and "(none)" for the empty name of
+// a controller without a wheel.
+std::string FilterLabel(const std::string& bytes) {
+    return bytes.empty() ? "(none)" : ShownName(bytes);
 }
 
 const char* UseName(FocusPointUse use) {
@@ -180,7 +175,7 @@ public:
         }
         const CompensationFit fit = FitCompensation(scan.points);
         std::vector<std::string> names;
-        for (const std::string& filter : fit.filters) names.push_back(ShownName(filter));
+        for (const std::string& filter : fit.filters) names.push_back(FilterLabel(filter));
 
         Outcome outcome = Describe(scan, fit, names, thermometer, settings.stepLength);
         if (plot_) {

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "device/PortNaming.h"
-#include "indi/PortDiagnosis.h"
 
 namespace kavri::indi {
 
@@ -78,29 +77,17 @@ JobResult ConnectJob(DeviceState& state, const PortChoice& choice) {
     if (device.port != nullptr) return {};
     const int storedPort = device.settings.ComPort;
 
+    // The device's own Connect, on one port or, with number 0, searching them all; a failure
+    // leaves its reason (held by another program, permission, no answer, ...) in failureReason.
     const std::vector<int> candidates = PortsToTry(choice.number, choice.devicePath);
-    // One port at a time through the device's own Connect, so the driver knows which answered.
-    int connectedOn = 0;
-    for (int n : candidates) {
-        device.settings.ComPort = n;
-        if (device.Connect()) {
-            connectedOn = n;
-            break;
-        }
-    }
-    const std::string devicePath = choice.devicePath.empty()
-                                       ? ActivePortNaming().DevicePath(choice.number)
-                                       : choice.devicePath;
+    device.settings.ComPort = candidates.size() == 1 ? candidates.front() : 0;
+    const bool connected = device.Connect();
+    const int connectedOn = device.portNumber;
     SetActivePortNaming(std::nullopt);
 
-    if (connectedOn == 0) {
+    if (!connected) {
         device.settings.ComPort = storedPort;
-        if (choice.devicePath.empty() && choice.number == 0) {
-            return {false, "No controller found on any of COM1..COM16"};
-        }
-        std::string reason = PortRefusalReason(devicePath);
-        if (reason.empty()) reason = "no controller answered";
-        return {false, DescribePort(choice, devicePath) + ": " + reason};
+        return {false, device.failureReason};
     }
 
     // As in the desktop program, the port chosen (a number, or 0 for the search) is remembered;

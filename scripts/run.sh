@@ -37,7 +37,10 @@ exec 3<"$work/sim.out"
 if ! read -r -t 15 pty <&3; then
   echo "The controller emulator did not start:" >&2
   sed 's/^/  /' "$work/sim.err" >&2
-  link="${XDG_CONFIG_HOME:-$HOME/.config}/kavri/ports/com1"
+  # The programs' rule: a relative (or empty) XDG_CONFIG_HOME counts as unset.
+  config_home=${XDG_CONFIG_HOME:-}
+  [[ $config_home == /* ]] || config_home="$HOME/.config"
+  link="$config_home/kavri/ports/com1"
   if [ -e "$link" ] || [ -L "$link" ]; then
     echo "COM1 is already mapped ($link -> $(readlink "$link" || echo '?'))." >&2
     echo "The emulator leaves an existing mapping alone. Connect to that device with" >&2

@@ -18,21 +18,24 @@ namespace kavri {
 
 namespace {
 
+// The process-wide state below is created once and never destroyed: a port may be closed by
+// a static object's destructor (a driver's device at exit), after function-local statics of
+// this file would already be gone.
 std::mutex& Guard() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 std::optional<std::string>& InstalledDirectory() {
-    static std::optional<std::string> directory;
-    return directory;
+    static auto* directory = new std::optional<std::string>;
+    return *directory;
 }
 
 // The lock files this process holds, so that a lock naming our own PID is told apart from a
 // stale one left by an earlier process that had the same PID.
 std::set<std::string>& HeldByUs() {
-    static std::set<std::string> paths;
-    return paths;
+    static auto* paths = new std::set<std::string>;
+    return *paths;
 }
 
 bool IsDirectory(const char* path) {
