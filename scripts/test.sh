@@ -40,7 +40,9 @@ cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   "${plain_build_args[@]}" -DKAVRI_SIM_PROGRAM="$PWD/build/sim/kavri-sim" \
   -DKAVRI_LINUX_KAVRICTL="$PWD/build/cli/kavrictl" >/dev/null
 cmake --build build-win -j "$jobs"
-cmake/wine-run.sh wineboot -i >/dev/null 2>&1
-# One Wine server for the whole run, so each test does not start its own.
+# One Wine server for the whole run, so each test does not start its own. It is started first:
+# asked for while the server of wineboot still runs, it fails, and this script with it.
+mkdir -p "$WINEPREFIX"
 "$wineserver" -p
+cmake/wine-run.sh wineboot -i >/dev/null 2>&1
 ctest --test-dir build-win -j "$jobs" --output-on-failure
