@@ -125,6 +125,12 @@ fws="Z:${work//\//\\}\\tonight.fws"
 check "save" run_ok --port 5 save "$fws"
 check "saved file exists" test -s "$work/tonight.fws"
 check "load" run_ok --port 5 load "$fws"
+# One 5-second tick of the daily log: it goes to the user's local application data folder.
+check "log-temps" run_ok --port 5 log-temps --count 1
+daily_logs() { compgen -G "$WINEPREFIX/drive_c/users/*/AppData/Local/Kavri/term_log_*.csv"; }
+check "daily log below %LOCALAPPDATA%\\Kavri" daily_logs
+check "daily log holds its header and the row" \
+    test "$(cat $(daily_logs) 2>/dev/null | grep -c '^Time,\|^[0-9][0-9]:')" = 2
 stop_sims
 
 # --- The settings, where the Windows focuser driver reads them.
