@@ -17,9 +17,10 @@
 #include "cli/TextTable.h"
 #include "device/CompensationFit.h"
 #include "device/FocusLogFiles.h"
+#include "device/PathText.h"
 #include "device/SettingsBlock.h"
 #include "device/TemperatureLog.h"
-#include "persist/RegistryFileStore.h"
+#include "persist/DefaultSettingsStore.h"
 #include "persist/RegistrySettings.h"
 #include "persist/SettingsValueAccess.h"
 
@@ -38,15 +39,16 @@ struct StoredSettings {
 
 StoredSettings ReadStoredSettings() {
     StoredSettings settings;
-    const RegistryFileStore store;  // read only: never flushed
+    const std::unique_ptr<const SettingsStore> store =
+        OpenDefaultSettingsStore();  // read only: never flushed
     SettingsValue value;
     int32_t thermometer = 0;
-    if (store.QueryValue(DriverKey, "AscomPreferredTermometer", value) &&
+    if (store->QueryValue(DriverKey, "AscomPreferredTermometer", value) &&
         ReadValueInt32(value, thermometer)) {
         settings.thermometer = thermometer;
     }
     double stepLength = 0;
-    if (store.QueryValue(DriverKey, "StepLenInMicrons", value) &&
+    if (store->QueryValue(DriverKey, "StepLenInMicrons", value) &&
         ReadValueDouble(value, stepLength)) {
         settings.stepLength = stepLength;
     }
@@ -126,7 +128,8 @@ public:
         }
         for (const std::string& log : logs_) {
             std::error_code error;
-            if (!std::filesystem::is_regular_file(log, error) || !std::ifstream(log)) {
+            if (!std::filesystem::is_regular_file(PathFromText(log), error) ||
+                !std::ifstream(PathFromText(log))) {
                 return "cannot read the log " + log;
             }
         }
@@ -149,12 +152,12 @@ public:
                 since_.value_or(CivilFromDays(DaysFromCivil(Today()) - (kDefaultDays - 1)));
             const std::filesystem::path directory = ActiveTemperatureLog().Directory();
             paths = DailyLogsSince(directory, first);
-            where = directory.string() + " since " + FormatIsoDate(first);
+            where = PathText(directory) + " since " + FormatIsoDate(first);
         } else {
             // --since also leaves out named logs dated before it; undated ones stay.
             for (const std::string& log : logs_) {
-                const auto date = LogFileDate(log);
-                if (!since_ || !date || *date >= *since_) paths.emplace_back(log);
+                const auto date = LogFileDate(PathFromText(log));
+                if (!since_ || !date || *date >= *since_) paths.push_back(PathFromText(log));
             }
             // Only --since can leave none of them.
             where = "the files given dated " + (since_ ? FormatIsoDate(*since_) : "") + " or later";
@@ -176,7 +179,7 @@ public:
 
         Outcome outcome = Describe(scan, fit, names, thermometer, settings.stepLength);
         if (plot_) {
-            std::ofstream file(*plot_, std::ios::binary | std::ios::trunc);
+            std::ofstream file(PathFromText(*plot_), std::ios::binary | std::ios::trunc);
             file << RenderCalibrationPlot(scan.points, fit, names, thermometer);
             file.close();
             if (!file) return Outcome::Failure(kExitFailed, "cannot write the plot " + *plot_);

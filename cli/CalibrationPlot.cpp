@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "device/PrintfFormat.h"
+
 namespace kavri::cli {
 
 namespace {
@@ -22,7 +24,7 @@ constexpr double kMarkerRadius = 4;
 constexpr const char* kPalette[] = {"#0072B2", "#D55E00", "#009E73", "#CC79A7",
                                     "#E69F00", "#56B4E9", "#000000", "#999933"};
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) KAVRI_PRINTF_FORMAT(1, 2);
 std::string Format(const char* format, ...) {
     char buffer[512];
     va_list args;

@@ -1,54 +1,20 @@
 // log-temps: runs the device's 5-second temperature log on the timer loop for the asked number
 // of ticks or until the user interrupts it, reporting every row that could not be written.
 
-#include <signal.h>
-
 #include <filesystem>
 #include <limits>
 #include <ostream>
 
 #include "cli/DeviceView.h"
+#include "cli/Interrupts.h"
 #include "cli/NameText.h"
 #include "cli/Session.h"
+#include "device/PathText.h"
 #include "device/TemperatureLog.h"
 
 namespace kavri::cli {
 
 namespace {
-
-volatile std::sig_atomic_t interruptFlag = 0;
-LoopTimerService* interruptedLoop = nullptr;
-
-void OnInterrupt(int) {
-    interruptFlag = 1;
-    if (interruptedLoop) interruptedLoop->Stop();  // async-signal-safe
-}
-
-// SIGINT and SIGTERM end the loop instead of the process, for the scope of this object, so the
-// device still disconnects and saves its settings.
-class InterruptScope {
-public:
-    explicit InterruptScope(LoopTimerService& loop) {
-        interruptFlag = 0;
-        interruptedLoop = &loop;
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
-    }
-    ~InterruptScope() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-        interruptedLoop = nullptr;
-    }
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
-
-private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-};
 
 // The temperature log of this run, installed for the device's timer so that the run learns
 // of every row written and every row that could not be, for as long as the object lives.
@@ -108,7 +74,7 @@ public:
                 file = path;
                 ++failed;
                 tickLogged = true;
-                context.warnings << "kavrictl: no row written to " << path.string() << ": "
+                context.warnings << "kavrictl: no row written to " << PathText(path) << ": "
                                  << reason << "\n"
                                  << std::flush;
             });
@@ -126,20 +92,20 @@ public:
         {
             InterruptScope interrupts(session.Timers().Loop());
             if (!context.json) {
-                context.progress << "logging to " << file.string() << " every 5 s"
+                context.progress << "logging to " << PathText(file) << " every 5 s"
                                  << (count_ ? "" : " until interrupted") << "\n"
                                  << std::flush;
             }
-            session.Timers().Loop().Run(&interruptFlag);
+            session.Timers().Loop().Run(InterruptScope::Flag());
         }
         session.Timers().SetAfterTick({});
 
         Outcome outcome;
-        outcome.data["file"] = file.string();
+        outcome.data["file"] = PathText(file);
         outcome.data["rows"] = rows;
         outcome.data["rowsNotWritten"] = failed;
         outcome.text = std::to_string(rows) + (rows == 1 ? " row" : " rows") + " written to " +
-                       file.string() + "\n";
+                       PathText(file) + "\n";
         if (hungUp) {
             outcome.status = kExitFailed;
             outcome.error =
@@ -147,7 +113,7 @@ public:
         } else if (rows == 0 && failed > 0) {
             // Interrupted before the first tick is no failure; ticks without a row are.
             outcome.status = kExitFailed;
-            outcome.error = "no row could be written to " + file.string();
+            outcome.error = "no row could be written to " + PathText(file);
         }
         return outcome;
     }

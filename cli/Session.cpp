@@ -6,6 +6,7 @@
 
 #include "device/CommandExchange.h"
 #include "device/PortNaming.h"
+#include "persist/DefaultSettingsStore.h"
 
 namespace kavri::cli {
 
@@ -25,12 +26,18 @@ bool IsTraceLine(const char* line) {
 }
 
 Session::Session(const GlobalOptions& options, std::ostream& diagnostics)
-    : options_(options), diagnostics_(diagnostics) {
+    : options_(options), diagnostics_(diagnostics), store_(OpenDefaultSettingsStore()) {
     // What the settings store could not read is told with --verbose only, before the device
     // would print it on its log's default sink.
-    for (const std::string& notice : store_.TakeNotices()) Note(notice);
-    device_ = std::make_unique<WheelFocuserDevice>(store_, timers_);
+    for (const std::string& notice : store_->TakeNotices()) Note(notice);
+    device_ = std::make_unique<WheelFocuserDevice>(*store_, timers_);
     device_->log.SetSink([this](const char* line) { OnDiagnosticLine(line); });
+    for (const std::string& notice : store_->TakeNotices()) Note(notice);
+    // Settings that will be kept where other programs may not look are told on every run,
+    // not only with --verbose: the user has to act on it.
+    if (const std::string warning = store_->StorageWarning(); !warning.empty()) {
+        diagnostics_ << "kavrictl: warning: " << warning << '\n' << std::flush;
+    }
     device_->SetExchangeTrace(options_.trace);
     storedLogFile_ = device_->LogFile;
     if (options_.logFile) device_->LogFile = *options_.logFile;
@@ -109,7 +116,7 @@ bool Session::SaveSettings(std::string& error) {
     device.LogFile = storedLogFile_;
     const bool saved = device.SaveRegistry();
     device.LogFile = runLogFile;
-    if (!saved) error = "cannot save the program's settings to " + store_.Path();
+    if (!saved) error = "cannot save the program's settings to " + store_->Location();
     return saved;
 }
 

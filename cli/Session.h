@@ -10,8 +10,8 @@
 
 #include "cli/Arguments.h"
 #include "cli/ObservedTimerService.h"
+#include "device/SettingsStore.h"
 #include "device/WheelFocuserDevice.h"
-#include "persist/RegistryFileStore.h"
 
 namespace kavri::cli {
 
@@ -51,7 +51,7 @@ private:
 
     GlobalOptions options_;
     std::ostream& diagnostics_;
-    RegistryFileStore store_;
+    std::unique_ptr<SettingsStore> store_;  // the platform's: OpenDefaultSettingsStore()
     ObservedTimerService timers_;
     std::unique_ptr<WheelFocuserDevice> device_;  // last: destroyed before store and timers
     std::string storedLogFile_;

@@ -1,6 +1,5 @@
 // kavrictl: command-line control of the filter wheel and focuser controller.
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -10,6 +9,7 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/Kavrictl.h"
+#include "cli/ProcessSetup.h"
 
 namespace {
 
@@ -29,12 +29,10 @@ bool StandardOutputWritten() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A reader that goes away early (kavrictl ... | head) must not kill the run before the
-    // device has disconnected and saved its settings; the failed write is reported instead.
-    std::signal(SIGPIPE, SIG_IGN);
+    kavri::cli::PrepareProcess();
     int status = kavri::cli::kExitFailed;
     try {
-        const std::vector<std::string> args(argv + 1, argv + argc);
+        const std::vector<std::string> args = kavri::cli::ProgramArguments(argc, argv);
         status = kavri::cli::RunKavrictl(args, std::cout, std::cerr);
     } catch (const std::exception& error) {
         std::cerr << "kavrictl: " << error.what() << '\n';

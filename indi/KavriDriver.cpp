@@ -7,7 +7,7 @@
 
 #include "device/PortNaming.h"
 #include "device/TemperatureLog.h"
-#include "persist/RegistryFileStore.h"
+#include "persist/DefaultSettingsStore.h"
 
 namespace kavri::indi {
 
@@ -69,7 +69,7 @@ KavriDriver::KavriDriver() : FilterInterface(this) {
     // exit they outlive it (statics are destroyed in reverse order of construction).
     SetActivePortNaming(std::nullopt);
     SetActiveTemperatureLog(std::nullopt);
-    store_ = std::make_unique<RegistryFileStore>();
+    store_ = OpenDefaultSettingsStore();
     worker_ = std::make_unique<DeviceWorker>(*store_);
     snapshot_ = worker_->InitialSnapshot();
     addCallback(worker_->WakeFd(), &KavriDriver::OnWake, this);

@@ -18,7 +18,7 @@
 #include "indi/PropertyValues.h"
 
 namespace kavri {
-class RegistryFileStore;
+class SettingsStore;
 }
 
 namespace kavri::indi {
@@ -96,7 +96,7 @@ private:
 
     static void OnWake(int fd, void* self);
 
-    std::unique_ptr<RegistryFileStore> store_;
+    std::unique_ptr<SettingsStore> store_;
     std::unique_ptr<DeviceWorker> worker_;
     DeviceSnapshot snapshot_;
     std::map<std::string, std::unique_ptr<OwnProperty>> own_;

@@ -12,6 +12,7 @@ packages=(
   fonts-dejavu-core
   python3
   xvfb xauth
+  g++-mingw-w64-x86-64-posix googletest wine64
 )
 
 missing=()

@@ -1,16 +1,14 @@
 #include "device/DiagnosticLog.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdarg>
 #include <utility>
+
+#include "device/RegularFile.h"
 
 namespace kavri {
 
 DiagnosticLog::DiagnosticLog()
-    : start_(std::chrono::steady_clock::now()), sink_(StandardErrorSink) {}
+    : start_(std::chrono::steady_clock::now()), sink_(DebuggerOutputSink) {}
 
 DiagnosticLog::~DiagnosticLog() {
     CloseFile();
@@ -41,7 +39,7 @@ void DiagnosticLog::Print(const char* format, ...) {
 }
 
 void DiagnosticLog::SetSink(DiagnosticSink sink) {
-    sink_ = sink ? std::move(sink) : DiagnosticSink(StandardErrorSink);
+    sink_ = sink ? std::move(sink) : DiagnosticSink(DebuggerOutputSink);
 }
 
 void DiagnosticLog::SetBeforePrint(std::function<void()> hook) {
@@ -55,19 +53,8 @@ void DiagnosticLog::WriteToSink(const char* text) const {
 bool DiagnosticLog::OpenFile(const std::string& path) {
     CloseFile();
     fileWriteFailed_ = false;
-    // Non-blocking, so that a FIFO cannot hold the open; truncated only once it is known to
-    // be a regular file.
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ftruncate(fd, 0) != 0 ||
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        close(fd);
-        return false;
-    }
     // Binary mode: the bytes written are exactly the bytes printed, "\r\n" included.
-    file_ = fdopen(fd, "wb");
-    if (file_ == nullptr) close(fd);
+    file_ = OpenRegularFile(path, RegularFileMode::Truncate);
     return file_ != nullptr;
 }
 

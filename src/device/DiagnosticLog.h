@@ -8,6 +8,7 @@
 #include <string>
 
 #include "device/DiagnosticSink.h"
+#include "device/PrintfFormat.h"
 
 namespace kavri {
 
@@ -23,9 +24,9 @@ public:
 
     // printf-style; the caller's text carries its own "\r\n". The line, prefix included, is cut
     // to kMaxLineLength characters. Uses a fixed buffer and allocates nothing.
-    void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void Print(const char* format, ...) KAVRI_PRINTF_FORMAT(2, 3);
 
-    // Replaces the sink; an empty function restores standard error.
+    // Replaces the sink; an empty function restores the debugger output.
     void SetSink(DiagnosticSink sink);
 
     // Passes text to the sink only, without prefix and without the file (byte traces).

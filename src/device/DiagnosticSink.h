@@ -1,4 +1,4 @@
-// Where diagnostic lines go besides the log file: standard error unless replaced.
+// Where diagnostic lines go besides the log file: the debugger output unless replaced.
 #pragma once
 
 #include <functional>
@@ -8,7 +8,11 @@ namespace kavri {
 // Receives one complete, NUL-terminated line, exactly as formatted (line end included).
 using DiagnosticSink = std::function<void(const char* line)>;
 
-// The default sink: writes the line unchanged to standard error.
+// Writes the line unchanged to standard error.
 void StandardErrorSink(const char* line);
+
+// The default sink, the platform's debugger output: OutputDebugStringA on Windows (a
+// debugger or a viewer of debug output shows the lines), standard error elsewhere.
+void DebuggerOutputSink(const char* line);
 
 }  // namespace kavri

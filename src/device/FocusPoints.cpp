@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "device/PathText.h"
+
 namespace kavri {
 
 namespace {
@@ -146,12 +148,12 @@ FocusLogScan ScanFocusLogs(const std::vector<std::filesystem::path>& paths, int 
         std::ifstream file;
         if (std::filesystem::is_regular_file(path, error)) file.open(path, std::ios::binary);
         if (!file.is_open()) {
-            finder.AddUnreadableLog(path.string());
+            finder.AddUnreadableLog(PathText(path));
             continue;
         }
         const std::string text((std::istreambuf_iterator<char>(file)),
                                std::istreambuf_iterator<char>());
-        finder.AddLog(path.string(), text, LogFileDate(path));
+        finder.AddLog(PathText(path), text, LogFileDate(path));
     }
     FocusLogScan scan;
     scan.points = finder.Finish();

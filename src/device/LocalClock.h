@@ -17,7 +17,7 @@ struct LocalDateTime {
 
 using LocalClock = std::function<LocalDateTime()>;
 
-// The system's local time (localtime_r of the current time).
+// The system's local time (localtime_r of the current time; GetLocalTime on Windows).
 LocalDateTime ReadLocalClock();
 
 }  // namespace kavri

@@ -1,26 +1,12 @@
 #include "device/LoopTimerService.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 
 namespace kavri {
 
-LoopTimerService::LoopTimerService() {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-        wakeRead_ = fds[0];
-        wakeWrite_ = fds[1];
-    }
-}
+LoopTimerService::LoopTimerService() = default;
 
-LoopTimerService::~LoopTimerService() {
-    if (wakeRead_ >= 0) close(wakeRead_);
-    if (wakeWrite_ >= 0) close(wakeWrite_);
-}
+LoopTimerService::~LoopTimerService() = default;
 
 int LoopTimerService::StartTimer(int requestedId, int intervalMs, Callback callback) {
     if (intervalMs < 1 || !callback) return 0;
@@ -36,7 +22,7 @@ int LoopTimerService::StartTimer(int requestedId, int intervalMs, Callback callb
         timers_[id] = Timer{interval, Clock::now() + interval, std::move(callback)};
     }
     // A running loop may be asleep until a later deadline; let it recompute.
-    Wake();
+    wakeup_.Wake();
     return id;
 }
 
@@ -52,20 +38,7 @@ int LoopTimerService::RunningCount() const {
 
 void LoopTimerService::Stop() {
     stopRequested_.store(true);
-    Wake();
-}
-
-void LoopTimerService::Wake() {
-    if (wakeWrite_ < 0) return;
-    const char byte = 1;
-    // A full pipe already holds a wake-up; nothing is lost when this write fails.
-    [[maybe_unused]] ssize_t written = write(wakeWrite_, &byte, 1);
-}
-
-void LoopTimerService::DrainWakePipe() {
-    char buffer[64];
-    while (wakeRead_ >= 0 && read(wakeRead_, buffer, sizeof buffer) > 0) {
-    }
+    wakeup_.Wake();
 }
 
 void LoopTimerService::Run(const volatile std::sig_atomic_t* stopFlag) {
@@ -100,12 +73,11 @@ void LoopTimerService::Run(const volatile std::sig_atomic_t* stopFlag) {
             waitMs =
                 static_cast<int>(remaining < 0 ? 0 : (remaining > INT_MAX ? INT_MAX : remaining));
         }
-        pollfd wake{wakeRead_, POLLIN, 0};
-        // EINTR (a signal) simply goes round the loop, which looks at the flag again.
-        if (poll(&wake, wakeRead_ >= 0 ? 1 : 0, waitMs) > 0) DrainWakePipe();
+        // A signal ends the wait too, and the loop looks at the flag again.
+        wakeup_.Wait(waitMs);
     }
     stopRequested_.store(false);
-    DrainWakePipe();
+    wakeup_.Clear();
 }
 
 }  // namespace kavri

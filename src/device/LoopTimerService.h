@@ -1,6 +1,6 @@
 // A timer service for programs without an event loop of their own (the command-line tool):
-// Run() sleeps in poll() until the next timer falls due, calls it, and sleeps again, until a
-// stop is requested or a signal flag is raised. Nothing spins while waiting.
+// Run() sleeps until the next timer falls due, calls it, and sleeps again, until a stop is
+// requested or a signal flag is raised. Nothing spins while waiting.
 #pragma once
 
 #include <atomic>
@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 
+#include "device/LoopWakeup.h"
 #include "device/TimerService.h"
 
 namespace kavri {
@@ -34,7 +35,8 @@ public:
     void Run(const volatile std::sig_atomic_t* stopFlag = nullptr);
 
     // Ends Run() as soon as the running callback (if any) returns. Async-signal-safe: it only
-    // stores an atomic flag and writes one byte to a pipe, so a signal handler may call it.
+    // stores an atomic flag and wakes the loop (a byte into a pipe, or an event on Windows),
+    // so a signal handler may call it.
     void Stop();
 
     int RunningCount() const;
@@ -47,15 +49,11 @@ private:
         Callback callback;
     };
 
-    void Wake();
-    void DrainWakePipe();
-
     mutable std::mutex mutex_;
     std::map<int, Timer> timers_;
     int nextId_ = 1;
     std::atomic<bool> stopRequested_{false};
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
+    LoopWakeup wakeup_;
 };
 
 }  // namespace kavri

@@ -1,11 +1,10 @@
 #include "device/MicrostepCurves.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+
+#include "device/ClassicNumber.h"
 
 namespace kavri {
 
@@ -30,11 +29,6 @@ int32_t TruncateToInt32(double value) {
     if (value >= 2147483647.0) return INT32_MAX;
     if (value <= -2147483648.0) return INT32_MIN;
     return static_cast<int32_t>(value);
-}
-
-locale_t ClassicLocale() {
-    static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return classic;
 }
 
 bool IsBlank(char c) {
@@ -104,7 +98,7 @@ void GenerateMicrostepShape(MicrostepCurve curve, int count, MicrostepShape& sha
 
 double ParseShapeExponent(std::string_view text) {
     const std::string copy(text);
-    return strtod_l(copy.c_str(), nullptr, ClassicLocale());
+    return StrtodClassic(copy.c_str(), nullptr);
 }
 
 void ApplyMicrostepShape(const MicrostepShape& shape, int count, double exponent, bool inverse,

@@ -1,26 +1,12 @@
 #include "device/PortNaming.h"
 
-#include <system_error>
-
 #include "device/DataDirectory.h"
 
 namespace kavri {
 
-namespace {
-
-bool InRange(int number) {
+bool IsComPortNumber(int number) {
     return number >= kFirstComPort && number <= kLastComPort;
 }
-
-// A link entry counts even when it dangles: the user asked for that device, and opening it
-// fails at once, rather than silently falling back to some other serial port.
-bool LinkEntryExists(const std::filesystem::path& path) {
-    std::error_code error;
-    auto status = std::filesystem::symlink_status(path, error);
-    return !error && std::filesystem::exists(status);
-}
-
-}  // namespace
 
 PortNaming::PortNaming(std::filesystem::path configDirectory)
     : configDirectory_(std::move(configDirectory)) {}
@@ -29,58 +15,8 @@ PortNaming PortNaming::FromEnvironment() {
     return PortNaming(KavriConfigDirectory());
 }
 
-std::filesystem::path PortNaming::LinkPath(int number) const {
-    return configDirectory_ / "ports" / ("com" + std::to_string(number));
-}
-
-std::string PortNaming::DefaultDevice(int number) {
-    if (!InRange(number)) return {};
-    if (number <= 4) return "/dev/ttyUSB" + std::to_string(number - 1);
-    if (number <= 8) return "/dev/ttyACM" + std::to_string(number - 5);
-    return "/dev/ttyS" + std::to_string(number - 9);
-}
-
 void PortNaming::SetDevice(int number, std::string path) {
-    if (InRange(number)) explicitDevices_[number] = std::move(path);
-}
-
-std::string PortNaming::DevicePath(int number) const {
-    if (!InRange(number)) return {};
-    if (auto it = explicitDevices_.find(number); it != explicitDevices_.end()) return it->second;
-    auto link = LinkPath(number);
-    if (LinkEntryExists(link)) return link.string();
-    return DefaultDevice(number);
-}
-
-PortMapping PortNaming::Describe(int number) const {
-    PortMapping mapping;
-    mapping.number = number;
-    if (!InRange(number)) return mapping;
-    auto link = LinkPath(number);
-    std::error_code error;
-    if (auto it = explicitDevices_.find(number); it != explicitDevices_.end()) {
-        mapping.named = true;
-        mapping.device = it->second;
-    } else if (LinkEntryExists(link)) {
-        mapping.linked = true;
-        mapping.device = link.string();
-        auto target = std::filesystem::read_symlink(link, error);
-        // A plain file or directory in place of a link is reported as itself.
-        mapping.target = error ? link.string() : target.string();
-    } else {
-        mapping.device = DefaultDevice(number);
-    }
-    error.clear();
-    mapping.exists = std::filesystem::exists(mapping.device, error) && !error;
-    return mapping;
-}
-
-std::string PortNaming::Label(int number) const {
-    const PortMapping mapping = Describe(number);
-    if (mapping.named) return mapping.device;
-    const std::string name = "COM" + std::to_string(number);
-    if (mapping.device.empty()) return name;
-    return name + " (" + (mapping.linked ? mapping.target : mapping.device) + ")";
+    if (IsComPortNumber(number)) explicitDevices_[number] = std::move(path);
 }
 
 std::vector<PortMapping> PortNaming::List() const {

@@ -52,6 +52,14 @@ public:
     // Makes every value set so far durable (closing the key); false when that failed.
     virtual bool Flush() = 0;
 
+    // Where the values are kept, for messages: the file, or the registry key.
+    virtual std::string Location() const { return {}; }
+
+    // What the user must be told about where saved values go: empty while they go where the
+    // other programs that share them look. A store that had to keep them elsewhere (the
+    // registry store, when the machine-wide key refused the write) says so and why.
+    virtual std::string StorageWarning() const { return {}; }
+
     // Problems met while reading the store (lines it could not understand, a file it could
     // not read), one line of text each, for its user to report once on a diagnostic log.
     // Each is handed out by one call only; a store without such problems has none.

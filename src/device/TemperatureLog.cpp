@@ -1,13 +1,12 @@
 #include "device/TemperatureLog.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+
+#include "device/PathText.h"
+#include "device/RegularFile.h"
 
 namespace kavri {
 
@@ -25,17 +24,6 @@ std::string CsvField(const std::string& text) {
         quoted += c;
     }
     return quoted + "\"";
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -87,33 +75,37 @@ bool TemperatureLog::Append(const Sampler& sample) {
         if (rowFailed_) rowFailed_(path, reason);
         return false;
     };
-    // Non-blocking, so that a FIFO in the file's place cannot hold the tick.
-    const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0) return fail(std::strerror(errno));
-
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        return fail("not a regular file");
+    // Never blocks in the open, so that a FIFO in the file's place cannot hold the tick.
+    std::string reason;
+    std::FILE* file = OpenRegularFile(PathText(path), RegularFileMode::Append, &reason);
+    if (file == nullptr) return fail(reason);
+    if (std::fseek(file, 0, SEEK_END) != 0) {
+        const int error = errno;
+        std::fclose(file);
+        return fail(std::strerror(error));
     }
+    const long size = std::ftell(file);
 
     const TemperatureSample readings = sample();
     std::string text;
-    if (info.st_size == 0) {
+    if (size == 0) {
         text = FormatTemperatureHeader(static_cast<int>(readings.temperatures.size()));
-    } else {
+    } else if (size > 0 && std::fseek(file, -1, SEEK_END) == 0 && std::fgetc(file) != '\n') {
         // A row cut short (a crash or full disk during an earlier write) is closed off so the
         // new row starts on a line of its own instead of being glued onto the broken one.
-        char last = '\n';
-        if (pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n') text = kLineEnd;
+        text = kLineEnd;
     }
     const std::string row = FormatTemperatureRow(now, readings);
     text += row;
 
-    // One write for header and row, so a reader never sees a header without its row.
-    const bool allWritten = WriteAll(fd, text);
-    const int writeError = errno;
-    const int closed = close(fd);
+    // One write for header and row (the stream's buffer holds both), so a reader never sees a
+    // header without its row. Writes go to the end of the file whatever was read before.
+    std::fseek(file, 0, SEEK_END);
+    errno = 0;
+    const bool allWritten =
+        std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
+    const int writeError = errno != 0 ? errno : EIO;
+    const int closed = std::fclose(file);
     if (!allWritten) return fail(std::strerror(writeError));
     if (closed != 0) return fail(std::strerror(errno));
     if (rowWritten_) rowWritten_(path, row);

@@ -17,6 +17,9 @@ namespace kavri {
 // temporary file is removed, the old file is left untouched, the result is false and `error`
 // (when given) receives a short reason a user can act on, e.g. "the file is read-only"; errno
 // is set as well.
+//
+// On Windows the temporary file takes the target's place with ReplaceFileW (MoveFileExW for a
+// new file), and a file with the read-only attribute is refused.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size,
                          std::string* error = nullptr);
 

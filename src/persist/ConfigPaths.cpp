@@ -1,12 +1,13 @@
 #include "persist/ConfigPaths.h"
 
 #include "device/DataDirectory.h"
+#include "device/PathText.h"
 
 namespace kavri {
 
 // The same rule as the port map's, so every program finds the store and the ports together.
 std::string ConfigDirectory() {
-    return KavriConfigDirectory().string();
+    return PathText(KavriConfigDirectory());
 }
 
 std::string RegistryFilePath() {

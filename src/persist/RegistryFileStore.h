@@ -48,6 +48,7 @@ public:
     // as it was and the changes are kept for the next attempt.
     bool Flush() override;
     std::vector<std::string> TakeNotices() override;
+    std::string Location() const override { return path_; }
 
     const std::string& Path() const { return path_; }
     // The file whose lock guards the store: "<store file>.lock" beside the file a symbolic

@@ -1,13 +1,11 @@
 #include "persist/SettingsFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "device/ExchangeGuard.h"
+#include "device/RegularFile.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/AtomicFileWriter.h"
 #include "persist/SettingsFileCheck.h"
@@ -28,30 +26,15 @@ std::string ErrorText(int error) {
 // reason otherwise.
 bool ReadRegularFile(const std::string& path, size_t limit, std::vector<uint8_t>& bytes,
                      std::string& reason) {
-    // Non-blocking, so that a FIFO without a writer cannot hold the caller in open().
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        reason = ErrorText(errno);
-        return false;
-    }
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        reason = "not a regular file";
-        return false;
-    }
+    // Never blocks in the open, so that a FIFO without a writer cannot hold the caller.
+    std::FILE* file = OpenRegularFile(path, RegularFileMode::Read, &reason);
+    if (file == nullptr) return false;
     // One byte more than allowed tells a file that is too long.
     bytes.assign(limit + 1, 0);
-    size_t filled = 0;
-    int error = 0;
-    while (filled < bytes.size()) {
-        const ssize_t got = read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) error = errno;
-        if (got <= 0) break;
-        filled += static_cast<size_t>(got);
-    }
-    close(fd);
+    errno = 0;
+    const size_t filled = std::fread(bytes.data(), 1, bytes.size(), file);
+    const int error = std::ferror(file) ? (errno != 0 ? errno : EIO) : 0;
+    std::fclose(file);
     bytes.resize(filled);
     if (error != 0) {
         reason = ErrorText(error);

@@ -2,9 +2,11 @@
 
 #include <memory>
 
+#include "device/SettingsStore.h"
 #include "device/WheelFocuserDevice.h"
 #include "ui/common/QtTimerService.h"
 #include "ui/main/ControlDialog.h"
+#include "ui/settings/UserPrompts.h"
 
 namespace kavri::ui {
 
@@ -13,6 +15,12 @@ bool ControlApp::InitInstance() {
     QtTimerService timers;
     auto device = std::make_unique<WheelFocuserDevice>(store_, timers);
     auto dialog = std::make_unique<ControlDialog>(device.get());
+    // Settings that will be saved where the focuser driver may not look (the registry refused
+    // the machine-wide key) are told once, at start, before anything is changed.
+    if (const std::string warning = store_.StorageWarning(); !warning.empty()) {
+        ShowMessage({dialog.get(), QString::fromStdString(warning), QStringLiteral("Settings"),
+                     MessageIcon::Warning});
+    }
     if (hook_) hook_(*dialog, *device);
     dialog->exec();
     dialog.reset();

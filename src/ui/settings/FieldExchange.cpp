@@ -1,13 +1,11 @@
 #include "ui/settings/FieldExchange.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
 #include <QDialog>
 #include <QLineEdit>
 #include <cmath>
 #include <limits>
 
+#include "device/ClassicNumber.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/settings/UserPrompts.h"
 
@@ -35,11 +33,6 @@ std::optional<int64_t> ParseInteger(const QString& text, bool allowMinus, int64_
     return negative ? -magnitude : magnitude;
 }
 
-locale_t ClassicLocale() {
-    static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return classic;
-}
-
 }  // namespace
 
 std::optional<uint32_t> ParseUnsignedField(const QString& text) {
@@ -59,7 +52,7 @@ std::optional<double> ParseDoubleField(const QString& text) {
     const QByteArray bytes = text.trimmed().toUtf8();
     if (bytes.isEmpty()) return std::nullopt;
     char* end = nullptr;
-    const double value = strtod_l(bytes.constData(), &end, ClassicLocale());
+    const double value = StrtodClassic(bytes.constData(), &end);
     if (end != bytes.constData() + bytes.size()) return std::nullopt;
     // Infinity or NaN would reach the focuser driver as a step length; refuse them.
     if (!std::isfinite(value)) return std::nullopt;

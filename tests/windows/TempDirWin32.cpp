@@ -1,0 +1,53 @@
+// The test helpers of support/TempDir.h on Windows: a fresh folder below the system's
+// temporary folder.
+#include <windows.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <system_error>
+
+#include "device/PathText.h"
+#include "support/TempDir.h"
+
+namespace kavri::test {
+
+namespace {
+std::atomic<unsigned> counter{0};
+}
+
+TempDir::TempDir() {
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const std::filesystem::path candidate =
+            base / ("kavri-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                    std::to_string(counter.fetch_add(1)));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) path_ = PathText(candidate);
+    }
+    if (path_.empty()) throw std::runtime_error("cannot create a temporary directory");
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(PathFromText(path_), ignored);
+}
+
+std::string TempDir::File(std::string_view name) const {
+    return path_ + "\\" + std::string(name);
+}
+
+std::string ReadFileText(const std::string& path) {
+    std::ifstream in(PathFromText(path), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFileText(const std::string& path, std::string_view text) {
+    std::ofstream(PathFromText(path), std::ios::binary) << text;
+}
+
+}  // namespace kavri::test
