@@ -65,15 +65,18 @@ TEST(FocusLogLines, GarbageIsCountedAndRowsFollowTheirOwnFieldCount) {
                        "Time,T0,Focus,Filter,Extra\r\n" + std::string(kNul, sizeof kNul - 1) +
                        "\xff\xfe garbage\r\n" + Rows(20, 0, 100, "L", 0, "") +
                        "00:00:25,10.00,20.00,,L\r\n";  // two rows without a reading
-    // The thermometer count drops to none, then grows to three: rows follow their own count.
-    text += "Time,Focus,Filter\r\n00:00:30,100,L\r\n00:01:00,10.00,1.00,2.00,200,L\r\n" +
-            Rows(65, 14, 200);
+    // The thermometer count drops to none, then grows to eight (the most a log holds; a ninth
+    // is garbage) and three: rows follow their own count.
+    text +=
+        "Time,Focus,Filter\r\n00:00:30,100,L\r\n00:00:40,1,2,3,4,5,6,7,8,100,L\r\n"
+        "00:00:45,1,2,3,4,5,6,7,8,9,100,L\r\n00:01:00,10.00,1.00,2.00,200,L\r\n" +
+        Rows(65, 14, 200);
     FocusPointFinder finder(0);
     finder.AddLog("log", text, CivilDate{2024, 3, 14});
     EXPECT_EQ(finder.Finish().size(), 1u);
     const LogFileStats& stats = finder.Logs().at(0);
-    EXPECT_EQ(stats.malformed, 7);
-    EXPECT_EQ(stats.rows, 4 + 2 + 1 + 15);
+    EXPECT_EQ(stats.malformed, 8);
+    EXPECT_EQ(stats.rows, 4 + 2 + 1 + 1 + 15);
     EXPECT_EQ(stats.skipped, 2);
     EXPECT_EQ(stats.withoutThermometer, 1);
 

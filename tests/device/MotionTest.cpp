@@ -203,8 +203,9 @@ TEST_F(FocuserCommands, TheMicrostepTableIsReadAsCountThenEntriesAndSentBackWith
     EXPECT_EQ(Bytes(device->microstepTable, device->microstepTable + 9), table);
     EXPECT_TRUE(peer.WaitIdle(2000));
 
-    // Empty (nothing more to read), cut short, silence, and longer than the 128 entries held
-    // (read and dropped; the table stays unread, so no table cut short goes back).
+    // Empty (nothing more to read), cut short, silence, the full 128 entries, and one longer
+    // than the entries held (read and dropped; the table stays unread, so no table cut short
+    // goes back).
     const struct {
         Bytes reply;
         bool ok;
@@ -213,7 +214,8 @@ TEST_F(FocuserCommands, TheMicrostepTableIsReadAsCountThenEntriesAndSentBackWith
     } cases[] = {{{0}, true, 0, 0},
                  {{4, 10, 20}, false, 4, 20},
                  {{}, false, -1, 0},
-                 {Concat("\xC8", Bytes(200, 7)), false, -1, 0}};
+                 {Concat("\x80", Bytes(128, 9)), true, 128, 9},
+                 {Concat("\x81", Bytes(129, 7)), false, -1, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply.size());
         peer.Expect("FWzm").Reply(c.reply);
