@@ -55,6 +55,22 @@ TEST(FocusLogFiles, DatesInNamesAndTheReadingOrder) {
     ASSERT_EQ(order.size(), 3u);
     EXPECT_EQ(order[0].filename(), "term_log_2024-02-29.csv");
     EXPECT_EQ(order[2].filename(), "notes.csv");
+
+    // Day numbers count calendar days from 1970-01-01, one per day through leap years and
+    // century rules alike (--since and a night across midnight count days so).
+    CivilDate expected{1899, 12, 31};
+    for (int64_t days = DaysFromCivil(expected); expected.year < 2101; ++days) {
+        const CivilDate date = CivilFromDays(days);
+        ASSERT_EQ(date, expected) << days;
+        ASSERT_EQ(DaysFromCivil(date), days);
+        const bool leap = date.year % 4 == 0 && (date.year % 100 != 0 || date.year % 400 == 0);
+        const int monthDays[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        expected = date.day < monthDays[date.month - 1]
+                       ? CivilDate{date.year, date.month, date.day + 1}
+                   : date.month < 12 ? CivilDate{date.year, date.month + 1, 1}
+                                     : CivilDate{date.year + 1, 1, 1};
+    }
+    EXPECT_EQ(DaysFromCivil({1970, 1, 1}), 0);
 }
 
 TEST(FocusLogLines, GarbageIsCountedAndRowsFollowTheirOwnFieldCount) {
