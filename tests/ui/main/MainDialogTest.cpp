@@ -13,10 +13,13 @@
 
 #include "MainDialogRig.h"
 #include "device/Cp1251.h"
+#include "persist/RegistryFileStore.h"
+#include "persist/RegistrySettings.h"
 #include "ui/common/UpDownControl.h"
 #include "ui/main/ControlApp.h"
 #include "ui/settings/FocuserSettingsDialog.h"
 #include "ui/settings/MicrostepTableDialog.h"
+#include "ui/settings/SettingsTemplates.h"
 #include "ui/settings/WheelSettingsDialog.h"
 
 namespace kavri::ui::test {
@@ -129,8 +132,53 @@ TEST_F(MainDialogTest, ExitStoresTheChosenPortForTheNextStart) {
     EXPECT_EQ(next.settings.ComPort, 16);
 }
 
+// The program saves only what it changed itself: values another program stores while it runs
+// stay through its saves (the wheel settings' OK, the exit), and its own changes are saved.
+TEST_F(MainDialogTest, SavesKeepWhatOtherProgramsStoredMeanwhile) {
+    Start();  // the emulator and the port map; this rig's own dialog is not used
+    dialog_.reset();
+    device_.reset();
+    const std::string path = dir_.File("registry.reg");
+    const auto theirs = [&path](const char* name, const SettingsValue& value) {
+        RegistryFileStore other(path);
+        other.SetValue(DriverKey, name, value);
+        EXPECT_TRUE(other.Flush());
+    };
+    theirs("ComPort", SettingsValue::Dword(1));
+    RegistryFileStore store(path);
+    ControlApp program(store);
+    program.SetDialogHook([&](ControlDialog& dialog, WheelFocuserDevice& device) {
+        QTimer::singleShot(0, &dialog, [&] {
+            dialog.OnConnect();
+            theirs("MinMotorStep", SettingsValue::Dword(25));
+            theirs("AscomPreferredTermometer", SettingsValue::Dword(2));
+            theirs("TermometerName2", SettingsValue::String("Hand"));
+            WheelSettingsDialog wheel(&device);
+            wheel.show();
+            Press(wheel, kOkButton);  // saves
+            theirs("ChangeFilterTimeoutMs", SettingsValue::Dword(1500));
+            Find<QLineEdit>(dialog, Id::ThermometerName0)->setText(QStringLiteral("Main"));
+            Press(dialog, Id::Exit);  // saves again
+        });
+    });
+    EXPECT_FALSE(program.InitInstance());
+    const RegistryFileStore after(path);
+    const std::pair<const char*, SettingsValue> expected[] = {
+        {"MinMotorStep", SettingsValue::Dword(25)},
+        {"AscomPreferredTermometer", SettingsValue::Dword(2)},
+        {"TermometerName2", SettingsValue::String("Hand")},
+        {"ChangeFilterTimeoutMs", SettingsValue::Dword(1500)},
+        {"TermometerName0", SettingsValue::String("Main")},
+    };
+    for (const auto& [name, value] : expected) {
+        SettingsValue stored;
+        ASSERT_TRUE(after.QueryValue(DriverKey, name, stored)) << name;
+        EXPECT_EQ(stored.data, value.data) << name;
+    }
+}
+
 // Thermometer names are windows-1251 bytes in the device, as .fws files and the settings store
-// hand them over; a name the code page cannot hold is refused and the stored one shown again.
+// hand them over; a typed name the name rule refuses is refused and the stored one shown again.
 TEST_F(MainDialogTest, ThermometerNamesTravelBothWaysInWindows1251) {
     Start();
     QLineEdit* mirror = Edit(Id::ThermometerName0);
@@ -157,6 +205,17 @@ TEST_F(MainDialogTest, ThermometerNamesTravelBothWaysInWindows1251) {
     Edit(Id::PositionDisplay)->setFocus();
     EXPECT_EQ(warnings_.size(), 2);
     EXPECT_EQ(odd->text(), oddText);
+
+    // The rule of every front end: at most 32 characters, no control character.
+    for (const QString& typed : {QString(33, QLatin1Char('x')), QStringLiteral("A\tB")}) {
+        mirror->setText(typed);
+        dialog_->UpdateData(true);
+        EXPECT_EQ(device_->TermometerName[0], "\xC2\xEE\xE7\xE4\xF3\xF5");
+        EXPECT_EQ(mirror->text(), QStringLiteral("Воздух"));
+    }
+    ASSERT_EQ(warnings_.size(), 4);
+    EXPECT_TRUE(warnings_[2].contains(QStringLiteral("длиннее 32 символов")));
+    EXPECT_TRUE(warnings_[3].contains(QStringLiteral("управляющий символ")));
 }
 
 // Enter connects while disconnected and is dropped otherwise, pressing no button; digits and
