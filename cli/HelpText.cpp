@@ -39,7 +39,8 @@ DESCRIPTION
 OPTIONS
     -p, --port PORT
         The port of this run: auto (search COM1 to COM16 in turn), N or COMN (N = 1..16), or
-        a device path such as /dev/ttyUSB0. Default: the stored ComPort setting (0 = auto).
+        a device path such as /dev/ttyUSB0 (on Windows \\.\COM20 for a port above COM16).
+        Default: the stored ComPort setting (0 = auto).
         The port given here is for this run only; the stored setting is left as it is.
 
     --json

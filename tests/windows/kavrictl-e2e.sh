@@ -139,6 +139,13 @@ check "daily log holds its header and the row" \
     test "$(cat $(daily_logs) 2>/dev/null | grep -c '^Time,\|^[0-9][0-9]:')" = 2
 stop_sims
 
+# --- A port above COM16, where USB adapters often land: named as the system's device.
+start_sim 20 --fast
+check "status on \\\\.\\COM20" run_ok --port '\\.\COM20' status
+check "status on \\\\.\\COM20 names the focuser" contains "focuser *present"
+check "goto on \\\\.\\com20" run_ok --port '\\.\com20' goto 2
+stop_sims
+
 # --- The settings, where the Windows focuser driver reads them.
 key='HKLM\Software\ASCOM\Focuser Drivers\Orvanta.Focuser'
 "$wine_run" reg query "$key" /reg:32 >"$output" 2>&1
