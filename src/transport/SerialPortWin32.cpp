@@ -20,6 +20,7 @@ struct SerialPort {
     HANDLE handle = INVALID_HANDLE_VALUE;
     PortTrace trace;
     bool hungUp = false;
+    uint64_t bytesSeen = 0;  // read or purged
 };
 
 namespace {
@@ -177,7 +178,11 @@ void CloseSerialPort(PortHandle port) {
 }
 
 void PurgePort(PortHandle port) {
-    if (port) PurgeComm(port->handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    if (!port) return;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (ClearCommError(port->handle, &errors, &status)) port->bytesSeen += status.cbInQue;
+    PurgeComm(port->handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
 void FlushPort(PortHandle port) {
@@ -192,6 +197,7 @@ int ReadBytes(PortHandle port, uint8_t* buffer, int n) {
         return 0;
     }
     Trace(port, TraceDirection::In, buffer, static_cast<int>(got));
+    port->bytesSeen += got;
     return static_cast<int>(got);
 }
 
@@ -205,6 +211,10 @@ bool WriteBytes(PortHandle port, const uint8_t* buffer, int n) {
     }
     Trace(port, TraceDirection::Out, buffer, static_cast<int>(written));
     return written == static_cast<DWORD>(n);
+}
+
+uint64_t PortBytesSeen(PortHandle port) {
+    return port ? port->bytesSeen : 0;
 }
 
 bool PortHungUp(PortHandle port) {

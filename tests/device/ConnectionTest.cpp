@@ -150,6 +150,63 @@ TEST_F(Connection, AFailedProbeClosesThePortAndLeavesTheImage) {
     EXPECT_TRUE(shortRead.WaitIdle(5000) && badCount.WaitIdle(5000));
 }
 
+// A stray byte before an answer (USB adapters send one when they are opened) is no reason to
+// give up or to take a wrong answer: the probe waits for the line to fall silent and runs once
+// more, and reads the controller right. A line garbled twice fails the probe; a silent port is
+// asked once.
+TEST_F(Connection, AStrayByteMakesTheProbeRunOnceMore) {
+    const auto strayBeforeFilter = [](ScriptedPeer& peer) {
+        peer.Expect("FWFILTER").Reply(Bytes{0xA5, '3'}).Expect("FWfocus").Reply(Bytes{0x18, 0xFC});
+        peer.Expect(kReadImage).Reply(ImageBytes(SampleImage()));
+    };
+    ScriptedPeer beforeFilter, beforePosition, twice, silent;
+    strayBeforeFilter(beforeFilter);
+    ScriptFullProbe(beforeFilter);
+    beforePosition.Expect("FWFILTER").Reply("3").Expect("FWfocus").Reply(Bytes{0xA5, 0x18, 0xFC});
+    beforePosition.Expect(kReadImage).Reply(ImageBytes(SampleImage())).Expect("FWCOUNT").Reply("5");
+    ScriptFullProbe(beforePosition);
+    strayBeforeFilter(twice);
+    strayBeforeFilter(twice);
+    const struct {
+        const char* name;
+        ScriptedPeer* peer;
+        bool connects;
+        const char* why;
+        size_t probes;
+    } cases[] = {{"before the filter", &beforeFilter, true, "", 2},
+                 {"before the position", &beforePosition, true, "", 2},
+                 {"twice", &twice, false, "garbled answers, twice", 2},
+                 {"silent", &silent, false, "no answer", 1}};
+    device->settings.ComPort = 6;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sinkLines.clear();
+        device->Disconnect();
+        device->currentFilter = -1;
+        Link(6, c.peer->SlavePath());
+        EXPECT_EQ(device->Connect(), c.connects);
+        EXPECT_TRUE(c.peer->WaitIdle(5000));
+        const std::string sent = c.peer->ReceivedText();
+        size_t asked = 0;
+        for (size_t at = sent.find("FWFILTER"); at != std::string::npos;
+             at = sent.find("FWFILTER", at + 1)) {
+            ++asked;
+        }
+        EXPECT_EQ(asked, c.probes);
+        EXPECT_EQ(LinesWith("probing again").size(), c.probes - 1);
+        if (!c.connects) {
+            EXPECT_NE(device->failureReason.find(c.why), std::string::npos)
+                << device->failureReason;
+            continue;
+        }
+        EXPECT_TRUE(device->wheelPresent && device->focuserPresent);
+        EXPECT_EQ(device->currentFilter, 3);
+        EXPECT_EQ(device->focuserPosition, -1000);
+        EXPECT_EQ(device->filters.size(), 5u);
+        EXPECT_EQ(device->microstepCount, 4);
+    }
+}
+
 TEST_F(Connection, PortsThatCannotBeUsedAreLeftUntouchedAndSayWhy) {
     std::filesystem::create_directories(dir_.File("locks"));
     SetUucpLockDirectory(dir_.File("locks"));
