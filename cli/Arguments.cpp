@@ -46,7 +46,8 @@ const std::vector<CommandSyntax>& Commands() {
         {"log-temps", {}, {"count"}},
         {"ports", {}, {}, false},
         // Reads logs only; with --apply it connects itself once it has a coefficient.
-        {"calibrate", {{"LOG", Count::Any}}, {"thermometer", "since", "plot"}, false, {"apply"}},
+        {"calibrate", {{"LOG", Count::Any}}, {"thermometer", "since", "plot"}, false,
+         {"apply", "force"}},
     };
     return commands;
 }

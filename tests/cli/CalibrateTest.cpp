@@ -1,6 +1,8 @@
 // calibrate: the coefficient from the daily logs, its plot, and --apply against the emulated
 // controller.
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -93,12 +95,15 @@ TEST_F(CalibrateTest, ThePlotIsWellFormedSvgWithOnePathPerFilter) {
         EXPECT_NE(out.find(text), std::string::npos) << text << " in " << out;
     }
 
+    // As for --log, only a regular file: a FIFO is refused at once rather than waited on.
     std::ofstream(File("file")) << "x";
-    const CliResult unwritable =
-        RunBare(With({"calibrate", "--plot", File("file/plot.svg")}, logs));
-    EXPECT_EQ(unwritable.status, 1);
-    EXPECT_EQ(unwritable.FirstErrorLine(),
-              "kavrictl: cannot write the plot " + File("file/plot.svg"));
+    ASSERT_EQ(mkfifo(File("fifo.svg").c_str(), 0600), 0);
+    for (const std::string& plot : {File("file/plot.svg"), File("fifo.svg")}) {
+        const CliResult unwritable = RunBare(With({"calibrate", "--plot", plot}, logs));
+        EXPECT_EQ(unwritable.status, 1);
+        EXPECT_EQ(unwritable.FirstErrorLine(),
+                  "kavrictl: cannot write the plot " + plot + " as a regular file");
+    }
 }
 
 // --apply writes the rounded coefficient, or fails with the controller's refusal; without a
@@ -131,6 +136,56 @@ TEST_F(CalibrateTest, ApplyWritesTheRoundedCoefficientIntoTheImage) {
     EXPECT_EQ(none.FirstErrorLine(),
               "kavrictl: no coefficient: 0 usable focus points, at least 4 needed");
     EXPECT_EQ(Emulator().BytesReceived(), received);
+}
+
+// --apply refuses, with the reason and exit 1 before anything is sent, a slope beyond what the
+// controller holds (--force or not) and one whose interval is wider than the slope itself
+// (unless --force).
+TEST_F(CalibrateTest, ApplyRefusesWhatTheControllerCannotHoldOrTheDataDoNotSupport) {
+    StartEmulator();
+    SyntheticNight steep;
+    steep.slope = -2999;
+    SyntheticNight weak;  // a narrow span and wide scatter
+    weak.slope = -21;
+    weak.degreesPerHour = -0.3;
+    weak.positionNoise = 40;
+    const std::string beyond = "lies beyond what the controller holds (-1000..1000)";
+    const std::string unsupported = "is wider than the slope";
+    const struct {
+        const char* name;
+        SyntheticNight night;
+        std::vector<std::string> args;
+        int status;
+        std::string reason;  // empty: applied
+    } cases[] = {
+        {"steep", steep, {"--apply"}, 1, beyond},
+        {"steep, forced", steep, {"--apply", "--force"}, 1, beyond},
+        {"weak", weak, {"--apply"}, 1, unsupported},
+        {"weak, forced", weak, {"--apply", "--force"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = File(c.name);
+        fs::create_directories(folder);
+        const auto logs = WriteSyntheticLogs(c.night, folder);
+        const uint64_t received = Emulator().BytesReceived();
+        const CliResult result = Run(With(With({"--json", "calibrate"}, c.args), logs));
+        const auto value = Json(result);
+        ASSERT_EQ(result.status, c.status) << result.err << result.out;
+        if (c.reason.empty()) {
+            EXPECT_EQ(value["applied"], true);
+            EXPECT_EQ(value["supported"], false);
+            EXPECT_EQ(sim::ReadI16(Emulator().GetImage(), sim::offset::kThermoCompStepsPerDegree),
+                      value["thermoCompStepsPerDegree"].get<int>());
+            continue;
+        }
+        EXPECT_NE(value["error"].get<std::string>().find(c.reason), std::string::npos)
+            << value["error"];
+        EXPECT_EQ(Emulator().BytesReceived(), received);
+    }
+    const CliResult text = RunBare(With({"calibrate"}, WriteSyntheticLogs(weak, File("weak"))));
+    EXPECT_EQ(text.status, 0);
+    EXPECT_NE(text.out.find("the data do not support it"), std::string::npos) << text.out;
 }
 
 }  // namespace

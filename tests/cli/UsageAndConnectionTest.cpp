@@ -73,6 +73,7 @@ TEST_F(UsageAndConnectionTest, BadLinesExitTwoBeforeAnythingIsSent) {
         {"rename 3 Zürich", "filter name 'Zürich' " + zurich},
         {"goto Zürich", "filter name 'Zürich' " + zurich},
         {"rename 3 a\x1b[2J", "filter name 'a\\u001b[2J' holds a control character"},
+        {"calibrate --force", "--force goes with --apply"},
         {"load " + File("README.md"), File("README.md") + ": not a settings file: filterCount 35"},
         {"load " + File("pipe.fws"), File("pipe.fws") + ": not a regular file"}};
     for (const auto& [line, reason] : reasons) lines.push_back(line);
