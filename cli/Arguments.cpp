@@ -46,7 +46,10 @@ const std::vector<CommandSyntax>& Commands() {
         {"log-temps", {}, {"count"}},
         {"ports", {}, {}, false},
         // Reads logs only; with --apply it connects itself once it has a coefficient.
-        {"calibrate", {{"LOG", Count::Any}}, {"thermometer", "since", "plot"}, false,
+        {"calibrate",
+         {{"LOG", Count::Any}},
+         {"thermometer", "since", "plot"},
+         false,
          {"apply", "force"}},
     };
     return commands;
@@ -278,8 +281,8 @@ std::optional<PortChoice> ParsePortChoice(const std::string& text) {
     PortChoice choice;
     // A '/' marks a path; so does the Windows device namespace ("\\.\COM20", "\\?\..."), the
     // only way to name a port above COM16 there.
-    const bool windowsDevice = (text.rfind("\\\\.\\", 0) == 0 || text.rfind("\\\\?\\", 0) == 0) &&
-                               text.size() > 4;
+    const bool windowsDevice =
+        (text.rfind("\\\\.\\", 0) == 0 || text.rfind("\\\\?\\", 0) == 0) && text.size() > 4;
     if (text.find('/') != std::string::npos || windowsDevice) {
         choice.devicePath = text;
         return choice;

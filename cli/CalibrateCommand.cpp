@@ -300,8 +300,7 @@ private:
         }
         if (scan.leftOut > 0) {
             text += Count(scan.leftOut, "older focus point", "older focus points") +
-                    " left out: only the newest " + std::to_string(kMaxFocusPoints) +
-                    " are used\n";
+                    " left out: only the newest " + std::to_string(kMaxFocusPoints) + " are used\n";
         }
         text += "focus points: " + std::to_string(fit.used) + " used, " +
                 std::to_string(fit.outliers + fit.alone) + " rejected (" +

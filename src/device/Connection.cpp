@@ -30,7 +30,7 @@ bool OpenAndProbe(WheelFocuserDevice& device, int32_t n, std::string& detail, bo
         return false;
     }
     if (!device.Probe()) {
-        detail = PortHungUp(device.port)          ? kLineHungUp
+        detail = PortHungUp(device.port)         ? kLineHungUp
                  : !device.failureReason.empty() ? device.failureReason
                                                  : kNoAnswer;
         // Closed before anything else is tried, so no other program finds it held.

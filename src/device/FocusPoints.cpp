@@ -36,7 +36,8 @@ void RunMedian::Add(double value) {
         values_.push_back(value);
         return;
     }
-    for (const double exact : values_) ++hundredths_[static_cast<int32_t>(std::lround(exact * 100))];
+    for (const double exact : values_)
+        ++hundredths_[static_cast<int32_t>(std::lround(exact * 100))];
     values_.clear();
     values_.shrink_to_fit();
     ++hundredths_[static_cast<int32_t>(std::lround(value * 100))];

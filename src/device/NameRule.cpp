@@ -66,8 +66,8 @@ std::string NameRefusal(NameKind kind, std::string_view typed, const NameCheck& 
     constexpr size_t kQuotedBytes = 40;
     std::string quoted = Escaped(typed.substr(0, kQuotedBytes));
     if (typed.size() > kQuotedBytes) quoted += "...";
-    const std::string name = std::string(kind == NameKind::Filter ? "filter" : "thermometer") +
-                             " name '" + quoted + "'";
+    const std::string name =
+        std::string(kind == NameKind::Filter ? "filter" : "thermometer") + " name '" + quoted + "'";
     switch (check.problem) {
         case NameProblem::None:
             break;
@@ -77,8 +77,7 @@ std::string NameRefusal(NameKind kind, std::string_view typed, const NameCheck& 
         case NameProblem::Control:
             return name + " holds a control character";
         case NameProblem::TooLong:
-            return name + " is longer than " + std::to_string(MaxNameLength(kind)) +
-                   " characters";
+            return name + " is longer than " + std::to_string(MaxNameLength(kind)) + " characters";
     }
     return {};
 }

@@ -84,9 +84,9 @@ public:
     bool Connect();            // ComPort, or a search of COM1..COM16
     bool OpenPort(int32_t n);  // opens "COM<n>", probes, opens the log file
     bool Probe();              // presence flags, config, filter table, microstep table
+    void Disconnect();         // closes port and log file, clears presence flags
     // Probe's exchanges up to the filter table; `answered` counts the answer bytes understood.
     bool ProbeMechanisms(uint64_t& answered);
-    void Disconnect();         // closes port and log file, clears presence flags
 
     // --- Settings under DriverKey (RegistrySettings.cpp); true on success ---
     virtual bool SaveRegistry();

@@ -1,9 +1,9 @@
 // The device's settings in the settings store: the values shared with the focuser driver under
 // DriverKey, and the filter set and stepping parameters of the stepper base under a caller's
 // key. Loads take a value of the field's type, or raw bytes, by its bytes; a value that is
-// missing, unreadable or of another type leaves its field as it was. Names (thermometer and filter names) are
-// windows-1251 bytes in the device and UTF-8 text in the store's string values; paths such as
-// LogFile are the file system's bytes and are not converted.
+// missing, unreadable or of another type leaves its field as it was. Names (thermometer and filter
+// names) are windows-1251 bytes in the device and UTF-8 text in the store's string values; paths
+// such as LogFile are the file system's bytes and are not converted.
 #include "persist/RegistrySettings.h"
 
 #include <cstring>

@@ -29,8 +29,8 @@ struct SerialPort {
     PortTrace trace;
     bool hungUp = false;
     uint64_t bytesSeen = 0;  // read or purged
-    termios original{};  // the settings before our open, put back at close
-    UucpLock lock;       // our lock file, while the port is open
+    termios original{};      // the settings before our open, put back at close
+    UucpLock lock;           // our lock file, while the port is open
 };
 
 namespace {
@@ -163,7 +163,8 @@ void CloseSerialPort(PortHandle port) {
 void PurgePort(PortHandle port) {
     if (!port) return;
     int pending = 0;
-    if (ioctl(port->fd, FIONREAD, &pending) == 0 && pending > 0) port->bytesSeen += static_cast<uint64_t>(pending);
+    if (ioctl(port->fd, FIONREAD, &pending) == 0 && pending > 0)
+        port->bytesSeen += static_cast<uint64_t>(pending);
     tcflush(port->fd, TCIOFLUSH);
 }
 

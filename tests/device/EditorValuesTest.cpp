@@ -206,7 +206,8 @@ TEST(NameRule, NamesAreRefusedWholeWithTheReason) {
     } cases[] = {
         {K::Filter, "Синий-II", "", P::None, "\xD1\xE8\xED\xE8\xE9-II"},
         {K::Filter, "", "L", P::None, ""},
-        {K::Filter, "123456789", "", P::TooLong, "filter name '123456789' is longer than 8 characters"},
+        {K::Filter, "123456789", "", P::TooLong,
+         "filter name '123456789' is longer than 8 characters"},
         {K::Filter, "Фиолетовый", "", P::TooLong,
          "filter name 'Фиолетовый' is longer than 8 characters"},
         {K::Filter, "A\tB", "", P::Control, "filter name 'A\\tB' holds a control character"},
@@ -227,7 +228,8 @@ TEST(NameRule, NamesAreRefusedWholeWithTheReason) {
         {K::Thermometer, std::string(300, 'z'), std::string(300, 'z'), P::None,
          std::string(300, 'z')},
         {K::Thermometer, "A\tB", "A\tB", P::None, "A\tB"},
-        {K::Thermometer, "A\tB", "AB", P::Control, "thermometer name 'A\\tB' holds a control character"},
+        {K::Thermometer, "A\tB", "AB", P::Control,
+         "thermometer name 'A\\tB' holds a control character"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);

@@ -257,6 +257,24 @@ TEST_F(RegistryFileStoreTest, AStoreThatCannotBeReadIsNeverWrittenOver) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
 }
 
+// A program killed between writing its temporary file and renaming it leaves the file behind;
+// the next save, holding the store's lock, removes such files and nothing else.
+TEST_F(RegistryFileStoreTest, ASaveRemovesTheTemporaryFilesOfSavesThatDied) {
+    const std::pair<const char*, bool> files[] = {
+        {".registry.reg.tmp-4242-0", true}, {".registry.reg.tmp-1-17", true},
+        {".registry.reg.tmp-x-0", false},   {".registry.reg.tmp-4242", false},
+        {".notes.reg.tmp-4242-0", false},   {"registry.reg.tmp-4242-0", false},
+    };
+    for (const auto& [name, removed] : files) test::WriteFileText(dir_.File(name), "x");
+    fs::create_directory(dir_.File(".registry.reg.tmp-5-5"));
+    RegistryFileStore store(path_);
+    store.SetValue(DriverKey, "ComPort", SettingsValue::Dword(2));
+    ASSERT_TRUE(store.Flush());
+    for (const auto& [name, removed] : files)
+        EXPECT_EQ(fs::exists(dir_.File(name)), !removed) << name;
+    EXPECT_TRUE(fs::is_directory(dir_.File(".registry.reg.tmp-5-5")));
+}
+
 // A program saves only the values it changed itself since it read them: what another program
 // stored after this one loaded stays through every later save, whether the store merges (the
 // settings file) or writes whatever it is given (the memory store, as the Windows registry). A
@@ -463,11 +481,10 @@ TEST_F(RegistryFileStoreTest, NamesAreWindows1251InTheDeviceAndUtf8InTheFile) {
     }
     // Names the program did not change stay as they were stored.
     const std::string text = test::ReadFileText(path_);
-    for (const char* line : {"\"TermometerName0\"=\"Красный\"\r\n",
-                             "\"TermometerName1\"=\"Ω-probe\"\r\n",
-                             "\"TermometerName2\"=hex(1):c4,dc,e0,dc,f2,dc,00,00\r\n",
-                             "\"TermometerName3\"=\"Синий\"\r\n",
-                             "\"LogFile\"=\"/var/log/журнал.log\"\r\n"}) {
+    for (const char* line :
+         {"\"TermometerName0\"=\"Красный\"\r\n", "\"TermometerName1\"=\"Ω-probe\"\r\n",
+          "\"TermometerName2\"=hex(1):c4,dc,e0,dc,f2,dc,00,00\r\n",
+          "\"TermometerName3\"=\"Синий\"\r\n", "\"LogFile\"=\"/var/log/журнал.log\"\r\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line;
     }
     {

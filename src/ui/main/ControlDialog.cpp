@@ -142,8 +142,8 @@ void ControlDialog::UpdateData(bool save) {
 // is refused: the field shows the stored name again and the user is told.
 bool ControlDialog::ThermometerNameBytes(int k, std::string& bytes) {
     auto* edit = FindControlAs<QLineEdit>(*this, Id::ThermometerName0 + k);
-    const NameCheck check =
-        CheckTypedName(NameKind::Thermometer, edit->text().toStdString(), device_->TermometerName[k]);
+    const NameCheck check = CheckTypedName(NameKind::Thermometer, edit->text().toStdString(),
+                                           device_->TermometerName[k]);
     if (check.problem == NameProblem::None) {
         bytes = check.bytes;
         return true;
