@@ -75,6 +75,16 @@ void NoteFailure(SerialPort* port) {
     if (DeviceGone(GetLastError())) port->hungUp = true;
 }
 
+// A read that brought nothing may be a time-out or a device that is gone: a removed USB adapter,
+// or under Wine a pseudo-terminal whose other end closed, whose reads keep succeeding with no
+// bytes. The port's status tells them apart, as it fails once the device is gone (Wine reports
+// ERROR_NOT_READY), so a wait for an answer ends at once instead of at its limit.
+void CheckLineAfterEmptyRead(SerialPort* port) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(port->handle, &errors, &status)) NoteFailure(port);
+}
+
 void Trace(const SerialPort* port, TraceDirection direction, const uint8_t* bytes, int count) {
     if (port->trace && count > 0) port->trace(direction, bytes, count);
 }
@@ -196,6 +206,7 @@ int ReadBytes(PortHandle port, uint8_t* buffer, int n) {
         NoteFailure(port);
         return 0;
     }
+    if (got == 0) CheckLineAfterEmptyRead(port);
     Trace(port, TraceDirection::In, buffer, static_cast<int>(got));
     port->bytesSeen += got;
     return static_cast<int>(got);
