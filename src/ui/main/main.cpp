@@ -43,6 +43,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kavri-control"));
     QApplication::setApplicationVersion(QStringLiteral(KAVRI_VERSION));
+    // The name of the installed desktop entry: through it Wayland compositors (and X11 task
+    // bars) find the program's icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KAVRI_APP_ID));
     const auto store = kavri::OpenDefaultSettingsStore();
     kavri::ui::ControlApp program(*store);
     program.InitInstance();
