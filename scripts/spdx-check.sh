@@ -29,50 +29,46 @@ for arg in "$@"; do
 done
 [ ${#files[@]} -gt 0 ] || mapfile -t files < <(git ls-files)
 
-# The identifier line for a file, or nothing for a file that carries none.
+# The identifier line for a file in $line, empty for a file that carries none. Builtins only:
+# the check runs over every file of the tree.
 expected_line() {
   local tag="SPDX-License-Identifier: $licence"
   case $1 in
-    *.cpp | *.h) echo "// $tag" ;;
-    *.1.in | *.1) echo ".\\\" $tag" ;;
-    *.xml | *.xml.in | *.svg | *.qrc) echo "<!-- $tag -->" ;;
+    *.cpp | *.h) line="// $tag" ;;
+    *.1.in | *.1) line=".\\\" $tag" ;;
+    *.xml | *.xml.in | *.svg | *.qrc) line="<!-- $tag -->" ;;
     */CMakeLists.txt | CMakeLists.txt | *.cmake | *.sh | *.py | *.bash-completion | \
-      *.desktop.in | *.lintian-overrides | .ci/run) echo "# $tag" ;;
-  esac
-}
-
-# The line number the identifier belongs on.
-expected_position() {
-  local first
-  first=$(head -n 1 "$1")
-  case $first in
-    '#!'* | '<?xml'*) echo 2 ;;
-    *) echo 1 ;;
+      *.desktop.in | *.lintian-overrides | .ci/run) line="# $tag" ;;
+    *) line="" ;;
   esac
 }
 
 missing=()
 wrong=()
 for file in "${files[@]}"; do
-  line=$(expected_line "$file")
+  expected_line "$file"
   [ -n "$line" ] && [ -f "$file" ] || continue
-  position=$(expected_position "$file")
-  found=$(head -n 3 "$file" | grep -n 'SPDX-License-Identifier' || true)
+  head=()
+  mapfile -t -n 3 head <"$file"
+  # The line belongs first, or second after a "#!" line or an XML declaration.
+  position=0
+  [[ ${head[0]:-} == '#!'* || ${head[0]:-} == '<?xml'* ]] && position=1
+  found=""
+  for ((i = 0; i < ${#head[@]}; i++)); do
+    [[ ${head[i]} == *SPDX-License-Identifier* ]] && found+="$((i + 1)):${head[i]}"
+  done
   if [ -z "$found" ]; then
     if [ $apply -eq 1 ]; then
-      if [ "$position" -eq 1 ]; then
-        { printf '%s\n' "$line"; cat "$file"; } >"$file.spdx"
-      else
-        { head -n 1 "$file"; printf '%s\n' "$line"; tail -n +2 "$file"; } >"$file.spdx"
-      fi
+      { head -n "$position" "$file"; printf '%s\n' "$line"; tail -n +"$((position + 1))" "$file"; } \
+        >"$file.spdx"
       chmod --reference="$file" "$file.spdx"
       mv "$file.spdx" "$file"
       echo "added: $file"
     else
       missing+=("$file")
     fi
-  elif [ "$found" != "$position:$line" ]; then
-    wrong+=("$file: expected line $position '$line', found '$found'")
+  elif [ "$found" != "$((position + 1)):$line" ]; then
+    wrong+=("$file: expected line $((position + 1)) '$line', found '$found'")
   fi
 done
 
