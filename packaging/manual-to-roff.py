@@ -35,14 +35,15 @@ def text_line(text):
 
 
 def term(text):
-    """A synopsis of an option or command: names bold, placeholders (capitals) italic."""
+    """A synopsis of an option or command: names (options, commands, environment variables)
+    bold, placeholders in capitals (PORT, FILE.svg) italic."""
     out = []
     for token in re.split(r"(\.\.\.|[\[\]|,= ])", text):
         if not token:
             continue
-        if re.fullmatch(r"-{1,2}[\w-]+|[a-z][\w-]*", token):
+        if re.fullmatch(r"-{1,2}[\w-]+|[a-z][\w-]*|[A-Z][A-Z0-9]*_[A-Z0-9_]+", token):
             out.append("\\fB%s\\fR" % escape(token))
-        elif re.fullmatch(r"[A-Z][A-Z0-9._]*(\.[a-z]+)?", token) and token != "COM":
+        elif re.fullmatch(r"[A-Z][A-Z0-9.]*(\.[a-z]+)?", token):
             out.append("\\fI%s\\fR" % escape(token))
         else:
             out.append(escape(token))
@@ -95,9 +96,8 @@ def section_body(heading, body, program):
         paragraph = []
         while i < len(block):
             line = block[i]
-            following = [l for l in block[i + 1:]]
             deeper = []
-            for l in following:
+            for l in block[i + 1:]:
                 if indent(l) <= indent(line):
                     break
                 deeper.append(l.strip())
