@@ -8,7 +8,8 @@
 #    opens its window on Xvfb from its installed path;
 #  - purged again: no file the packages installed is left (the settings the programs wrote in
 #    the home folder stay);
-#  - the Windows archive unpacks to one folder and kavrictl.exe --version runs under Wine.
+#  - the Windows archive unpacks to one folder with the README and the licence, and each of
+#    its programs answers --version under Wine.
 # Runs as root (or through sudo). Refuses to start when a package of the project is already
 # installed, so it never removes an installation it did not make.
 set -euo pipefail
@@ -190,22 +191,24 @@ for package in "${packages[@]}"; do
 done
 [ -f "$HOME/.config/kavri/registry.reg" ] || fail "the user's settings went with the packages"
 
-if [ ${#zips[@]} -gt 0 ]; then
-  step "the Windows archive"
-  [ ${#zips[@]} -eq 1 ] || fail "more than one Windows archive in dist/"
-  top=$(basename "${zips[0]}" .zip)
-  [ "$top" = "kavri-$version-win64" ] || fail "archive named $top"
-  unzip -q "${zips[0]}" -d "$work/zip"
-  contents=$(cd "$work/zip" && find . -type f | sort)
-  for file in kavrictl.exe README.txt LICENSE.txt; do
-    grep -qx "./$top/$file" <<<"$contents" || fail "$file is not in $top/: $contents"
-  done
-  if [ -z "${WINEPREFIX:-}" ]; then
-    export WINEPREFIX=$work/wine
-    cmake/wine-run.sh wineboot -i >/dev/null 2>&1
-  fi
-  exe_version=$(cmake/wine-run.sh "$work/zip/$top/kavrictl.exe" --version | tr -d '\r')
-  [ "$exe_version" = "kavrictl $version" ] || fail "kavrictl.exe --version: $exe_version"
+step "the Windows archive"
+[ ${#zips[@]} -eq 1 ] || fail "one Windows archive expected in dist/, found ${#zips[@]}"
+top=$(basename "${zips[0]}" .zip)
+[ "$top" = "kavri-$version-win64" ] || fail "archive named $top"
+unzip -q "${zips[0]}" -d "$work/zip"
+contents=$(cd "$work/zip" && find . -type f | sort)
+for file in kavrictl.exe README.txt LICENSE.txt; do
+  grep -qx "./$top/$file" <<<"$contents" || fail "$file is not in $top/: $contents"
+done
+if [ -z "${WINEPREFIX:-}" ]; then
+  export WINEPREFIX=$work/wine
+  cmake/wine-run.sh wineboot -i >/dev/null 2>&1
 fi
+# Every program of the archive, as every program of the packages, says its version.
+for exe in "$work/zip/$top"/*.exe; do
+  name=$(basename "$exe" .exe)
+  answer=$(cmake/wine-run.sh "$exe" --version | tr -d '\r') || fail "$name.exe --version failed"
+  [ "$answer" = "$name $version" ] || fail "$name.exe --version: $answer"
+done
 
 echo "packages: all checks passed"
