@@ -3,9 +3,9 @@
 # Checks the packages that scripts/package.sh put into dist/, as a user would meet them:
 #  - lintian (no error, no warning) on every Debian package; the desktop entry and the
 #    AppStream metainfo they carry pass desktop-file-validate and appstreamcli;
-#  - installed with apt-get: each manual page is found, kavrictl runs and completes,
-#    indiserver starts indi_kavri by name and it connects to kavri-sim, the desktop program
-#    opens its window on Xvfb from its installed path;
+#  - installed with apt-get: each manual page is found, every program answers --version,
+#    kavrictl completes, indiserver starts indi_kavri by name and it connects to kavri-sim,
+#    the desktop program opens its window on Xvfb from its installed path;
 #  - purged again: no file the packages installed is left (the settings the programs wrote in
 #    the home folder stay);
 #  - the Windows archive unpacks to one folder with the README and the licence, and each of
