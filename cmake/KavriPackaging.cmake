@@ -32,6 +32,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 # Each package's description: the first line is the synopsis, the rest the long description.
 set(CPACK_DEBIAN_KAVRI-CONTROL_PACKAGE_NAME kavri-control)
+# Qt's display plugins are not a library the program links: without them (Qt only recommends
+# them) the program cannot open a window. The Wayland plugin lets it run natively there.
+set(CPACK_DEBIAN_KAVRI-CONTROL_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_KAVRI-CONTROL_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_KAVRI-CONTROL_PACKAGE_SUGGESTS "kavrictl, kavri-sim")
 set(CPACK_COMPONENT_KAVRI-CONTROL_DESCRIPTION
 "desktop program for a filter wheel and focuser controller
