@@ -69,7 +69,8 @@ while read -r mode path; do
   [[ $mode == d* ]] && [ -d "$path" ] && echo "$path"
 done <"$listing" >"$work/existing-dirs"
 installed=1
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq \
+# Without recommended packages: what the packages depend on must be enough to run them.
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
   -o DPkg::Lock::Timeout=600 "${debs[@]}" >/dev/null
 
 # The programs run as a user would, with a home folder of their own.
