@@ -11,9 +11,16 @@ packages=(
   libindi-dev indi-bin
   fonts-dejavu-core
   python3
-  xvfb xauth
-  g++-mingw-w64-x86-64-posix googletest wine64
+  xvfb xauth x11-utils
+  g++-mingw-w64-x86-64-posix googletest
+  # Packages: building (dpkg-shlibdeps, file), checking (lintian, desktop-file-validate,
+  # appstreamcli, man) and the archive and completion checks.
+  dpkg-dev file lintian desktop-file-utils appstream man-db gzip unzip bash-completion
 )
+# Wine runs the Windows programs and tests, which are x86-64: on x86 machines only.
+case $(dpkg --print-architecture) in
+  amd64 | i386) packages+=(wine64) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
