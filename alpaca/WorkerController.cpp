@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <iostream>
 #include <stdexcept>
 
@@ -32,6 +33,13 @@ indi::JobResult ChangeFilterJob(indi::DeviceState& state, int32_t index) {
 std::string ChoiceLabel(const indi::PortChoice& choice) {
     if (!choice.devicePath.empty()) return choice.devicePath;
     return choice.number == 0 ? "Auto" : indi::PortText(choice.number);
+}
+
+// A reading as the controller gives it, in hundredths of a degree: 12.34, not the single
+// precision 12.340000152.
+std::optional<double> Degrees(const std::optional<float>& reading) {
+    if (!reading) return std::nullopt;
+    return std::round(static_cast<double>(*reading) * 100.0) / 100.0;
 }
 
 int Index(DeviceKind device) {
@@ -400,7 +408,7 @@ ControllerView WorkerController::View() const {
     focuser.maxStep = s.settings.AscomMaxFocusPos;
     focuser.stepSize = s.settings.StepLenInMicrons;
     if (preferred >= 0 && preferred < thermometers) {
-        focuser.temperature = s.readings.temperatures[static_cast<size_t>(preferred)];
+        focuser.temperature = Degrees(s.readings.temperatures[static_cast<size_t>(preferred)]);
     }
     focuser.tempComp = s.readings.compensation.value_or(-1) >= 0;
     focuser.tempCompAvailable = s.focuserPresent && preferred >= 0 &&
@@ -419,7 +427,7 @@ ControllerView WorkerController::View() const {
     view.lastProblem = lastProblem_;
     if (s.focuserPresent) {
         for (int i = 0; i < thermometers; ++i) {
-            view.temperatures.push_back(s.readings.temperatures[static_cast<size_t>(i)]);
+            view.temperatures.push_back(Degrees(s.readings.temperatures[static_cast<size_t>(i)]));
         }
     }
     return view;
