@@ -98,13 +98,15 @@ std::string DevicesTable(const ControllerView& view, const ServerIdentity& ident
                                   : view.connected[d] ? YesNo(true, "connected", "")
                                                       : YesNo(false, "", "not connected");
         html += Row(std::string(DeviceType(device)) + " 0",
-                    state + "<br><code>" + Html(identity.uniqueIds[d]) + "</code> &middot; <a href=\"/setup/v1/" +
-                        DevicePath(device) + "/0/setup\">setup</a>");
+                    state + " &middot; " + Html(DeviceName(device)) + " &middot; <a href=\"/setup/v1/" +
+                        DevicePath(device) + "/0/setup\">setup</a><br>UniqueID <code>" +
+                        Html(identity.uniqueIds[d]) + "</code>");
     }
     return html + "</table>\n";
 }
 
-std::string ControllerTable(const ControllerView& view) {
+// The controller's state; a device's page shows that device's part.
+std::string ControllerTable(const ControllerView& view, std::optional<DeviceKind> device) {
     const bool open = view.connected[0] || view.connected[1];
     if (!open) {
         return "<p class=\"off\">The port is closed. It opens when a client connects the "
@@ -113,7 +115,7 @@ std::string ControllerTable(const ControllerView& view) {
     std::string html = "<table>\n";
     html += Row("Port in use", Html(view.portName));
     html += Row("Doing now", view.activity.empty() ? "nothing" : Html(view.activity));
-    if (view.focuser.present) {
+    if (view.focuser.present && device != DeviceKind::FilterWheel) {
         html += Row("Focuser position", std::to_string(view.focuser.position) + " of 0 to " +
                                             std::to_string(view.focuser.maxStep) +
                                             (view.focuser.moving ? " (moving)" : ""));
@@ -127,7 +129,7 @@ std::string ControllerTable(const ControllerView& view) {
         }
         html += Row("Thermometers", temperatures.empty() ? "none" : temperatures);
     }
-    if (view.wheel.present) {
+    if (view.wheel.present && device != DeviceKind::Focuser) {
         const int32_t slot = view.wheel.position;
         std::string filter = "turning or unknown";
         if (slot >= 0 && static_cast<size_t>(slot) < view.wheel.names.size()) {
@@ -136,7 +138,9 @@ std::string ControllerTable(const ControllerView& view) {
         html += Row("Filter in the light path", filter);
         std::string names;
         for (size_t i = 0; i < view.wheel.names.size(); ++i) {
-            names += (i ? ", " : "") + std::to_string(i) + " " + Html(view.wheel.names[i]);
+            const std::string entry = std::to_string(i) + " " + Html(view.wheel.names[i]);
+            names += (i ? ", " : "") +
+                     (static_cast<int32_t>(i) == slot ? "<strong>" + entry + "</strong>" : entry);
         }
         html += Row("Filters", names);
     }
@@ -171,12 +175,12 @@ HttpResponse Page(std::optional<DeviceKind> device, const ControllerView& view,
                    "<code>--setup-from-network</code> to take them from here).") +
             "</p></section>\n";
     html += "<section><h2>Devices</h2>\n" + DevicesTable(view, identity) + "</section>\n";
-    html += "<section><h2>Controller</h2>\n" + ControllerTable(view);
+    html += "<section><h2>Controller</h2>\n" + ControllerTable(view, device);
     if (!view.lastProblem.empty()) {
         html += "<p class=\"note\">Latest problem: " + Html(view.lastProblem) + "</p>\n";
     }
-    html += "</section>\n<footer>Alpaca has no passwords: anyone who can reach this server can "
-            "move the focuser and turn the wheel. <a href=\"\">Refresh</a> &middot; "
+    html += "</section>\n<footer>Alpaca has no authentication: anyone who can reach this server "
+            "can move the focuser and turn the wheel. <a href=\"\">Refresh</a> &middot; "
             "<a href=\"/setup\">Server</a></footer>\n</main></body></html>\n";
     HttpResponse response;
     response.contentType = "text/html; charset=utf-8";

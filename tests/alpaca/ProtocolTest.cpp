@@ -214,7 +214,9 @@ TEST_F(AlpacaRouter, SetupPagesTakeChangesOnlyFromThisMachine) {
         EXPECT_EQ(page.contentType, "text/html; charset=utf-8");
         EXPECT_NE(page.body.find("<select name=\"port\""), std::string::npos);
         EXPECT_NE(page.body.find("<option value=\"COM16\""), std::string::npos);
-        EXPECT_NE(page.body.find("&lt;b&gt;Ha&lt;/b&gt;"), std::string::npos);
+        // The filters show on the server's page and the wheel's, escaped.
+        const bool wheel = std::string(path).find("focuser") == std::string::npos;
+        EXPECT_EQ(page.body.find("&lt;b&gt;Ha&lt;/b&gt;") != std::string::npos, wheel) << path;
         EXPECT_EQ(page.body.find("<b>Ha"), std::string::npos);
     }
     EXPECT_EQ(Call("GET", "/setup/v1/focuser/1/setup").status, 404);

@@ -314,7 +314,7 @@ TEST_F(AlpacaServerTest, SetupPageShowsTheControllerAndStoresThePort) {
     ASSERT_TRUE(ConnectBoth());
     const std::string page = Client().Get("/setup/v1/filterwheel/0/setup").body;
     for (const char* text : {"Kavri Filter Wheel", "Port in use", Emulator().SlavePath().c_str(),
-                             "0 L, 1 R, 2 G, 3 B, 4 Ha", "(from the command line)</option>"}) {
+                             "<strong>0 L</strong>, 1 R, 2 G, 3 B, 4 Ha", "(from the command line)</option>"}) {
         EXPECT_NE(page.find(text), std::string::npos) << text;
     }
     const HttpReply changed = Client().Send("POST", "/setup", "port=COM5");
