@@ -42,7 +42,59 @@ HttpResponse ReadFailure(const beast::error_code& error) {
     return response;
 }
 
+using Parser = http::request_parser<http::string_body>;
+
+void ApplyLimits(Parser& parser, const HttpLimits& limits) {
+    parser.header_limit(static_cast<std::uint32_t>(limits.headerBytes));
+    parser.body_limit(limits.bodyBytes);
+}
+
+// Junk gets an answer; a client that went away or stalled is simply dropped.
+bool IsJunk(const beast::error_code& error) {
+    return error != http::error::end_of_stream && error != http::error::need_more &&
+           (error.category() == http::make_error_code(http::error::bad_method).category() ||
+            error == http::error::buffer_overflow);
+}
+
+HttpRequest MakeRequest(const Parser& parser, bool fromLoopback) {
+    const auto& message = parser.get();
+    HttpRequest request;
+    request.method = std::string(message.method_string());
+    request.target = std::string(message.target());
+    request.contentType = std::string(message[http::field::content_type]);
+    request.host = std::string(message[http::field::host]);
+    request.origin = std::string(message[http::field::origin]);
+    request.body = message.body();
+    request.fromLoopback = fromLoopback;
+    return request;
+}
+
 }  // namespace
+
+bool ParseRequest(std::string_view bytes, const HttpLimits& limits, HttpRequest& request,
+                  HttpResponse& failure) {
+    Parser parser;
+    ApplyLimits(parser, limits);
+    failure = HttpResponse{};
+    failure.status = 0;
+    beast::error_code error;
+    while (!parser.is_done() && !bytes.empty()) {
+        const size_t used = parser.put(asio::buffer(bytes.data(), bytes.size()), error);
+        bytes.remove_prefix(used);
+        if (error == http::error::need_more) {
+            error = {};
+            if (used == 0) break;  // an unfinished header: the rest has not arrived
+            continue;
+        }
+        if (error) break;
+    }
+    if (!parser.is_done()) {
+        if (IsJunk(error)) failure = ReadFailure(error);
+        return false;
+    }
+    request = MakeRequest(parser, true);
+    return true;
+}
 
 struct HttpServer::Impl : std::enable_shared_from_this<HttpServer::Impl> {
     Impl(asio::io_context& context, Handler h, HttpLimits l)
@@ -89,8 +141,7 @@ public:
 private:
     void Read() {
         parser_.emplace();
-        parser_->header_limit(static_cast<std::uint32_t>(server_->limits.headerBytes));
-        parser_->body_limit(server_->limits.bodyBytes);
+        ApplyLimits(*parser_, server_->limits);
         stream_.expires_after(server_->limits.timeout);
         http::async_read(stream_, buffer_, *parser_,
                          [self = shared_from_this()](beast::error_code error, size_t) {
@@ -100,26 +151,13 @@ private:
 
     void OnRead(beast::error_code error) {
         if (server_->stopped) return Close();
-        if (error) {
-            // Junk gets its answer; a client that went away or stalled is simply dropped.
-            const bool junk = error != http::error::end_of_stream &&
-                              (error.category() == http::make_error_code(http::error::bad_method).category() ||
-                               error == http::error::buffer_overflow);
-            return junk ? Write(ReadFailure(error), false) : Close();
-        }
+        if (error) return IsJunk(error) ? Write(ReadFailure(error), false) : Close();
 
-        const auto& message = parser_->get();
-        HttpRequest request;
-        request.method = std::string(message.method_string());
-        request.target = std::string(message.target());
-        request.contentType = std::string(message[http::field::content_type]);
-        request.host = std::string(message[http::field::host]);
-        request.origin = std::string(message[http::field::origin]);
-        request.body = message.body();
         beast::error_code ignored;
-        request.fromLoopback = IsLoopback(stream_.socket().remote_endpoint(ignored).address());
-        const bool keepAlive = message.keep_alive();
-        version_ = message.version();
+        const HttpRequest request =
+            MakeRequest(*parser_, IsLoopback(stream_.socket().remote_endpoint(ignored).address()));
+        const bool keepAlive = parser_->get().keep_alive();
+        version_ = parser_->get().version();
 
         // The handler may answer later (a connection in progress); the connection reads
         // nothing more until it has.
@@ -154,7 +192,7 @@ private:
     beast::tcp_stream stream_;
     std::shared_ptr<HttpServer::Impl> server_;
     beast::flat_buffer buffer_;
-    std::optional<http::request_parser<http::string_body>> parser_;
+    std::optional<Parser> parser_;
     http::response<http::string_body> response_;
     unsigned version_ = 11;
 };

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "alpaca/Protocol.h"
 
@@ -28,6 +29,12 @@ struct HttpLimits {
     // response to be taken.
     std::chrono::milliseconds timeout = std::chrono::seconds(30);
 };
+
+// Parses one request from `bytes` as a connection does, with the same limits. False when the
+// bytes do not hold a whole request: `failure` then has the response a connection would send
+// (status 0 when it would wait for more bytes instead).
+bool ParseRequest(std::string_view bytes, const HttpLimits& limits, HttpRequest& request,
+                  HttpResponse& failure);
 
 class HttpServer {
 public:
