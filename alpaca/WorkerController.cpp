@@ -118,10 +118,11 @@ bool WorkerController::Run(Command command, const std::string& activity,
         activity, std::move(work),
         [this, done = std::move(done)](const indi::JobResult& result,
                                        const indi::DeviceSnapshot& snapshot) {
+            // The command is still the running one while its completion is applied.
+            done(result, snapshot);
             command_ = Command::kNone;
             activity_.clear();
             targetSlot_ = -1;
-            done(result, snapshot);
             Reconcile();
         },
         refusal);

@@ -139,6 +139,7 @@ TEST_F(AlpacaServerTest, TwoDevicesShareOnePort) {
     EXPECT_TRUE(WaitUntil([&] { return Get("filterwheel", "connecting")["Value"] == false; }));
     EXPECT_EQ(Get("filterwheel", "connected")["Value"], false);
     EXPECT_TRUE(WaitUntil([&] { return PortFree(port); }));
+    EXPECT_EQ(Client().Get("/setup").body.find("Latest problem"), std::string::npos);
     // And connecting again works.
     EXPECT_TRUE(ConnectBoth());
 }
