@@ -96,6 +96,12 @@ TEST_F(AlpacaSockets, AnAnswerWaitingForTheControllerHoldsUpNobodyElse) {
         HttpClient client(Port());
         return client.SetMember("focuser", "connected", "Connected=True&ClientTransactionID=5");
     });
+    // Once the server holds the connection's answer, others are still served.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (controller_.Calls().empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_EQ(controller_.Calls(), std::vector<std::string>{"connect focuser"});
     HttpClient other(Port());
     for (int i = 0; i < 5; ++i) EXPECT_EQ(other.Member("filterwheel", "position")["Value"], 1);
     EXPECT_EQ(connecting.wait_for(0ms), std::future_status::timeout);
@@ -104,7 +110,15 @@ TEST_F(AlpacaSockets, AnAnswerWaitingForTheControllerHoldsUpNobodyElse) {
     EXPECT_EQ(answer["ErrorNumber"], 0);
     EXPECT_EQ(answer["ClientTransactionID"], 5);
 
-    // Three connections are served at once; a fourth is told to come back.
+    // Three connections are served at once; a fourth is told to come back. (The first
+    // client's connection is gone once the server has seen it close.)
+    size_t open = 0;
+    for (int i = 0; i < 2000; ++i) {
+        OnServer([&] { open = server_->Connections(); });
+        if (open <= 1) break;
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_EQ(open, 1u);
     HttpClient second(Port()), third(Port());
     ASSERT_EQ(second.Get("/management/apiversions").status, 200);
     ASSERT_EQ(third.Get("/management/apiversions").status, 200);
