@@ -14,7 +14,7 @@ changes=${3:-6}
 alpaca="$build/alpaca/kavri-alpaca"
 sim="$build/sim/kavri-sim"
 kavrictl="$build/cli/kavrictl"
-latency="$build/bench/alpaca/bench_alpaca_latency"
+latency="$build/bench/bench_alpaca_latency"
 for f in "$alpaca" "$sim" "$kavrictl" "$latency"; do
   [ -x "$f" ] || { echo "missing $f: configure with -DKAVRI_BUILD_BENCH=ON and build" >&2; exit 2; }
 done
@@ -64,7 +64,8 @@ now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 : >"$work/kavrictl.ms"
 for i in $(seq "$changes"); do
   start=$(now_ms)
-  "$kavrictl" --port 1 goto $(( i % 2 + 1 )) >/dev/null
+  # The Alpaca changes ended on slot 2 (or 1): every change here travels one slot too.
+  "$kavrictl" --port 1 goto $(( (i + changes + 1) % 2 + 1 )) >/dev/null
   echo $(( $(now_ms) - start )) >>"$work/kavrictl.ms"
 done
 median=$(sort -n "$work/kavrictl.ms" | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}')
