@@ -101,7 +101,8 @@ std::string RawExchange(uint16_t port, const std::string& bytes,
 
 std::vector<std::string> DiscoveryAnswers(const std::string& address, uint16_t port,
                                           const std::string& message,
-                                          std::chrono::milliseconds wait) {
+                                          std::chrono::milliseconds wait,
+                                          const std::string& awaited) {
     asio::io_context io;
     const auto target = asio::ip::make_address(address);
     asio::ip::udp::socket socket(io, target.is_v6() ? asio::ip::udp::v6() : asio::ip::udp::v4());
@@ -115,6 +116,7 @@ std::vector<std::string> DiscoveryAnswers(const std::string& address, uint16_t p
                                   [&](boost::system::error_code error, size_t size) {
                                       if (error) return;
                                       answers.emplace_back(buffer->data(), size);
+                                      if (answers.back() == awaited) return io.stop();
                                       receive();
                                   });
     };

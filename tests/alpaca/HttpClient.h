@@ -51,9 +51,10 @@ std::string RawExchange(uint16_t port, const std::string& bytes,
                         std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // Sends `message` to `address`:`port` over UDP and gathers the answers that arrive within
-// `wait`.
+// `wait`, or until `awaited` has arrived.
 std::vector<std::string> DiscoveryAnswers(const std::string& address, uint16_t port,
                                           const std::string& message,
-                                          std::chrono::milliseconds wait);
+                                          std::chrono::milliseconds wait,
+                                          const std::string& awaited = {});
 
 }  // namespace kavri::test
