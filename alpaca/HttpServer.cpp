@@ -98,12 +98,13 @@ bool ParseRequest(std::string_view bytes, const HttpLimits& limits, HttpRequest&
 
 struct HttpServer::Impl : std::enable_shared_from_this<HttpServer::Impl> {
     Impl(asio::io_context& context, Handler h, HttpLimits l)
-        : io(context), acceptor(context), handler(std::move(h)), limits(l) {}
+        : io(context), acceptor(context), retry(context), handler(std::move(h)), limits(l) {}
 
     void Accept();
 
     asio::io_context& io;
     tcp::acceptor acceptor;
+    asio::steady_timer retry;
     Handler handler;
     HttpLimits limits;
     std::set<Session*> sessions;
@@ -211,8 +212,13 @@ void HttpServer::Impl::Accept() {
             }
         }
         // A failed accept (out of descriptors, a client gone before it was taken) ends that
-        // one connection, never the server.
-        self->Accept();
+        // one connection, never the server; the next try waits a little, so a lasting
+        // shortage of descriptors does not spin the event loop.
+        if (!error) return self->Accept();
+        self->retry.expires_after(std::chrono::milliseconds(100));
+        self->retry.async_wait([self](beast::error_code waited) {
+            if (!waited && !self->stopped) self->Accept();
+        });
     });
 }
 
@@ -259,6 +265,7 @@ void HttpServer::Stop() {
     impl_->stopped = true;
     beast::error_code ignored;
     impl_->acceptor.close(ignored);
+    impl_->retry.cancel();
     for (Session* session : std::set<Session*>(impl_->sessions)) session->Close();
 }
 
