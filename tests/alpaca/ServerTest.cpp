@@ -314,7 +314,7 @@ TEST_F(AlpacaServerTest, SetupPageShowsTheControllerAndStoresThePort) {
     Start();
     ASSERT_TRUE(ConnectBoth());
     const std::string page = Client().Get("/setup/v1/filterwheel/0/setup").body;
-    for (const std::string text : {std::string("Kavri Filter Wheel"), std::string("Port in use"),
+    for (const std::string& text : {std::string("Kavri Filter Wheel"), std::string("Port in use"),
                                    Emulator().SlavePath(),
                                    std::string("<strong>0 L</strong>, 1 R, 2 G, 3 B, 4 Ha"),
                                    std::string("(from the command line)</option>")}) {
