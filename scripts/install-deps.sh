@@ -7,11 +7,12 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev
   qt6-base-dev libgl-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libboost-dev
   libindi-dev indi-bin
   fonts-dejavu-core
   python3
   xvfb xauth x11-utils
+  chromium
   g++-mingw-w64-x86-64-posix googletest
   # Packages: building (dpkg-shlibdeps, file), checking (lintian, desktop-file-validate,
   # appstreamcli, man) and the archive and completion checks.
