@@ -65,7 +65,10 @@ OPTIONS
         standard error: ">>" marks bytes sent, "<<" bytes received.
 
     -h, --help
-        Show this manual.   --version  Show the version.
+        Show this manual.
+
+    --version
+        Show the version.
 
 COMMANDS
     status

@@ -59,7 +59,7 @@ Request MakeRequest(const char* property, char* names[], int n) {
 }  // namespace
 
 KavriDriver::KavriDriver() : FilterInterface(this) {
-    setVersion(1, 0);
+    setVersion(KAVRI_VERSION_MAJOR, KAVRI_VERSION_MINOR);
     FI::SetCapability(FOCUSER_CAN_ABS_MOVE | FOCUSER_CAN_REL_MOVE | FOCUSER_CAN_SYNC |
                       FOCUSER_HAS_VARIABLE_SPEED | FOCUSER_HAS_BACKLASH);
     setSupportedConnections(CONNECTION_NONE);

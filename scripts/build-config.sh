@@ -3,3 +3,5 @@
 # reconfiguring and rebuilding everything. Optimised without debug information, which keeps a
 # two-core build short.
 plain_build_args=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O2)
+# The Windows cross build folder `build-win/`, configured alike by test.sh and package.sh.
+win_build_args=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake "${plain_build_args[@]}")

@@ -7,13 +7,21 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev
   qt6-base-dev libgl-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libboost-dev
   libindi-dev indi-bin
   fonts-dejavu-core
   python3
-  xvfb xauth
-  g++-mingw-w64-x86-64-posix googletest wine64
+  xvfb xauth x11-utils
+  chromium
+  g++-mingw-w64-x86-64-posix googletest
+  # Packages: building (dpkg-shlibdeps, file), checking (lintian, desktop-file-validate,
+  # appstreamcli, man) and the archive and completion checks.
+  dpkg-dev file lintian desktop-file-utils appstream man-db gzip unzip bash-completion
 )
+# Wine runs the Windows programs and tests, which are x86-64: on x86 machines only.
+case $(dpkg --print-architecture) in
+  amd64 | i386) packages+=(wine64) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -36,6 +36,7 @@ constexpr const char* kUsage =
     "  --fault SPEC     inject a fault (repeatable), see below\n"
     "  --trace          every byte received and sent, with time stamps, on standard error\n"
     "  -h, --help       this text\n"
+    "  --version        the version\n"
     "\n";
 
 int Usage(const std::string& problem) {
@@ -68,6 +69,9 @@ int main(int argc, char** argv) {
         int n = 0;
         if (arg == "-h" || arg == "--help") {
             std::printf("%s%s", kUsage, FaultSyntaxHelp());
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("kavri-sim %s\n", KAVRI_VERSION);
             return 0;
         } else if (arg == "--fast") {
             options.fast = true;

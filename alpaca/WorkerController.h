@@ -1,0 +1,86 @@
+// The Alpaca devices over the one thread that owns the controller (the INDI driver's worker):
+// the adapter between the members and the device. Reads come from the latest snapshot the
+// worker delivered; operations become jobs on the worker. The worker's completions arrive
+// through its wake-up descriptor, which the server's event loop watches, and a timer polls
+// the controller once a second while connected.
+//
+// Each device has its own connection as its clients see it; the port opens with the first
+// and closes with the last. One command runs at a time: a move or a filter change asked for
+// while another runs is refused at once as an invalid operation.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "alpaca/AsioInclude.h"
+#include "alpaca/Controller.h"
+#include "indi/DeviceWorker.h"
+#include "indi/Mappings.h"
+
+namespace kavri {
+class SettingsStore;
+}
+
+namespace kavri::alpaca {
+
+class WorkerController final : public Controller {
+public:
+    // Starts the worker, which builds the device from `store`. `port` is the command line's
+    // choice; without one, the stored port is used.
+    WorkerController(boost::asio::io_context& io, SettingsStore& store,
+                     std::optional<indi::PortChoice> port);
+    // Lets a running job end, then closes the port and saves the settings.
+    ~WorkerController() override;
+
+    // Ends the poll and the watch on the worker, so the event loop can finish.
+    void Stop();
+    // What the controller is doing now (empty: nothing), for a message at the stop.
+    std::string Activity() const;
+
+    ControllerView View() const override;
+    void Connect(DeviceKind device, Done done) override;
+    void Disconnect(DeviceKind device, Done done) override;
+    Outcome Move(int32_t position) override;
+    Outcome SelectSlot(int32_t slot) override;
+    void SetTempComp(bool on, Done done) override;
+    void ChoosePort(const std::string& text, Done done) override;
+
+private:
+    enum class Link { kOff, kConnecting, kOn, kDisconnecting };
+    enum class Command { kNone, kConnect, kDisconnect, kMove, kFilterChange, kCompensation,
+                         kSettings };
+
+    void WatchWorker();
+    void SchedulePoll();
+    // Opens or closes the port when what the devices want differs from what is.
+    void Reconcile();
+    // Runs `work` as the worker's command; false (with the reason) when another runs.
+    bool Run(Command command, const std::string& activity, indi::DeviceWorker::Work work,
+             indi::DeviceWorker::Done done, std::string& refusal);
+    // Takes a snapshot from a completion; a connection the line lost ends both devices'.
+    void Apply(const indi::JobResult& result, const indi::DeviceSnapshot& snapshot);
+    void Settle(DeviceKind device, Link link, const Outcome& outcome);
+    bool Present(DeviceKind device) const;
+    // Why a command cannot start now; empty when it can.
+    std::string BusyReason() const;
+    int PreferredThermometer() const;
+
+    boost::asio::io_context& io_;
+    std::unique_ptr<indi::DeviceWorker> worker_;
+    indi::DeviceSnapshot snapshot_;
+    boost::asio::posix::stream_descriptor wake_;
+    boost::asio::steady_timer poll_;
+    bool stopped_ = false;
+
+    indi::PortChoice choice_;
+    Link links_[kDeviceKinds] = {Link::kOff, Link::kOff};
+    std::vector<Done> waiters_[kDeviceKinds];
+    Command command_ = Command::kNone;
+    std::string activity_;
+    int32_t targetSlot_ = -1;
+    std::string lastProblem_;
+};
+
+}  // namespace kavri::alpaca
