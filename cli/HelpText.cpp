@@ -151,8 +151,7 @@ COMMANDS
         How COM1..COM16 map to devices on this machine, and which of them exist. Needs no
         controller.
 
-    calibrate [LOG.csv...] [--thermometer N] [--since DATE] [--plot FILE.svg]
-              [--apply [--force]]
+    calibrate [LOG...] [--thermometer N] [--since DATE] [--plot FILE.svg] [--apply [--force]]
         Find the temperature-compensation coefficient thermoCompStepsPerDegree from the daily
         temperature logs: the logs named, or else those of the data folder from the last 30
         days (by the date in their names). --since YYYY-MM-DD reads the data folder from that
