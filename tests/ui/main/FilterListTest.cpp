@@ -227,8 +227,7 @@ TEST_F(FilterListTest, RowsShowTheTableAndNamesAreWindows1251BytesBothWays) {
     const std::pair<QString, QString> refused[] = {
         {QStringLiteral("Светофильтр"), QStringLiteral("длиннее 8 символов")},
         {QStringLiteral("A\tB"), QStringLiteral("управляющий символ")},
-        {QStringLiteral("H\u03B1"), QStringLiteral("\u03B1")},  // "Hα"
-    };
+        {QStringLiteral("H\u03B1"), QStringLiteral("\u03B1")}};  // "Hα"
     for (const auto& [text, reason] : refused) {
         warnings_.clear();
         Rename(4, text);
