@@ -138,7 +138,15 @@ TEST_F(AlpacaSockets, DiscoveryOnLoopback) {
     };
     EXPECT_TRUE(contains(test::DiscoveryAnswers("127.255.255.255", kDiscoveryPort,
                                                 kDiscoveryMessage, 10s, ours)));
-    EXPECT_TRUE(contains(test::DiscoveryAnswers("::1", kDiscoveryPort, kDiscoveryMessage, 10s, ours)));
+    // A unicast datagram reaches only one of the servers sharing the port (the kernel picks
+    // by the sender's address and port), and other tests may run servers too: ask from fresh
+    // sockets until ours is the one asked.
+    bool unicastAnswered = false;
+    for (int attempt = 0; attempt < 50 && !unicastAnswered; ++attempt) {
+        unicastAnswered = contains(
+            test::DiscoveryAnswers("::1", kDiscoveryPort, kDiscoveryMessage, 200ms, ours));
+    }
+    EXPECT_TRUE(unicastAnswered);
     EXPECT_FALSE(contains(test::DiscoveryAnswers("127.255.255.255", kDiscoveryPort,
                                                  "alpacadiscovery", 500ms)));
     // The server still answers HTTP and discovery after a junk datagram.
