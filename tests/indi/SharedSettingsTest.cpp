@@ -15,12 +15,11 @@ using IndiSharedSettingsTest = DriverRig;
 TEST_F(IndiSharedSettingsTest, SavesKeepOtherProgramsValuesAndNamesFollowTheRule) {
     Start();
     ASSERT_TRUE(ConnectTo(Emulator().SlavePath()));
-    const int first = Client().SetNumber("DRIVER_SETTINGS", "POSITION_SHIFT", 1000);
-    ExpectEnds("DRIVER_SETTINGS", "Ok", first);
+    ExpectEnds("DRIVER_SETTINGS", "Ok",
+               Client().SetNumber("DRIVER_SETTINGS", "POSITION_SHIFT", 1000));
     const std::string path = Dir().File("config/kavri/registry.reg");
     const std::regex edited("\"(MinMotorStep|AscomPreferredTermometer)\"=dword:[0-9a-f]+");
     WriteFileText(path, std::regex_replace(ReadFileText(path), edited, "\"$1\"=dword:00000007"));
-
     const std::tuple<const char*, const char*, std::string, const char*> requests[] = {
         {"DRIVER_SETTINGS", "POSITION_SHIFT", "1200", "Ok"},
         {"THERMOMETER_NAMES", "NAME_0", "Main", "Ok"},
@@ -34,17 +33,15 @@ TEST_F(IndiSharedSettingsTest, SavesKeepOtherProgramsValuesAndNamesFollowTheRule
         ExpectEnds(property, state, Client().Set(kind, property, {{element, value}}));
     }
     const std::string text = ReadFileText(path);
-    for (const char* line : {"\"MinMotorStep\"=dword:00000007", "\"TermometerName0\"=\"Main\"",
-                             "\"AscomPreferredTermometer\"=dword:00000007",
-                             "\"AscomFocusShift\"=dword:00000514"}) {
+    for (const char* line :
+         {"\"MinMotorStep\"=dword:00000007", "\"TermometerName0\"=\"Main\"",
+          "\"AscomPreferredTermometer\"=dword:00000007", "\"AscomFocusShift\"=dword:00000514"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
     }
-    EXPECT_EQ(text.find("xxx"), std::string::npos);
-    EXPECT_EQ(Emulator().CommandCount("FWWRITENAME"), 0);
-    EXPECT_NE(Client().Property("FILTER_NAME").message.find("holds a control character"),
-              std::string::npos);
-    EXPECT_NE(Client().Property("THERMOMETER_NAMES").message.find("longer than 32 characters"),
-              std::string::npos);
+    EXPECT_EQ(std::pair(text.find("xxx"), Emulator().CommandCount("FWWRITENAME")),
+              std::pair(std::string::npos, 0));
+    EXPECT_TRUE(Client().Heard("holds a control character"));  // quotes come as XML entities
+    EXPECT_TRUE(Client().Heard("is longer than 32 characters"));
 }
 
 }  // namespace
