@@ -1,7 +1,5 @@
 // indi_kavri and what it shares with the other programs: the settings store, where it saves only
 // what it changed itself, and the name rule every front end applies.
-#include <regex>
-
 #include "indi/DriverRig.h"
 
 namespace kavri::test {
@@ -18,8 +16,11 @@ TEST_F(IndiSharedSettingsTest, SavesKeepOtherProgramsValuesAndNamesFollowTheRule
     ExpectEnds("DRIVER_SETTINGS", "Ok",
                Client().SetNumber("DRIVER_SETTINGS", "POSITION_SHIFT", 1000));
     const std::string path = Dir().File("config/kavri/registry.reg");
-    const std::regex edited("\"(MinMotorStep|AscomPreferredTermometer)\"=dword:[0-9a-f]+");
-    WriteFileText(path, std::regex_replace(ReadFileText(path), edited, "\"$1\"=dword:00000007"));
+    std::string text = ReadFileText(path);
+    for (std::string_view line : {"MinMotorStep\"=dword:00000001", "Termometer\"=dword:00000000"})
+        text.replace(text.find(line), line.size(),  // throws when it is not there
+                     std::string(line.substr(0, line.size() - 1)) + "7");
+    WriteFileText(path, text);
     const std::tuple<const char*, const char*, std::string, const char*> requests[] = {
         {"DRIVER_SETTINGS", "POSITION_SHIFT", "1200", "Ok"},
         {"THERMOMETER_NAMES", "NAME_0", "Main", "Ok"},
@@ -32,7 +33,7 @@ TEST_F(IndiSharedSettingsTest, SavesKeepOtherProgramsValuesAndNamesFollowTheRule
         const char* kind = std::string(property) == "DRIVER_SETTINGS" ? "Number" : "Text";
         ExpectEnds(property, state, Client().Set(kind, property, {{element, value}}));
     }
-    const std::string text = ReadFileText(path);
+    text = ReadFileText(path);
     for (const char* line :
          {"\"MinMotorStep\"=dword:00000007", "\"TermometerName0\"=\"Main\"",
           "\"AscomPreferredTermometer\"=dword:00000007", "\"AscomFocusShift\"=dword:00000514"}) {
