@@ -32,15 +32,11 @@ void RunMedian::Reset(double first) {
 
 void RunMedian::Add(double value) {
     ++count_;
-    if (hundredths_.empty() && values_.size() < kExactValues) {
-        values_.push_back(value);
-        return;
-    }
+    values_.push_back(value);
+    if (hundredths_.empty() && values_.size() <= kExactValues) return;
     for (const double exact : values_)
         ++hundredths_[static_cast<int32_t>(std::lround(exact * 100))];
-    values_.clear();
-    values_.shrink_to_fit();
-    ++hundredths_[static_cast<int32_t>(std::lround(value * 100))];
+    values_.clear();  // its capacity, kExactValues readings, stays for the next run
 }
 
 double RunMedian::Median() const {
