@@ -156,22 +156,24 @@ bool KavriDriver::SelectFilter(int slot) {
 bool KavriDriver::StartFilterChange(int32_t index, std::string& refusal) {
     const int slot = SlotOfIndex(index);
     const FilterEntry& row = snapshot_.filters[static_cast<size_t>(index)];
-    // A filter with its own focus position takes the focuser along: that move shows too.
-    const bool focuserMoves = focuserShown_ && row.focuserPosition <= kNoFocuserPosition;
-    const int64_t focus = ClientPosition(row.focuserPosition, Range().shift);
+    const int32_t focuserBefore = snapshot_.focuserPosition;
     const uint64_t session = session_;
     const bool accepted = worker_->Submit(
         "a filter change", [index](DeviceState& s) { return SelectFilterJob(s, index); },
-        [this, session, slot, focuserMoves](const JobResult& result,
-                                            const DeviceSnapshot& snapshot) {
+        [this, session, slot, focuserBefore](const JobResult& result,
+                                             const DeviceSnapshot& snapshot) {
             if (!Current(session)) return;
             Apply(snapshot, result.message);
             if (link_ != Link::Up) return;  // the line went away; the property ended with it
-            const IPState state = result.ok ? IPS_OK : IPS_ALERT;
             FilterSlotN[0].value = result.ok ? slot : SlotOfIndex(snapshot.currentFilter);
             CurrentFilter = static_cast<int>(FilterSlotN[0].value);
-            Finish(prop::kFilterSlot, state, result.message);
-            if (focuserMoves) Finish(prop::kAbsPosition, state, {});
+            Finish(prop::kFilterSlot, result.ok ? IPS_OK : IPS_ALERT, result.message);
+            // A filter with its own focus position may take the focuser along; the controller
+            // tells only afterwards, through the position read after the change.
+            if (focuserShown_ && snapshot.focuserPosition != focuserBefore) {
+                Finish(prop::kAbsPosition, IPS_OK,
+                       "The controller moved the focuser with filter " + std::to_string(slot));
+            }
         },
         refusal);
     if (!accepted) return false;
@@ -181,11 +183,6 @@ bool KavriDriver::StartFilterChange(int32_t index, std::string& refusal) {
     TargetFilter = slot;
     FilterSlotNP.s = IPS_BUSY;
     IDSetNumber(&FilterSlotNP, nullptr);
-    if (focuserMoves) {
-        FocusAbsPosNP.s = IPS_BUSY;
-        IDSetNumber(&FocusAbsPosNP, "The controller moves the focuser to %lld for filter %d",
-                    static_cast<long long>(focus), slot);
-    }
     return true;
 }
 
