@@ -4,6 +4,7 @@
 #include <libindi/indidriver.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "device/PortNaming.h"
@@ -33,7 +34,7 @@ const std::vector<PropertySpec>& OwnProperties() {
          Shown::Focuser},
         {prop::kThermometerNames, "Names", kTemperatureTab, K::Text, IP_RW, ISR_1OFMANY,
          Shown::Focuser},
-        {prop::kCompensation, "Compensation", kTemperatureTab, K::Switch, IP_RW, ISR_1OFMANY,
+        {prop::kCompensation, "Temp. comp.", kTemperatureTab, K::Switch, IP_RW, ISR_1OFMANY,
          Shown::Focuser},
         {prop::kFocuserSettings, "Focuser", kFocuserSettingsTab, K::Number, IP_RW, ISR_1OFMANY,
          Shown::Focuser},
@@ -105,6 +106,9 @@ bool KavriDriver::initProperties() {
     port.text = PortText(snapshot_.settings.ComPort);
     own_.at(prop::kDevicePort)->Update(*this, {port});
 
+    // Shorter than libindi's labels, which KStars' panel cuts.
+    std::snprintf(FocusAbsPosNP.label, MAXINDILABEL, "Position");
+    std::snprintf(FocusRelPosNP.label, MAXINDILABEL, "Move by");
     // No abort: the controller cannot stop a move once it is sent.
     FocusAbsPosN[0].min = 0;
     FocusAbsPosN[0].step = 100;
@@ -137,6 +141,16 @@ bool KavriDriver::updateProperties() {
     if (focuser != focuserShown_) {
         INDI::Focuser::updateProperties();
         focuserShown_ = focuser;
+        // libindi's joystick property is labelled wider than KStars' panel shows, and its
+        // vector is out of reach until defined: at its first definition it is relabelled and
+        // defined again; the vector keeps the label for every later one.
+        constexpr const char* kJoystickLabel = "Joystick dev.";
+        INDI::Property joystick = getProperty("SNOOP_JOYSTICK");
+        if (focuser && joystick.isValid() && std::strcmp(joystick.getLabel(), kJoystickLabel)) {
+            deleteProperty(joystick);
+            joystick.setLabel(kJoystickLabel);
+            defineProperty(joystick);
+        }
     }
     const bool wheel = connected && snapshot_.wheelPresent;
     if (wheel) {

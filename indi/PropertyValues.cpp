@@ -182,7 +182,7 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
         const WheelSettingsValues w = WheelSettingsFromConfig(c);
         return {Number("FILTER_COUNT", "Filters", w.filterCount, 2, 10),
                 Number("WHEEL_SPEED", "Speed, steps/s", w.speed, 10, 1000),
-                Number("MAX_STEPS_BETWEEN_FILTERS", "Steps per filter, max",
+                Number("MAX_STEPS_BETWEEN_FILTERS", "Max. steps/filter",
                        w.maxStepsBetweenFilters, 0, 65535)};
     }
     if (p == prop::kWheelOptions) {
@@ -204,11 +204,11 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
         const FocuserSettingsValues f = FocuserSettingsFromConfig(c, s.largestDivisor);
         return {Number("IDLE_POWER", "Idle power", f.idlePower, 0, 255),
                 Number("THERMOMETER_COUNT", "Thermometers", f.thermometerCount, 0, 8),
-                Number("COMP_STEPS_PER_DEGREE", "Compensation, steps per degree",
+                Number("COMP_STEPS_PER_DEGREE", "Steps per degree",
                        f.compensationStepsPerDegree, -1000, 1000),
-                Number("TEMPERATURE_AVERAGING", "Temperature averaging", f.temperatureAveraging, 0,
+                Number("TEMPERATURE_AVERAGING", "Temp. averaging", f.temperatureAveraging, 0,
                        1000),
-                Number("DIRECTION_CHANGE_THRESHOLD", "Direction change threshold",
+                Number("DIRECTION_CHANGE_THRESHOLD", "Reversal threshold",
                        f.directionChangeThreshold, 0, 1000)};
     }
     if (p == prop::kStepSize) {
@@ -222,7 +222,7 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
         return elements;
     }
     if (p == prop::kDriverSettings) {
-        return {Number("POSITION_SHIFT", "Position shift, steps", s.settings.AscomFocusShift,
+        return {Number("POSITION_SHIFT", "Position shift", s.settings.AscomFocusShift,
                        -1000000, 1000000),
                 Number("STEP_LENGTH", "Step length, microns", s.settings.StepLenInMicrons, 0.001,
                        10000, "%.3f", 0)};
