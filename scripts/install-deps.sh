@@ -12,6 +12,8 @@ packages=(
   fonts-dejavu-core
   python3
   xvfb xauth
+  # KStars itself, with a session bus and gdbus to drive Ekos, for the test that runs a night
+  kstars dbus-daemon libglib2.0-bin
   g++-mingw-w64-x86-64-posix googletest wine64
 )
 
