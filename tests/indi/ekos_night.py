@@ -300,6 +300,14 @@ def run(driver, sim, driver_xml, scratch):
         while any(os.path.exists("/proc/%d" % pid) for pid in leftovers) and \
                 time.monotonic() < deadline:
             time.sleep(0.2)
+    # KStars logs each update of a property the driver had not defined, and each command
+    # it could not dispatch; the driver causes neither.
+    with open(scratch + "/kstars.log", errors="replace") as kstars_log:
+        text = kstars_log.read()
+    complaints = re.findall(r"[^\n]*(?:Dispatch command error|Could not find property \S+ in)"
+                            r"[^\n]*" + DEVICE + r"[^\n]*", text)
+    if complaints:
+        raise Failure("KStars about the driver:\n" + "\n".join(complaints))
     reports = [name for name in os.listdir(scratch) if name.startswith(("asan", "ubsan"))]
     for name in reports:
         with open(os.path.join(scratch, name)) as report:
