@@ -141,16 +141,6 @@ bool KavriDriver::updateProperties() {
     if (focuser != focuserShown_) {
         INDI::Focuser::updateProperties();
         focuserShown_ = focuser;
-        // libindi's joystick property is labelled wider than KStars' panel shows, and its
-        // vector is out of reach until defined: at its first definition it is relabelled and
-        // defined again; the vector keeps the label for every later one.
-        constexpr const char* kJoystickLabel = "Joystick dev.";
-        INDI::Property joystick = getProperty("SNOOP_JOYSTICK");
-        if (focuser && joystick.isValid() && std::strcmp(joystick.getLabel(), kJoystickLabel)) {
-            deleteProperty(joystick);
-            joystick.setLabel(kJoystickLabel);
-            defineProperty(joystick);
-        }
     }
     const bool wheel = connected && snapshot_.wheelPresent;
     if (wheel) {

@@ -304,8 +304,8 @@ def run(driver, sim, driver_xml, scratch):
     # it could not dispatch; the driver causes neither.
     with open(scratch + "/kstars.log", errors="replace") as kstars_log:
         text = kstars_log.read()
-    complaints = re.findall(r"[^\n]*(?:Dispatch command error|Could not find property \S+ in)"
-                            r"[^\n]*" + DEVICE + r"[^\n]*", text)
+    complaints = re.findall(r"Dispatch command error[^\n]*(?:" + DEVICE + r"|\n<[^\n]*device=\""
+                            + DEVICE + r"\")[^\n]*", text)
     if complaints:
         raise Failure("KStars about the driver:\n" + "\n".join(complaints))
     reports = [name for name in os.listdir(scratch) if name.startswith(("asan", "ubsan"))]
