@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iostream>
 #include <thread>
 
 extern char** environ;
@@ -328,6 +329,11 @@ void DriverRig::TearDown() {
     }
     // A client logs "Could not find property" for each of these.
     EXPECT_EQ(client_.UndefinedUpdates(), std::vector<std::string>{});
+    if (HasFailure()) {
+        const std::string text = ReadFileText(log);
+        std::cerr << "indiserver's log, last lines:\n"
+                  << text.substr(text.size() > 4000 ? text.size() - 4000 : 0) << "\n";
+    }
     for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
         const std::string name = entry.path().filename().string();
         if (name.rfind("asan", 0) == 0 || name.rfind("ubsan", 0) == 0) {
