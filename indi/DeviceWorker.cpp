@@ -145,8 +145,12 @@ void DeviceWorker::Run(DeviceState& state) {
             } else if (!wake_.wait_until(lock, nextTimer, ready)) {
                 continue;  // a timer fell due
             }
-            if (stopping_) return;
-            if (timersChanged_) {
+            if (stopping_) {
+                // Commands already accepted still run: their clients were told they were taken
+                // (a move answered at once, say). Background jobs are dropped.
+                std::erase_if(jobs_, [](const Job& j) { return !j.command; });
+                if (jobs_.empty()) return;
+            } else if (timersChanged_) {
                 timersChanged_ = false;
                 continue;
             }

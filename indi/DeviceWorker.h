@@ -37,8 +37,9 @@ public:
     // Starts the thread, which builds the device (loading its settings from `store`) and takes
     // the first snapshot; returns once that is done.
     explicit DeviceWorker(SettingsStore& store);
-    // Lets a running job finish, then destroys the device on its thread (it disconnects and
-    // saves its settings) and joins. Completions not yet delivered are dropped.
+    // Lets the running job and the commands already accepted finish (background jobs are
+    // dropped), then destroys the device on its thread (it disconnects and saves its settings)
+    // and joins. Completions not yet delivered are dropped.
     ~DeviceWorker() override;
     DeviceWorker(const DeviceWorker&) = delete;
     DeviceWorker& operator=(const DeviceWorker&) = delete;

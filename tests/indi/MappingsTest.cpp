@@ -178,6 +178,28 @@ TEST(IndiWorker, ASecondCommandIsRefusedUntilTheFirstIsDelivered) {
     ASSERT_TRUE(DeliverUntil(worker, [&] { return order.size() == 1; }));
 }
 
+TEST(IndiWorker, StoppingStillRunsTheCommandsAlreadyAccepted) {
+    MemorySettingsStore store;
+    std::atomic<bool> queuedRan{false};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    auto worker = std::make_unique<DeviceWorker>(store);
+    std::string refusal;
+    ASSERT_TRUE(worker->Submit(
+        "a focuser move", [released](DeviceState&) { released.wait(); return JobResult{}; }, {},
+        refusal));
+    worker->Queue(
+        "a filter change", [&](DeviceState&) { queuedRan = true; return JobResult{}; }, {});
+    // The stop is asked for while the first command still runs.
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(100ms);
+        release.set_value();
+    });
+    worker.reset();
+    releaser.join();
+    EXPECT_TRUE(queuedRan);
+}
+
 TEST(IndiWorker, ABackgroundJobSeesAWaitingCommandAndTimersRunOnTheWorkerThread) {
     MemorySettingsStore store;
     DeviceWorker worker(store);
