@@ -1,9 +1,14 @@
 #include "indi/DeviceJobs.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <fstream>
 
 #include "device/PortNaming.h"
+#include "transport/UucpLock.h"
 
 namespace kavri::indi {
 
@@ -42,6 +47,28 @@ JobResult WriteAndReadBack(WheelFocuserDevice& device, const ControllerConfig& b
     return result;
 }
 
+// The name the kernel keeps for a process, as lock holders are named.
+std::string ProgramName(const std::string& pid) {
+    std::ifstream comm("/proc/" + pid + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
+// Whether another copy of this program holds one of the ports tried: a client that starts the
+// driver once as focuser and once as filter wheel gets exactly that.
+bool HeldByAnotherCopy(const std::vector<int>& candidates) {
+    const PortNaming naming = ActivePortNaming();
+    const std::string self = ProgramName("self");
+    for (const int number : candidates) {
+        const auto holder = UucpLockHolder(naming.DevicePath(number));
+        if (holder && holder->pid != getpid() && !self.empty() && holder->program == self) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 DeviceState::DeviceState(SettingsStore& store, TimerService& timers) : device(store, timers) {}
@@ -67,9 +94,8 @@ DeviceSnapshot DeviceState::Snapshot() const {
 void DeviceState::CheckLine(JobResult& result) {
     if (device.port == nullptr || !PortHungUp(device.port)) return;
     device.Disconnect();
-    result.ok = false;
-    if (!result.message.empty()) result.message += ". ";
-    result.message += "The controller hung up the line on " + portName + ": disconnected";
+    // The hang-up is the cause: what the job saw of it (no reply, a time-out) would mislead.
+    result = {false, "The controller hung up the line on " + portName + ": disconnected"};
 }
 
 JobResult ConnectJob(DeviceState& state, const PortChoice& choice) {
@@ -83,11 +109,19 @@ JobResult ConnectJob(DeviceState& state, const PortChoice& choice) {
     device.settings.ComPort = candidates.size() == 1 ? candidates.front() : 0;
     const bool connected = device.Connect();
     const int connectedOn = device.portNumber;
+    const bool anotherCopy = !connected && HeldByAnotherCopy(candidates);
     SetActivePortNaming(std::nullopt);
 
     if (!connected) {
         device.settings.ComPort = storedPort;
-        return {false, device.failureReason};
+        std::string reason = device.failureReason;
+        if (!reason.empty()) reason[0] = static_cast<char>(std::toupper(reason[0]));
+        if (anotherCopy) {
+            reason +=
+                ". Another copy of this driver holds the controller: start Kavri Wheel Focuser "
+                "once (in an Ekos profile as the focuser); that one device is the filter wheel too";
+        }
+        return {false, reason};
     }
 
     // As in the desktop program, the port chosen (a number, or 0 for the search) is remembered;
@@ -161,7 +195,16 @@ JobResult PollJob(DeviceState& state, const StopRequested& stop) {
 
 JobResult SelectFilterJob(DeviceState& state, int32_t index) {
     WheelFocuserDevice& device = state.device;
-    if (device.SelectFilter(index)) return {};
+    if (device.SelectFilter(index)) {
+        // A filter with its own focuser position sends the focuser there as the wheel turns:
+        // the position is read at once, so a client never acts on the one from before.
+        const auto& row = device.filters[static_cast<size_t>(index)];
+        int32_t position = 0;
+        if (device.focuserPresent && row.focuserPosition <= kNoFocuserPosition) {
+            device.GetPosition(position);
+        }
+        return {};
+    }
     if (device.currentFilter == -1) {
         return {false, "The wheel reported a failure turning to " + FilterLabel(device, index) +
                            "; its position is unknown"};

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <future>
 
 namespace kavri::indi {
@@ -38,13 +39,17 @@ DeviceWorker::~DeviceWorker() {
 
 bool DeviceWorker::Submit(const std::string& activity, Work work, Done done, std::string& refusal) {
     if (Busy()) {
-        refusal = "The controller is busy (" + commandActivity_ + "); try again when it is done";
+        refusal = "The controller is busy (" + Activity() + "); try again when it is done";
         return false;
     }
-    commandActivity_ = activity.empty() ? "a command" : activity;
+    Queue(activity, std::move(work), std::move(done));
+    return true;
+}
+
+void DeviceWorker::Queue(const std::string& activity, Work work, Done done) {
+    commandActivities_.push_back(activity.empty() ? "a command" : activity);
     commandWaiting_.store(true);
     Enqueue(Job{std::move(work), std::move(done), true});
-    return true;
 }
 
 bool DeviceWorker::SubmitBackground(Work work, Done done) {
@@ -75,7 +80,7 @@ void DeviceWorker::Deliver() {
         // The next command is accepted only once this one's outcome is shown, so a late
         // completion never overwrites the state of a newer command.
         if (completion.command) {
-            commandActivity_.clear();
+            if (!commandActivities_.empty()) commandActivities_.pop_front();
         } else {
             backgroundActive_ = false;
         }
@@ -140,14 +145,21 @@ void DeviceWorker::Run(DeviceState& state) {
             } else if (!wake_.wait_until(lock, nextTimer, ready)) {
                 continue;  // a timer fell due
             }
-            if (stopping_) return;
-            if (timersChanged_) {
+            if (stopping_) {
+                // Commands already accepted still run: their clients were told they were taken
+                // (a move answered at once, say). Background jobs are dropped.
+                std::erase_if(jobs_, [](const Job& j) { return !j.command; });
+                if (jobs_.empty()) return;
+            } else if (timersChanged_) {
                 timersChanged_ = false;
                 continue;
             }
             job = std::move(jobs_.front());
             jobs_.pop_front();
-            if (job.command) commandWaiting_.store(false);
+            if (job.command) {
+                commandWaiting_.store(std::any_of(jobs_.begin(), jobs_.end(),
+                                                  [](const Job& j) { return j.command; }));
+            }
         }
         JobResult result = job.work ? job.work(state) : JobResult{};
         state.CheckLine(result);

@@ -4,8 +4,10 @@
 // here too, between jobs, so every exchange with the controller happens on this thread.
 //
 // Commands follow the device's `busy` rule: while one is accepted and not yet delivered, the
-// next is refused at once with a reason. The periodic poll never makes a command wait long: it
-// runs only when nothing else does, and stops between exchanges once a command is waiting.
+// next is refused at once with a reason. Connecting and disconnecting are never refused: they
+// queue behind what runs, because a disconnect must succeed even while a long move runs. The
+// periodic poll never makes a command wait long: it runs only when nothing else does, and stops
+// between exchanges once a command is waiting.
 #pragma once
 
 #include <atomic>
@@ -35,8 +37,9 @@ public:
     // Starts the thread, which builds the device (loading its settings from `store`) and takes
     // the first snapshot; returns once that is done.
     explicit DeviceWorker(SettingsStore& store);
-    // Lets a running job finish, then destroys the device on its thread (it disconnects and
-    // saves its settings) and joins. Completions not yet delivered are dropped.
+    // Lets the running job and the commands already accepted finish (background jobs are
+    // dropped), then destroys the device on its thread (it disconnects and saves its settings)
+    // and joins. Completions not yet delivered are dropped.
     ~DeviceWorker() override;
     DeviceWorker(const DeviceWorker&) = delete;
     DeviceWorker& operator=(const DeviceWorker&) = delete;
@@ -44,11 +47,18 @@ public:
     // A command: false, with the reason in `refusal`, while another command is in progress
     // (`activity` of the running one names it). Call from the delivering thread only.
     bool Submit(const std::string& activity, Work work, Done done, std::string& refusal);
+    // A command that is never refused: it runs after every job accepted before it, and later
+    // commands are refused until it is delivered. Call from the delivering thread only.
+    void Queue(const std::string& activity, Work work, Done done);
     // A background job (the poll): runs only when no command and no other background job is
     // in progress; false when it was skipped.
     bool SubmitBackground(Work work, Done done);
     // True while a command is accepted and its completion not yet delivered.
-    bool Busy() const { return !commandActivity_.empty(); }
+    bool Busy() const { return !commandActivities_.empty(); }
+    // What the oldest command not yet delivered does ("a focuser move"); empty when none.
+    std::string Activity() const {
+        return commandActivities_.empty() ? std::string() : commandActivities_.front();
+    }
     // On the worker thread: a command is waiting for the running background job to end.
     bool CommandWaiting() const { return commandWaiting_.load(); }
 
@@ -98,8 +108,9 @@ private:
     bool timersChanged_ = false;
     std::atomic<bool> commandWaiting_{false};
 
-    // Delivering thread only.
-    std::string commandActivity_;
+    // Delivering thread only: the activities of the commands accepted and not yet delivered,
+    // oldest first.
+    std::deque<std::string> commandActivities_;
     bool backgroundActive_ = false;
 
     DeviceSnapshot initialSnapshot_;

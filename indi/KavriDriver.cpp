@@ -3,6 +3,8 @@
 #include <libindi/eventloop.h>
 #include <libindi/indidriver.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "device/PortNaming.h"
@@ -18,21 +20,22 @@ constexpr const char* kTemperatureTab = "Temperature";
 constexpr const char* kFocuserSettingsTab = "Focuser Settings";
 constexpr const char* kWheelSettingsTab = "Wheel Settings";
 
-// The driver's own properties, in the order clients list them.
+// The driver's own properties, in the order clients list them. Labels stay short: KStars'
+// panel cuts a property label wider than about a dozen characters.
 const std::vector<PropertySpec>& OwnProperties() {
     using K = PropertyKind;
     static const std::vector<PropertySpec> table = {
         {prop::kDevicePort, "Port", CONNECTION_TAB, K::Text, IP_RW, ISR_1OFMANY, Shown::Always},
         {prop::kTemperature, "Temperature", MAIN_CONTROL_TAB, K::Number, IP_RO, ISR_1OFMANY,
          Shown::Focuser},
-        {prop::kFocusShift, "Focus Shift (above 10000 = none)", FILTER_TAB, K::Number, IP_RW,
-         ISR_1OFMANY, Shown::Wheel},
-        {prop::kThermometers, "Thermometers", kTemperatureTab, K::Number, IP_RO, ISR_1OFMANY,
+        {prop::kFocusShift, "Filter focus", FILTER_TAB, K::Number, IP_RW, ISR_1OFMANY,
+         Shown::Wheel},
+        {prop::kThermometers, "Readings", kTemperatureTab, K::Number, IP_RO, ISR_1OFMANY,
          Shown::Focuser},
-        {prop::kThermometerNames, "Thermometer names", kTemperatureTab, K::Text, IP_RW, ISR_1OFMANY,
+        {prop::kThermometerNames, "Names", kTemperatureTab, K::Text, IP_RW, ISR_1OFMANY,
          Shown::Focuser},
-        {prop::kCompensation, "Compensation thermometer", kTemperatureTab, K::Switch, IP_RW,
-         ISR_1OFMANY, Shown::Focuser},
+        {prop::kCompensation, "Temp. comp.", kTemperatureTab, K::Switch, IP_RW, ISR_1OFMANY,
+         Shown::Focuser},
         {prop::kFocuserSettings, "Focuser", kFocuserSettingsTab, K::Number, IP_RW, ISR_1OFMANY,
          Shown::Focuser},
         {prop::kStepSize, "Step size", kFocuserSettingsTab, K::Switch, IP_RW, ISR_1OFMANY,
@@ -76,6 +79,7 @@ KavriDriver::KavriDriver() : FilterInterface(this) {
 }
 
 KavriDriver::~KavriDriver() {
+    StopMoveProgress();
     worker_.reset();  // the device disconnects and saves its settings on its own thread
     FreeFilterNames();
 }
@@ -102,6 +106,9 @@ bool KavriDriver::initProperties() {
     port.text = PortText(snapshot_.settings.ComPort);
     own_.at(prop::kDevicePort)->Update(*this, {port});
 
+    // Shorter than libindi's labels, which KStars' panel cuts.
+    std::snprintf(FocusAbsPosNP.label, MAXINDILABEL, "Position");
+    std::snprintf(FocusRelPosNP.label, MAXINDILABEL, "Move by");
     // No abort: the controller cannot stop a move once it is sent.
     FocusAbsPosN[0].min = 0;
     FocusAbsPosN[0].step = 100;
@@ -127,14 +134,24 @@ bool KavriDriver::saveConfigItems(FILE* fp) {
 
 bool KavriDriver::updateProperties() {
     const bool connected = isConnected();
-    if (connected) {
-        ApplyFocuser(snapshot_);
-        ApplyWheel(snapshot_);
+    // Values first, then the definitions that carry them: nothing is updated before a client
+    // knows the property.
+    const bool focuser = connected && snapshot_.focuserPresent;
+    if (focuser) ApplyFocuser(snapshot_, false);
+    if (focuser != focuserShown_) {
+        INDI::Focuser::updateProperties();
+        focuserShown_ = focuser;
     }
-    if (!connected || snapshot_.focuserPresent) INDI::Focuser::updateProperties();
-    if (connected && snapshot_.wheelPresent) BuildFilterNames(snapshot_);
-    if (!connected || snapshot_.wheelPresent) FilterInterface::updateProperties();
-    DefineOwn(connected);
+    const bool wheel = connected && snapshot_.wheelPresent;
+    if (wheel) {
+        BuildFilterNames(snapshot_);
+        ApplyWheel(snapshot_, false);
+    }
+    if (wheel != wheelShown_) {
+        FilterInterface::updateProperties();
+        wheelShown_ = wheel;
+    }
+    SyncOwn(connected);
     if (connected && timerId_ < 0) {
         timerId_ = SetTimer(getCurrentPollingPeriod());
     } else if (!connected && timerId_ >= 0) {
@@ -144,32 +161,59 @@ bool KavriDriver::updateProperties() {
     return true;
 }
 
-void KavriDriver::DefineOwn(bool connected) {
+void KavriDriver::ResetStates() {
+    // What the connection has just read is Ok; everything a client may ask for is Idle.
+    FocusAbsPosNP.s = IPS_OK;
+    FilterSlotNP.s = IPS_OK;
+    for (auto* vector : {&FocusRelPosNP, &FocusSyncNP, &FocusMaxPosNP, &FocusSpeedNP,
+                         &FocusBacklashNP, &PresetNP}) {
+        vector->s = IPS_IDLE;
+    }
+    for (auto* vector : {&FocusMotionSP, &FocusBacklashSP, &PresetGotoSP}) vector->s = IPS_IDLE;
+    FilterNameTP->s = IPS_IDLE;
+    for (auto& [name, property] : own_) {
+        if (property->Spec().shown != Shown::Always) property->SetState(IPS_IDLE);
+    }
+}
+
+void KavriDriver::SyncOwn(bool connected) {
     for (auto& [name, property] : own_) {
         const Shown shown = property->Spec().shown;
         if (shown == Shown::Always) continue;
-        const bool wanted = connected && (shown == Shown::Focuser ? snapshot_.focuserPresent
-                                                                  : snapshot_.wheelPresent);
-        if (wanted && !property->Defined()) {
-            property->Update(*this, ElementsFor(name, snapshot_));
-            property->Define(*this);
-        } else if (!wanted && property->Defined()) {
-            property->Delete(*this);
+        const bool present =
+            shown == Shown::Focuser ? snapshot_.focuserPresent : snapshot_.wheelPresent;
+        // A property without elements (no thermometers) is not offered at all.
+        const std::vector<Element> elements =
+            connected && present ? ElementsFor(name, snapshot_) : std::vector<Element>{};
+        if (elements.empty()) {
+            if (property->Defined()) property->Delete(*this);
+            continue;
         }
+        const bool defined = property->Defined();
+        property->Update(*this, elements);
+        if (!defined) property->Define(*this);
     }
+    const auto& readings = snapshot_.readings;
+    const int preferred = snapshot_.settings.AscomPreferredTermometer;
+    const bool temperatureRead = preferred >= 0 && preferred < kMaxThermometers &&
+                                 readings.temperatures[preferred].has_value();
+    OwnProperty& temperature = *own_.at(prop::kTemperature);
+    const IPState state = temperatureRead ? IPS_OK : IPS_ALERT;
+    if (temperature.Defined() && temperature.State() != state) temperature.Send(state);
 }
 
 void KavriDriver::TimerHit() {
     timerId_ = -1;
-    if (!isConnected()) return;
+    if (link_ != Link::Up) return;
     // Skipped while a command runs: the poll never delays one.
     DeviceWorker* worker = worker_.get();
+    const uint64_t session = session_;
     worker_->SubmitBackground(
         [worker](DeviceState& state) {
             return PollJob(state, [worker] { return worker->CommandWaiting(); });
         },
-        [this](const JobResult& result, const DeviceSnapshot& snapshot) {
-            Apply(snapshot, result.message);
+        [this, session](const JobResult& result, const DeviceSnapshot& snapshot) {
+            if (Current(session)) Apply(snapshot, result.message);
         });
     timerId_ = SetTimer(getCurrentPollingPeriod());
 }
@@ -182,9 +226,6 @@ bool KavriDriver::ISNewNumber(const char* dev, const char* name, double values[]
         Request request = MakeRequest(name, names, n);
         request.numbers.assign(values, values + n);
         if (Dispatch(request)) return true;
-        if (std::strcmp(name, prop::kFilterSlot) == 0) {
-            return FilterInterface::processNumber(dev, name, values, names, n);
-        }
     }
     return INDI::Focuser::ISNewNumber(dev, name, values, names, n);
 }
@@ -213,6 +254,9 @@ bool KavriDriver::Dispatch(const Request& request) {
     static constexpr Route kRoutes[] = {
         {prop::kConnection, Action::Connection},
         {prop::kDevicePort, Action::Port},
+        {prop::kAbsPosition, Action::AbsoluteMove},
+        {prop::kRelPosition, Action::RelativeMove},
+        {prop::kFilterSlot, Action::FilterSlot},
         {prop::kSync, Action::Sync},
         {prop::kMax, Action::Settings},
         {prop::kSpeed, Action::Config},
@@ -243,16 +287,17 @@ bool KavriDriver::Dispatch(const Request& request) {
         OnPort(request);
         return true;
     }
-    if (!isConnected()) {
+    if (link_ != Link::Up) {
         Reject(name, "Not connected to the controller");
         return true;
     }
+    if (DispatchMotion(*route, request)) return true;
 
     std::string reason;
     switch (route->action) {
         case Action::Sync: {
             const auto target =
-                SyncTarget(NumberIn(request, "FOCUS_SYNC_VALUE", -1), Range(), reason);
+                SyncTarget(NumberIn(request, "FOCUS_SYNC_VALUE", NAN), Range(), reason);
             if (!target) return Reject(name, reason), true;
             const int32_t position = *target;
             RunCommand(name, "a position sync",
@@ -317,152 +362,128 @@ bool KavriDriver::Dispatch(const Request& request) {
                        [shifts = *shifts](DeviceState& s) { return FocusShiftJob(s, shifts); });
             return true;
         }
-        case Action::Connection:
-        case Action::Port:
+        default:
             break;
     }
     return true;
 }
 
-void KavriDriver::OnPort(const Request& request) {
-    OwnProperty& port = *own_.at(prop::kDevicePort);
-    const std::string text = request.texts.empty() ? std::string() : request.texts.front();
-    if (!ParsePortText(text)) {
-        port.Send(IPS_ALERT, "Not a port: \"" + text +
-                                 "\"; use auto, COM1..COM16 (or 1..16) or a device path");
-        return;
-    }
-    Element element;
-    element.name = "PORT";
-    element.label = "Port";
-    element.text = text;
-    port.Update(*this, {element});
-    port.Send(IPS_OK, isConnected() ? "Used at the next connection" : "");
-}
-
-void KavriDriver::OnConnection(const Request& request) {
-    bool connect = isConnected();
-    for (size_t i = 0; i < request.names.size(); ++i) {
-        if (request.names[i] == "CONNECT" && request.states[i]) connect = true;
-        if (request.names[i] == "DISCONNECT" && request.states[i]) connect = false;
-    }
-    if (connect == isConnected()) {
-        setConnected(connect, connect ? IPS_OK : IPS_IDLE);
-        return;
-    }
-    DeviceWorker::Work work;
-    std::string activity;
-    if (connect) {
-        const auto choice = ParsePortText(own_.at(prop::kDevicePort)->TextOf("PORT"));
-        if (!choice) {
-            setConnected(false, IPS_ALERT, "Set DEVICE_PORT to auto, COMn or a device path");
-            return;
+// The position properties and the filter slot: checked here, so that every refusal says why
+// on the property itself, and nothing is logged as started before it is accepted.
+bool KavriDriver::DispatchMotion(const Route& route, const Request& request) {
+    const char* name = route.property;
+    std::string reason;
+    switch (route.action) {
+        case Action::AbsoluteMove: {
+            const auto target =
+                AbsoluteTarget(NumberIn(request, "FOCUS_ABSOLUTE_POSITION", NAN), Range(), reason);
+            if (!target || !StartMove(*target, reason)) Reject(name, reason);
+            return true;
         }
-        activity = "connecting";
-        work = [choice = *choice](DeviceState& s) { return ConnectJob(s, choice); };
-    } else {
-        activity = "disconnecting";
-        work = [](DeviceState& s) { return DisconnectJob(s); };
-    }
-    std::string refusal;
-    const bool accepted = worker_->Submit(
-        activity, std::move(work),
-        [this](const JobResult& result, const DeviceSnapshot& snapshot) {
-            snapshot_ = snapshot;
-            if (snapshot.connected) {
-                setConnected(true, IPS_OK);
-                LOGF_INFO("Connected on %s%s%s", snapshot.portName.c_str(),
-                          snapshot.wheelPresent ? ", filter wheel" : "",
-                          snapshot.focuserPresent ? ", focuser" : "");
-            } else {
-                setConnected(false, result.ok ? IPS_IDLE : IPS_ALERT,
-                             result.message.empty() ? nullptr : result.message.c_str());
+        case Action::RelativeMove: {
+            const double ticks = NumberIn(request, "FOCUS_RELATIVE_POSITION", NAN);
+            const bool inward = FocusMotionS[FOCUS_INWARD].s == ISS_ON;
+            const auto target =
+                RelativeTarget(snapshot_.focuserPosition, inward, ticks, Range(), reason);
+            // The property shows the step count of the move it runs.
+            const double previous = FocusRelPosN[0].value;
+            if (target) FocusRelPosN[0].value = std::round(ticks);
+            if (!target || !StartMove(*target, reason)) {
+                FocusRelPosN[0].value = previous;
+                Reject(name, reason);
             }
-            updateProperties();
-        },
-        refusal);
-    if (!accepted) {
-        setConnected(isConnected(), IPS_ALERT, refusal.c_str());
-        return;
+            return true;
+        }
+        case Action::FilterSlot: {
+            const double slot = NumberIn(request, "FILTER_SLOT_VALUE", NAN);
+            const auto index = IndexOfSlot(slot, static_cast<int>(snapshot_.filters.size()));
+            if (!index) {
+                reason = "Slot " + (std::isfinite(slot) ? std::to_string(std::lround(slot))
+                                                        : std::string("?")) +
+                         " does not exist: the wheel has " +
+                         std::to_string(snapshot_.filters.size()) + " filters";
+            }
+            if (!index || !StartFilterChange(*index, reason)) Reject(name, reason);
+            return true;
+        }
+        default:
+            return false;
     }
-    INDI::PropertySwitch connection = getSwitch(prop::kConnection);
-    connection.setState(IPS_BUSY);
-    connection.apply();
 }
 
 void KavriDriver::RunCommand(const char* property, const std::string& activity,
                              DeviceWorker::Work work) {
     std::string refusal;
+    const uint64_t session = session_;
     const bool accepted = worker_->Submit(
         activity, std::move(work),
-        [this, property](const JobResult& result, const DeviceSnapshot& snapshot) {
+        [this, property, session](const JobResult& result, const DeviceSnapshot& snapshot) {
+            if (!Current(session)) return;
             Apply(snapshot, result.message);
+            if (link_ != Link::Up) return;  // the line went away; the property ended with it
             Finish(property, result.ok ? IPS_OK : IPS_ALERT, result.message);
         },
         refusal);
-    Finish(property, accepted ? IPS_BUSY : IPS_ALERT, refusal);
+    if (accepted) {
+        Finish(property, IPS_BUSY, {});
+    } else {
+        Reject(property, refusal);
+    }
 }
 
 void KavriDriver::Finish(const char* property, IPState state, const std::string& message) {
-    if (auto own = own_.find(property); own != own_.end()) {
+    if (auto own = own_.find(property); own != own_.end() && own->second->Defined()) {
         own->second->Send(state, message);
         return;
     }
     INDI::Property standard = getProperty(property);
-    if (!standard.isValid()) return;
-    standard.setState(state);
-    if (message.empty()) {
-        standard.apply();
-    } else {
-        standard.apply("%s", message.c_str());
+    if (own_.count(property) == 0 && standard.isValid()) {
+        standard.setState(state);
+        if (message.empty()) {
+            standard.apply();
+        } else {
+            standard.apply("%s", message.c_str());
+        }
+        return;
     }
+    // Not defined now (no connection): a client that still shows it reads the reason here.
+    if (!message.empty()) LOGF_WARN("%s: %s", property, message.c_str());
 }
 
 void KavriDriver::Reject(const char* property, const std::string& reason) {
-    // The client may already show the values it sent; re-sending the device's own ones puts
-    // them back.
-    Apply(snapshot_);
+    // The values sent with the state are the device's own, which puts back what a client may
+    // already show of its request. An operation of this property that still runs keeps it Busy.
+    IPState state = IPS_ALERT;
     if (auto own = own_.find(property); own != own_.end()) {
-        own->second->Update(*this, ElementsFor(property, snapshot_));
+        if (own->second->Defined()) own->second->Update(*this, ElementsFor(property, snapshot_));
+        if (own->second->State() == IPS_BUSY) state = IPS_BUSY;
+    } else if (INDI::Property standard = getProperty(property); standard.isValid()) {
+        if (standard.getState() == IPS_BUSY) state = IPS_BUSY;
     }
-    Finish(property, IPS_ALERT, reason);
+    Finish(property, state, reason);
 }
 
 // --- Applying the device's state -------------------------------------------------------------
 
 void KavriDriver::Apply(const DeviceSnapshot& snapshot, const std::string& message) {
-    const bool wasConnected = isConnected();
     const bool wheelChanged = snapshot.filters.size() != snapshot_.filters.size();
     snapshot_ = snapshot;
-    if (!wasConnected) return;
+    if (link_ != Link::Up) return;
     if (!snapshot.connected) {
         // The line went away under a job: the connection is over, and the job says why.
-        setConnected(false, IPS_ALERT, message.empty() ? nullptr : message.c_str());
-        updateProperties();
+        EndConnection(IPS_ALERT, message, message);
         return;
     }
-    if (snapshot.focuserPresent) ApplyFocuser(snapshot);
+    if (snapshot.focuserPresent) ApplyFocuser(snapshot, true);
     if (snapshot.wheelPresent) {
         if (wheelChanged) {
             deleteProperty(prop::kFilterName);
             BuildFilterNames(snapshot);
             defineProperty(FilterNameTP);
         }
-        ApplyWheel(snapshot);
+        ApplyWheel(snapshot, true);
     }
-    for (auto& [name, property] : own_) {
-        if (property->Defined() && property->Spec().shown != Shown::Always) {
-            property->Update(*this, ElementsFor(name, snapshot));
-        }
-    }
-    const auto& readings = snapshot.readings;
-    const int preferred = snapshot.settings.AscomPreferredTermometer;
-    const bool temperatureRead = preferred >= 0 && preferred < kMaxThermometers &&
-                                 readings.temperatures[preferred].has_value();
-    if (auto t = own_.find(prop::kTemperature); t != own_.end() && t->second->Defined()) {
-        const IPState state = temperatureRead ? IPS_OK : IPS_ALERT;
-        if (t->second->State() != state) t->second->Send(state);
-    }
+    SyncOwn(true);
 }
 
 }  // namespace kavri::indi

@@ -105,7 +105,8 @@ bool OwnProperty::Assign(const std::vector<Element>& elements) {
     return changed;
 }
 
-void OwnProperty::Update(INDI::DefaultDevice& device, const std::vector<Element>& elements) {
+void OwnProperty::Update(INDI::DefaultDevice& device, const std::vector<Element>& elements,
+                         bool send) {
     if (!SameNames(elements)) {
         const bool wasDefined = defined_;
         if (wasDefined) Delete(device);
@@ -113,7 +114,7 @@ void OwnProperty::Update(INDI::DefaultDevice& device, const std::vector<Element>
         if (wasDefined) Define(device);
         return;
     }
-    if (Assign(elements) && defined_) {
+    if (Assign(elements) && defined_ && send) {
         switch (spec_.kind) {
             case PropertyKind::Number:
                 IDSetNumber(&numberVector_, nullptr);
@@ -164,6 +165,12 @@ void OwnProperty::Send(IPState state, const std::string& message) {
             if (defined_) IDSetText(&textVector_, format, message.c_str());
             break;
     }
+}
+
+void OwnProperty::SetState(IPState state) {
+    numberVector_.s = state;
+    switchVector_.s = state;
+    textVector_.s = state;
 }
 
 IPState OwnProperty::State() const {

@@ -36,13 +36,17 @@ public:
 
     const PropertySpec& Spec() const { return spec_; }
 
-    // Takes new elements. Same names: values are updated, and sent when they changed and the
-    // property is defined. Other names: the property is deleted, rebuilt and defined again.
-    void Update(INDI::DefaultDevice& device, const std::vector<Element>& elements);
+    // Takes new elements. Same names: values are updated, and sent when they changed, the
+    // property is defined and `send` holds. Other names: the property is deleted, rebuilt and
+    // defined again.
+    void Update(INDI::DefaultDevice& device, const std::vector<Element>& elements,
+                bool send = true);
     void Define(INDI::DefaultDevice& device);
     void Delete(INDI::DefaultDevice& device);
     bool Defined() const { return defined_; }
     IPState State() const;
+    // Sets the state without sending it: the next definition or update carries it.
+    void SetState(IPState state);
 
     // Sends the present values with a new state and, when not empty, a message.
     void Send(IPState state, const std::string& message = {});

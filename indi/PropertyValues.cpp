@@ -1,6 +1,7 @@
 #include "indi/PropertyValues.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,12 @@
 namespace kavri::indi {
 
 namespace {
+
+// The power output choices in the order of their stored values, in English for INDI clients
+// (the desktop program keeps its own texts).
+constexpr std::array<const char*, 4> kPowerOutputModes = {
+    "Always 0", "Always 1", "1 when active", "0 when active"};
+static_assert(kPowerOutputModes.size() == kPowerOutputModeTexts.size());
 
 Element Number(std::string name, std::string label, double value, double min, double max,
                std::string format = "%.0f", double step = 1) {
@@ -128,6 +135,7 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
     const ControllerConfig& c = s.config;
     const std::string_view p = property;
     if (p == prop::kTemperature) {
+        if (ThermometerCount(s) == 0) return {};
         const int t = s.settings.AscomPreferredTermometer;
         const auto reading =
             t >= 0 && t < kMaxThermometers ? s.readings.temperatures[t] : std::optional<float>{};
@@ -143,8 +151,9 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
         return elements;
     }
     if (p == prop::kThermometerNames) {
+        // Only the thermometers the controller has; the settings store keeps names for four.
         std::vector<Element> elements;
-        for (int i = 0; i < kThermometerSlots; ++i) {
+        for (int i = 0; i < std::min(ThermometerCount(s), kThermometerSlots); ++i) {
             elements.push_back(Text("NAME_" + std::to_string(i), "T" + std::to_string(i),
                                     Cp1251ToUtf8(s.thermometerNames[i])));
         }
@@ -152,8 +161,10 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
     }
     if (p == prop::kCompensation) {
         const int on = CompensationChoiceOfSelector(s.readings.compensation.value_or(-1));
+        // Off, and each thermometer the controller has that it can compensate with.
+        if (ThermometerCount(s) == 0) return {};
         std::vector<Element> elements{Switch(CompensationElement(0), "Off", on == 0)};
-        for (int i = 0; i < kCompensationChoices - 1; ++i) {
+        for (int i = 0; i < std::min(ThermometerCount(s), kCompensationChoices - 1); ++i) {
             elements.push_back(
                 Switch(CompensationElement(i + 1), ThermometerLabel(s, i), on == i + 1));
         }
@@ -172,7 +183,7 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
         const WheelSettingsValues w = WheelSettingsFromConfig(c);
         return {Number("FILTER_COUNT", "Filters", w.filterCount, 2, 10),
                 Number("WHEEL_SPEED", "Speed, steps/s", w.speed, 10, 1000),
-                Number("MAX_STEPS_BETWEEN_FILTERS", "Largest step count between filters",
+                Number("MAX_STEPS_BETWEEN_FILTERS", "Max. steps/filter",
                        w.maxStepsBetweenFilters, 0, 65535)};
     }
     if (p == prop::kWheelOptions) {
@@ -184,9 +195,9 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
     if (p == prop::kPowerOutput) {
         const int on = PowerOutputIndex(c.powerOutputMode);
         std::vector<Element> elements;
-        for (size_t i = 0; i < kPowerOutputModeTexts.size(); ++i) {
-            elements.push_back(Switch("MODE_" + std::to_string(i), kPowerOutputModeTexts[i],
-                                      on == static_cast<int>(i)));
+        for (size_t i = 0; i < kPowerOutputModes.size(); ++i) {
+            elements.push_back(
+                Switch("MODE_" + std::to_string(i), kPowerOutputModes[i], on == static_cast<int>(i)));
         }
         return elements;
     }
@@ -194,11 +205,11 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
         const FocuserSettingsValues f = FocuserSettingsFromConfig(c, s.largestDivisor);
         return {Number("IDLE_POWER", "Idle power", f.idlePower, 0, 255),
                 Number("THERMOMETER_COUNT", "Thermometers", f.thermometerCount, 0, 8),
-                Number("COMP_STEPS_PER_DEGREE", "Compensation, steps per degree",
+                Number("COMP_STEPS_PER_DEGREE", "Steps per degree",
                        f.compensationStepsPerDegree, -1000, 1000),
-                Number("TEMPERATURE_AVERAGING", "Temperature averaging", f.temperatureAveraging, 0,
+                Number("TEMPERATURE_AVERAGING", "Temp. averaging", f.temperatureAveraging, 0,
                        1000),
-                Number("DIRECTION_CHANGE_THRESHOLD", "Direction change threshold",
+                Number("DIRECTION_CHANGE_THRESHOLD", "Reversal threshold",
                        f.directionChangeThreshold, 0, 1000)};
     }
     if (p == prop::kStepSize) {
@@ -212,7 +223,7 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
         return elements;
     }
     if (p == prop::kDriverSettings) {
-        return {Number("POSITION_SHIFT", "Position shift, steps", s.settings.AscomFocusShift,
+        return {Number("POSITION_SHIFT", "Position shift", s.settings.AscomFocusShift,
                        -1000000, 1000000),
                 Number("STEP_LENGTH", "Step length, microns", s.settings.StepLenInMicrons, 0.001,
                        10000, "%.3f", 0)};

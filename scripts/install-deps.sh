@@ -13,6 +13,8 @@ packages=(
   python3
   xvfb xauth x11-utils
   chromium
+  # KStars itself, with a session bus and gdbus to drive Ekos, for the test that runs a night
+  kstars dbus-daemon libglib2.0-bin
   g++-mingw-w64-x86-64-posix googletest
   # Packages: building (dpkg-shlibdeps, file), checking (lintian, desktop-file-validate,
   # appstreamcli, man) and the archive and completion checks.

@@ -28,7 +28,19 @@ struct IndiProperty {
     std::string state;    // "Idle", "Ok", "Busy", "Alert"
     std::string message;  // of the latest definition or update that carried one
     std::map<std::string, std::string> values;
+    std::map<std::string, std::string> labels;  // of the property ("") and its elements
     int updates = 0;  // definitions and updates received
+    bool defined = false;
+    // Every definition and update in order: its state, its message (may be empty) and when it
+    // arrived. history[n] is update n + 1, so history from `since` on follows a request.
+    struct Update {
+        std::string state;
+        std::string message;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::vector<Update> history;
+    // The states from update `since` on, as a client saw them, e.g. {"Busy", "Ok"}.
+    std::vector<std::string> StatesSince(int since) const;
 };
 
 // A small INDI client speaking the protocol's XML over TCP: it keeps every property's state,
@@ -71,6 +83,10 @@ public:
     }
     // Asks for one property's definition again.
     void Ask(const std::string& property);
+    // Properties that got an update while not defined: "Could not find property" in a client.
+    const std::vector<std::string>& UndefinedUpdates() const { return undefinedUpdates_; }
+    // Names of the properties defined now.
+    std::vector<std::string> Defined() const;
 
 private:
     void Send(const std::string& xml);
@@ -80,6 +96,7 @@ private:
     std::string buffer_;
     std::map<std::string, IndiProperty> properties_;
     std::vector<std::string> messages_;
+    std::vector<std::string> undefinedUpdates_;
 };
 
 class DriverRig : public ::testing::Test {
@@ -89,6 +106,10 @@ protected:
     // Starts the emulator (`fast`: without line-rate pacing and motion time; registered as
     // COM`com` in the port map when com > 0), indiserver with the driver, and the client.
     void Start(bool fast = true, int com = 0);
+    // A fresh emulator on a new pseudo-terminal, as after a hang-up (which ends one for good).
+    void RestartEmulator();
+    // DISCONNECT (when connected), then DEVICE_PORT and CONNECT: true when it ended Ok.
+    bool Reconnect(const std::string& port);
     // DEVICE_PORT, then CONNECT; true when the connection ended Ok.
     bool ConnectTo(const std::string& port);
     // After a request (`since`: the property's update count before it), the property ends in
@@ -105,6 +126,7 @@ private:
     TempDir dir_;
     std::unique_ptr<sim::Emulator> emulator_;
     IndiClient client_;
+    bool fast_ = true;
     pid_t server_ = -1;
     pid_t driver_ = -1;
 };

@@ -152,18 +152,47 @@ TEST(IndiWorker, ASecondCommandIsRefusedUntilTheFirstIsDelivered) {
     EXPECT_TRUE(worker.Busy());
     EXPECT_FALSE(worker.Submit("a filter change", {}, {}, refusal));
     EXPECT_NE(refusal.find("busy (a focuser move)"), std::string::npos);
+    // A disconnect is never refused: it queues behind the move, and what follows it waits too.
+    worker.Queue(
+        "disconnecting", [](DeviceState&) { return JobResult{true, "closed"}; },
+        [&](const JobResult& r, const DeviceSnapshot&) { order.push_back(r.message); });
+    EXPECT_FALSE(worker.Submit("a filter change", {}, {}, refusal));
+    EXPECT_NE(refusal.find("busy (a focuser move)"), std::string::npos);
     // The poll gives way while a command is in progress.
     EXPECT_FALSE(worker.SubmitBackground([](DeviceState&) { return JobResult{}; }, {}));
 
     release.set_value();
-    ASSERT_TRUE(DeliverUntil(worker, [&] { return !order.empty(); }));
-    EXPECT_EQ(order, std::vector<std::string>{"no answer"});
+    ASSERT_TRUE(DeliverUntil(worker, [&] { return order.size() == 2; }));
+    EXPECT_EQ(order, (std::vector<std::string>{"no answer", "closed"}));
     EXPECT_FALSE(worker.Busy());
+    order.clear();
     EXPECT_TRUE(worker.SubmitBackground(
         [](DeviceState&) { return JobResult{}; },
         [&](const JobResult&, const DeviceSnapshot&) { order.push_back("poll"); }));
     EXPECT_FALSE(worker.SubmitBackground([](DeviceState&) { return JobResult{}; }, {}));
-    ASSERT_TRUE(DeliverUntil(worker, [&] { return order.size() == 2; }));
+    ASSERT_TRUE(DeliverUntil(worker, [&] { return order.size() == 1; }));
+}
+
+TEST(IndiWorker, StoppingStillRunsTheCommandsAlreadyAccepted) {
+    MemorySettingsStore store;
+    std::atomic<bool> queuedRan{false};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    auto worker = std::make_unique<DeviceWorker>(store);
+    std::string refusal;
+    ASSERT_TRUE(worker->Submit(
+        "a focuser move", [released](DeviceState&) { released.wait(); return JobResult{}; }, {},
+        refusal));
+    worker->Queue(
+        "a filter change", [&](DeviceState&) { queuedRan = true; return JobResult{}; }, {});
+    // The stop is asked for while the first command still runs.
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(100ms);
+        release.set_value();
+    });
+    worker.reset();
+    releaser.join();
+    EXPECT_TRUE(queuedRan);
 }
 
 TEST(IndiWorker, ABackgroundJobSeesAWaitingCommandAndTimersRunOnTheWorkerThread) {
