@@ -74,4 +74,14 @@ INDI clients, such as KStars/Ekos, as one device with the focuser and
 the filter wheel interfaces, locally or over the network through
 indiserver.")
 
+set(CPACK_DEBIAN_KAVRI-ALPACA_PACKAGE_NAME kavri-alpaca)
+set(CPACK_DEBIAN_KAVRI-ALPACA_PACKAGE_SUGGESTS "kavrictl, kavri-sim")
+set(CPACK_COMPONENT_KAVRI-ALPACA_DESCRIPTION
+"ASCOM Alpaca server for a filter wheel and focuser controller
+kavri-alpaca offers the combined filter wheel and focuser controller to
+ASCOM Alpaca clients over HTTP, as a focuser and a filter wheel device,
+so that imaging programs on this machine or on the network (Windows
+programs through the ASCOM Platform, too) can use it. Clients find it by
+Alpaca discovery. It comes with a systemd user unit to run it at boot.")
+
 include(CPack)

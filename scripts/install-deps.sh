@@ -19,6 +19,8 @@ packages=(
   # Packages: building (dpkg-shlibdeps, file), checking (lintian, desktop-file-validate,
   # appstreamcli, man) and the archive and completion checks.
   dpkg-dev file lintian desktop-file-utils appstream man-db gzip unzip bash-completion
+  # systemd-analyze reads the Alpaca server's user unit as systemd would
+  systemd
 )
 # Wine runs the Windows programs and tests, which are x86-64: on x86 machines only.
 case $(dpkg --print-architecture) in

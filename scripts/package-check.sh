@@ -4,8 +4,9 @@
 #  - lintian (no error, no warning) on every Debian package; the desktop entry and the
 #    AppStream metainfo they carry pass desktop-file-validate and appstreamcli;
 #  - installed with apt-get: each manual page is found, every program answers --version,
-#    kavrictl completes, indiserver starts indi_kavri by name and it connects to kavri-sim,
-#    the desktop program opens its window on Xvfb from its installed path;
+#    kavrictl completes, systemd takes kavri-alpaca's user unit, indiserver starts indi_kavri
+#    by name and it connects to kavri-sim, the desktop program opens its window on Xvfb from
+#    its installed path;
 #  - purged again: no file the packages installed is left (the settings the programs wrote in
 #    the home folder stay);
 #  - the Windows archive unpacks to one folder with the README and the licence, and each of
@@ -98,6 +99,18 @@ if has kavrictl; then
   completion=$(bash -c 'source /usr/share/bash-completion/bash_completion
     _completion_loader kavrictl; complete -p kavrictl') || fail "no bash completion for kavrictl"
   [[ $completion == *_kavrictl* ]] || fail "kavrictl completes with: $completion"
+fi
+
+if has kavri-alpaca; then
+  step "kavri-alpaca's systemd user unit"
+  unit=/usr/lib/systemd/user/kavri-alpaca.service
+  [ -f "$unit" ] || fail "no user unit $unit"
+  # systemd's own reading of the unit: any complaint (an unknown key, a program that is not
+  # there) fails the check, as systemd would ignore the line or refuse to start it.
+  verdict=$(systemd-analyze verify "$unit" 2>&1) || fail "systemd-analyze verify: $verdict"
+  [ -z "$verdict" ] || fail "systemd-analyze verify: $verdict"
+  grep -qx 'ExecStart=kavri-alpaca $KAVRI_ALPACA_OPTIONS' "$unit" ||
+    fail "the unit does not start kavri-alpaca: $(grep ExecStart "$unit")"
 fi
 
 check_driver() {

@@ -22,8 +22,8 @@ for program in "$@"; do
   # expression; empty: nothing at all)
   cases=(
     "--version|0|^$name $version\$"
-    "--help|0|^(usage: $name |NAME\$)"
-    "-h|0|^(usage: $name |NAME\$)"
+    "--help|0|^([Uu]sage: $name |NAME\$)"
+    "-h|0|^([Uu]sage: $name |NAME\$)"
   )
   [ "$name" = indi_kavri ] && cases+=("--frobnicate|2|")
   for row in "${cases[@]}"; do
