@@ -1,10 +1,12 @@
 // kavri-alpaca: serves the controller as Alpaca Focuser 0 and FilterWheel 0 until SIGINT or
-// SIGTERM (Ctrl+C), then closes the port and saves the settings.
-#include <csignal>
+// SIGTERM (Ctrl+C, or the console window closed, on Windows), then closes the port and saves
+// the settings.
 #include <iostream>
+#include <optional>
 
 #include "alpaca/AlpacaServer.h"
 #include "alpaca/Options.h"
+#include "alpaca/StopRequests.h"
 #include "alpaca/WorkerController.h"
 #include "device/PortNaming.h"
 #include "device/TemperatureLog.h"
@@ -48,16 +50,13 @@ int Serve(const ProgramOptions& options, std::optional<indi::PortChoice> port) {
     std::cout << "kavri-alpaca " << ServerVersion() << ": Focuser 0 and FilterWheel 0 at "
               << server.Url() << " (setup page: " << server.Url() << "/setup)" << std::endl;
 
-    asio::signal_set signals(io, SIGINT, SIGTERM);
-    signals.async_wait([&](boost::system::error_code error, int) {
-        if (error) return;
+    std::optional<StopRequests> stopRequests(std::in_place, io, [&] {
         server.Stop();
         controller.Stop();
     });
     io.run();
     // A second Ctrl+C ends the program at once.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    stopRequests.reset();
     if (const std::string activity = controller.Activity(); !activity.empty()) {
         std::cerr << "kavri-alpaca: waiting until the controller has finished " << activity
                   << " (Ctrl+C again quits at once)" << std::endl;
