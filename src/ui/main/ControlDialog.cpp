@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "device/WheelFocuserDevice.h"
+#include "device/DeviceOperations.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/common/ReportListView.h"
 #include "ui/common/RowIcons.h"
@@ -155,9 +155,10 @@ bool ControlDialog::ThermometerNameBytes(int k, std::string& bytes) {
 
 void ControlDialog::OnConnect() {
     UpdateData(true);
-    device_->settings.ComPort = portIndex_;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (!device_->ConnectMulti(this)) {
+    // The chosen port (Auto or COMn, the list's index) is kept as the program's port, and this
+    // dialog joins the connection on it.
+    if (!ConnectTo(*device_, {.port = {portIndex_, {}}, .storePort = true, .client = this})) {
         QApplication::restoreOverrideCursor();
         return;
     }
@@ -177,7 +178,7 @@ void ControlDialog::OnDisconnect() {
 
 void ControlDialog::OnCancel() {
     UpdateData(true);
-    device_->settings.ComPort = portIndex_;
+    StorePortChoice(*device_, PortChoice{portIndex_, {}});
     device_->DisconnectMulti(this);
     QDialog::reject();
 }

@@ -5,7 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "device/ClassicNumber.h"
+#include "device/ConfigFields.h"
+#include "platform/ClassicNumber.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/settings/UserPrompts.h"
 
@@ -108,6 +109,18 @@ bool FieldReader::Double(int id, double& value) {
     }
     value = *parsed;
     return true;
+}
+
+void RefuseOutOfRange(QDialog& dialog, int id, const ConfigRefusal& refusal) {
+    ShowMessage({&dialog,
+                 QStringLiteral("Введите целое число от %1 до %2.")
+                     .arg(refusal.field->low)
+                     .arg(refusal.field->high),
+                 dialog.windowTitle(), MessageIcon::Warning});
+    if (auto* edit = FindControlAs<QLineEdit>(dialog, id)) {
+        edit->setFocus();
+        edit->selectAll();
+    }
 }
 
 void SetUnsignedField(QDialog& dialog, int id, uint32_t value) {

@@ -9,6 +9,10 @@
 class QDialog;
 class QLineEdit;
 
+namespace kavri {
+struct ConfigRefusal;
+}
+
 namespace kavri::ui {
 
 // Decimal text, surrounding blanks allowed, optional '+'; the whole text must be the number
@@ -42,6 +46,10 @@ private:
     QDialog& dialog_;
     bool ok_ = true;
 };
+
+// Refuses a value the controller cannot hold as a field that does not read is refused: the
+// message gives the field's range, and the edit with `id` gets the focus and its text selected.
+void RefuseOutOfRange(QDialog& dialog, int id, const ConfigRefusal& refusal);
 
 // Puts numbers into the edit with `id`.
 void SetUnsignedField(QDialog& dialog, int id, uint32_t value);

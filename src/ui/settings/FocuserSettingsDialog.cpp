@@ -2,8 +2,10 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <map>
+#include <string>
 
-#include "device/WheelFocuserDevice.h"
+#include "device/DeviceOperations.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/common/UpDownControl.h"
 #include "ui/settings/FieldExchange.h"
@@ -53,11 +55,6 @@ void FocuserSettingsDialog::FieldsFromConfig() {
     device->FWubStep(currentStep, largestDivisor);
 }
 
-void FocuserSettingsDialog::FieldsToConfig() {
-    if (!PortOpen()) return;
-    FocuserSettingsToConfig(values, largestDivisor, device->config);
-}
-
 void FocuserSettingsDialog::FillStepList() {
     auto* combo = FindControlAs<QComboBox>(*this, kStepCombo);
     combo->clear();
@@ -103,11 +100,27 @@ bool FocuserSettingsDialog::ReadFields() {
     reader.Double(kStepLengthEdit, stepLength);
     reader.Signed(kMaxFocusPosEdit, maxFocusPos);
     reader.Signed(kFocusShiftEdit, focusShift);
-    // Nothing is taken over unless every field reads, so a refused OK followed by Cancel
-    // leaves the driver's settings as they were.
+    // Nothing is taken over unless every field reads and fits, so a refused OK followed by
+    // Cancel leaves the driver's settings as they were.
     if (!reader.Ok()) return false;
     read.stepChoice = FindControlAs<QComboBox>(*this, kStepCombo)->currentIndex();
+    const ConfigValues readFields = FocuserSettingsFields(read, largestDivisor);
+    if (const auto refusal = PortOpen() ? CheckConfigValues(readFields) : std::nullopt) {
+        static const std::map<std::string, int> edits = {
+            {"focuserSpeed", kSpeedEdit},
+            {"focuserIdlePower", kIdlePowerEdit},
+            {"focuserBacklash", kBacklashEdit},
+            {"thermometerCount", kThermometerEdit},
+            {"thermoCompStepsPerDegree", kCompensationEdit},
+            {"temperatureAveraging", kAveragingEdit},
+            {"directionChangeThreshold", kThresholdEdit},
+        };
+        const auto edit = edits.find(refusal->field->name);
+        RefuseOutOfRange(*this, edit != edits.end() ? edit->second : kSpeedEdit, *refusal);
+        return false;
+    }
     values = read;
+    fields = readFields;
     if (device != nullptr) {
         device->settings.StepLenInMicrons = stepLength;
         device->settings.AscomMaxFocusPos = maxFocusPos;
@@ -118,10 +131,8 @@ bool FocuserSettingsDialog::ReadFields() {
 
 void FocuserSettingsDialog::OnOK() {
     if (!ReadFields()) return;  // the refused field has its message and the focus
-    FieldsToConfig();
-    if (device != nullptr && !device->WriteFilterTable()) {
-        // The device's copy keeps the new values; the controller still runs on the old ones
-        // until the next connection reads them back.
+    // Read back, so the device's copy is what the controller holds whatever happened.
+    if (PortOpen() && !WriteConfiguration(*device, fields)) {
         ShowMessage({this, QStringLiteral("Контроллер не принял настройки фокусера."),
                      windowTitle(), MessageIcon::Warning});
     }

@@ -38,10 +38,11 @@ protected:
 };
 
 // Cancel stores nothing. Every control shows its field of the image (the step mode 0 shows as
-// half step, stored as 1); an empty field is refused and keeps the dialog open; OK stores every
-// field, the arrows stopping at 10 filters and 1000 steps/s, then probes, so the table follows
-// the new count, saves the settings and keeps the main dialog's connection. A write the
-// controller refuses is told, and the probe brings the device's copy back to the controller's.
+// half step, stored as 1); an empty field, or a value the controller cannot hold, is refused
+// and keeps the dialog open; OK stores every field, the arrows stopping at 10 filters and 1000
+// steps/s, reads it back, so the table follows the new count, saves the settings and keeps the
+// main dialog's connection. A write the controller refuses is told, and the device's copy is
+// the controller's again.
 TEST_F(SettingsDialogsTest, WheelSettingsStoreEveryFieldOnOkAndNothingOtherwise) {
     using namespace wheel_ids;
     sim::Image image = sim::DefaultImage();
@@ -86,9 +87,21 @@ TEST_F(SettingsDialogsTest, WheelSettingsStoreEveryFieldOnOkAndNothingOtherwise)
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(emulator_->GetImage(), image);
     QTest::keyClicks(EditIn(dialog, kMaxStepsEdit), "700");
+    // A count the controller cannot hold is refused with its range, and nothing is sent (it
+    // used to be stored cut to a byte: 300 as 44).
+    const QString ten = EditIn(dialog, kFilterCountEdit)->text();
+    EditIn(dialog, kFilterCountEdit)->setText("300");
+    Press(dialog, kOkButton);
+    ASSERT_EQ(messages_.size(), 2u);
+    EXPECT_EQ(messages_[1].text, QStringLiteral("Введите целое число от 1 до 10."));
+    EXPECT_EQ(dialog.focusWidget(), EditIn(dialog, kFilterCountEdit));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(Sent("FWwriteEE"), 0);
+    EXPECT_EQ(emulator_->GetImage(), image);
+    EditIn(dialog, kFilterCountEdit)->setText(ten);
     Press(dialog, kOkButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_.size(), 2u);
     const sim::Image stored = emulator_->GetImage();
     EXPECT_EQ(stored[at::kWheelStepMode], 1);
     EXPECT_EQ(stored[at::kWheelMotorOffWhenIdle], 0);
@@ -105,15 +118,16 @@ TEST_F(SettingsDialogsTest, WheelSettingsStoreEveryFieldOnOkAndNothingOtherwise)
     WheelSettingsDialog refused(device_.get());
     Find<QCheckBox>(refused, kHomeSensor)->click();
     Press(refused, kOkButton);
-    ASSERT_EQ(messages_.size(), 2u);
-    EXPECT_EQ(messages_[1].text, QStringLiteral("Контроллер не принял настройки колеса."));
+    ASSERT_EQ(messages_.size(), 3u);
+    EXPECT_EQ(messages_[2].text, QStringLiteral("Контроллер не принял настройки колеса."));
     EXPECT_EQ(device_->config.filterSensorSeesHome, 1);
 }
 
 // Each edit shows its field of the image (the idle power one below the stored byte) or of the
 // driver settings, and OK writes what was typed back; the step list comes from the controller
-// and selects the stored step. A field that does not read takes over nothing; a write the
-// controller refuses is told, and the device's copy keeps the edits.
+// and selects the stored step. A field that does not read, or holds what the controller cannot,
+// takes over nothing; a write the controller refuses is told, and the device's copy is the
+// controller's again.
 TEST_F(SettingsDialogsTest, FocuserSettingsShowTheImageAndOkStoresEveryField) {
     using namespace focuser_ids;
     const struct {
@@ -183,7 +197,7 @@ TEST_F(SettingsDialogsTest, FocuserSettingsShowTheImageAndOkStoresEveryField) {
     Press(again, kOkButton);
     ASSERT_EQ(messages_.size(), 2u);
     EXPECT_EQ(messages_[1].text, QStringLiteral("Контроллер не принял настройки фокусера."));
-    EXPECT_EQ(device_->config.focuserBacklash, 77);
+    EXPECT_EQ(device_->config.focuserBacklash, 33);
 }
 
 // With the port closed there is no step list; without a table read at connection there is no
