@@ -211,7 +211,7 @@ top=$(basename "${zips[0]}" .zip)
 [ "$top" = "kavri-$version-win64" ] || fail "archive named $top"
 unzip -q "${zips[0]}" -d "$work/zip"
 contents=$(cd "$work/zip" && find . -type f | sort)
-for file in kavrictl.exe README.txt LICENSE.txt; do
+for file in kavrictl.exe kavri-alpaca.exe README.txt LICENSE.txt; do
   grep -qx "./$top/$file" <<<"$contents" || fail "$file is not in $top/: $contents"
 done
 if [ -z "${WINEPREFIX:-}" ]; then
