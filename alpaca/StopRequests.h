@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's requests to stop the program: SIGINT and SIGTERM on Linux; on Windows Ctrl+C,
 // Ctrl+Break, closing the console window, logging off and shutting down. The first request
 // runs `stop` on the io_context's thread; once the object is gone, a request ends the

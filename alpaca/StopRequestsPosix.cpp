@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SIGINT and SIGTERM through Asio's signal set.
 #include "alpaca/StopRequests.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console's control events through SetConsoleCtrlHandler. The C runtime's signal() sees
 // only Ctrl+C and Ctrl+Break; closing the console window, logging off and shutting down come
 // as events of their own, after which Windows ends the process as soon as the handler returns.
