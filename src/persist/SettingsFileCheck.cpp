@@ -2,8 +2,9 @@
 
 #include <cmath>
 
-#include "transport/PortNaming.h"
+#include "device/ConfigFields.h"
 #include "device/TemperatureLog.h"
+#include "transport/PortNaming.h"
 
 namespace kavri {
 namespace {
@@ -20,19 +21,18 @@ std::string Named(const char* field, T value) {
 
 }  // namespace
 
-// Only limits that every writer respects are checked. The ranges of the dialogs' up-down
-// controls bound the arrows, not typed values, which both dialogs store as their low 8 or 16
-// bits; `kavrictl config` stores any value a field holds. So speeds, backlash, averaging and
-// the rest are bounded by their width alone. The filter count and the thermometer count are
-// limits of the controller itself, which reports at most ten filters and accepts at most
-// eight thermometers.
+// Only limits that every writer respects are checked. The desktop dialogs and the tools now
+// refuse a value outside its field's range, but files saved before stored typed values as their
+// low 8 or 16 bits, and `kavrictl config` once took any value a field holds: speeds, backlash,
+// averaging, the coefficient and the rest are bounded by their width alone. The filter count
+// and the thermometer count are limits of the controller itself (it reports at most ten
+// filters and accepts at most eight thermometers), checked by the field table every front end
+// uses.
 std::string SettingsFileProblem(const SettingsFileContents& contents) {
-    const ControllerConfig& config = contents.config;
-    if (Outside<int>(config.filterCount, 1, kConfigFilterSlots)) {
-        return Named("filterCount", int{config.filterCount});
-    }
-    if (Outside<int>(config.thermometerCount, 0, kMaxThermometers)) {
-        return Named("thermometerCount", int{config.thermometerCount});
+    for (const char* name : {"filterCount", "thermometerCount"}) {
+        const ConfigField& field = *FindConfigField(name);
+        const int64_t value = ReadConfigField(contents.config, field);
+        if (Outside(value, field.low, field.high)) return Named(name, value);
     }
     const SettingsBlock& settings = contents.settings;
     if (Outside(settings.ComPort, 0, kLastComPort)) return Named("ComPort", settings.ComPort);

@@ -65,6 +65,7 @@ TEST_F(WheelCommands, GotoFailsOnSlashTimeOutOrHangUp) {
     peer.Expect("FWGOTO1").Reply("/");
     EXPECT_FALSE(device->SelectFilter(1));
     EXPECT_EQ(device->currentFilter, -1);  // refused: the filter is unknown
+    EXPECT_EQ(device->failureReason, "the wheel reported a failure; its position is unknown");
     // The same filter is sent again; with no answer it fails after 2 s and keeps the filter.
     device->currentFilter = 2;
     peer.Expect("FWGOTO2");
@@ -72,6 +73,7 @@ TEST_F(WheelCommands, GotoFailsOnSlashTimeOutOrHangUp) {
     EXPECT_GE(ms, 2000);
     EXPECT_LT(ms, 4000);
     EXPECT_EQ(device->currentFilter, 2);
+    EXPECT_EQ(device->failureReason, "the wheel did not report the filter in time");
     // A hang-up is said once, in the result line, and left as the reason.
     peer.Expect("FWGOTO3").HangUp();
     EXPECT_FALSE(device->SelectFilter(3));
@@ -172,6 +174,7 @@ TEST_F(FocuserCommands, NoAcknowledgementWithinTheLimitFails) {
     EXPECT_GE(ms, 2100);
     EXPECT_LT(ms, 3500);
     EXPECT_EQ(device->focuserPosition, 300);
+    EXPECT_EQ(device->failureReason, "the focuser did not report the end of the move in time");
     const auto failed = LinesWith("Failed GoFocus(300->310) in=");
     ASSERT_EQ(failed.size(), 1u);
     EXPECT_NE(failed[0].find("ms timeout=2100ms\r\n"), std::string::npos) << failed[0];
