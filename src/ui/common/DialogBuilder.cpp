@@ -68,6 +68,11 @@ protected:
     }
 };
 
+// The template's UTF-8 text.
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
 // Read-only edits show the dialog's background, so they read as displays, not inputs.
 void ShowAsReadOnly(QWidget* edit) {
     QPalette palette = edit->palette();
@@ -82,7 +87,7 @@ bool RendersCyrillic(const QString& family) {
 }
 
 QWidget* MakeCheckBox(const ControlTemplate& c, QWidget* parent) {
-    auto* box = new TemplateCheckBox(c.text, (c.style & Style::AutoCheck) == 0, parent);
+    auto* box = new TemplateCheckBox(Text(c.text), (c.style & Style::AutoCheck) == 0, parent);
     box->setTristate((c.style & Style::ThreeState) != 0);
     if ((c.style & Style::TextLeft) != 0) box->setLayoutDirection(Qt::RightToLeft);
     return box;
@@ -90,7 +95,7 @@ QWidget* MakeCheckBox(const ControlTemplate& c, QWidget* parent) {
 
 QWidget* MakeEdit(const ControlTemplate& c, QWidget* parent) {
     if ((c.style & Style::Multiline) != 0) {
-        auto* edit = new QPlainTextEdit(c.text, parent);
+        auto* edit = new QPlainTextEdit(Text(c.text), parent);
         edit->setLineWrapMode((c.style & Style::AutoHScroll) != 0 ? QPlainTextEdit::NoWrap
                                                                   : QPlainTextEdit::WidgetWidth);
         edit->setReadOnly((c.style & Style::ReadOnly) != 0);
@@ -99,7 +104,7 @@ QWidget* MakeEdit(const ControlTemplate& c, QWidget* parent) {
         edit->setTabChangesFocus(true);
         return edit;
     }
-    auto* edit = new QLineEdit(c.text, parent);
+    auto* edit = new QLineEdit(Text(c.text), parent);
     edit->setReadOnly((c.style & Style::ReadOnly) != 0);
     if ((c.style & Style::ReadOnly) != 0) ShowAsReadOnly(edit);
     edit->setFrame((c.style & Style::NoBorder) == 0);
@@ -110,20 +115,20 @@ QWidget* MakeEdit(const ControlTemplate& c, QWidget* parent) {
 }
 
 QWidget* MakeStatic(const ControlTemplate& c, const QRect& rect, QWidget* parent) {
-    auto* label = new QLabel(c.text, parent);
+    auto* label = new QLabel(Text(c.text), parent);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(((c.style & Style::Centered) != 0 ? Qt::AlignHCenter : Qt::AlignLeft) |
                         Qt::AlignTop);
     // Text breaks into lines where it says so, or where its rectangle has room for more lines.
     const int lineHeight = QFontMetrics(label->font()).height();
-    label->setWordWrap(c.text.contains(QLatin1Char('\n')) || rect.height() >= 2 * lineHeight);
+    label->setWordWrap(c.text.find('\n') != std::string::npos || rect.height() >= 2 * lineHeight);
     if ((c.style & Style::Border) != 0) label->setFrameShape(QFrame::Box);
     return label;
 }
 
 QWidget* MakeComboBox(const ControlTemplate& c, QRect& rect, QWidget* parent) {
     auto* combo = new QComboBox(parent);
-    combo->addItems(c.items);
+    for (const std::string& item : c.items) combo->addItem(Text(item));
     // The template's height is that of the open list; the closed box is one line high.
     const int closed = combo->sizeHint().height();
     const int itemHeight = std::max(1, QFontMetrics(combo->font()).height());
@@ -135,14 +140,14 @@ QWidget* MakeComboBox(const ControlTemplate& c, QRect& rect, QWidget* parent) {
 QWidget* MakeControl(const ControlTemplate& c, QRect& rect, QWidget* parent) {
     switch (c.kind) {
         case ControlKind::PushButton: {
-            auto* button = new QPushButton(c.text, parent);
+            auto* button = new QPushButton(Text(c.text), parent);
             button->setDefault((c.style & Style::DefaultButton) != 0);
             return button;
         }
         case ControlKind::CheckBox:
             return MakeCheckBox(c, parent);
         case ControlKind::GroupBox:
-            return new GroupFrame(c.text, parent);
+            return new GroupFrame(Text(c.text), parent);
         case ControlKind::Static:
             return MakeStatic(c, rect, parent);
         case ControlKind::Edit:
@@ -294,9 +299,9 @@ QRect DialogUnits::Rect(int x, int y, int width, int height) const {
 }
 
 DialogUnits BuildDialog(QDialog& dialog, const DialogTemplate& tmpl) {
-    dialog.setFont(DialogFont(tmpl.fontName, tmpl.pointSize));
+    dialog.setFont(DialogFont(Text(tmpl.fontName), tmpl.pointSize));
     const DialogUnits units(dialog.font());
-    dialog.setWindowTitle(tmpl.caption);
+    dialog.setWindowTitle(Text(tmpl.caption));
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if ((tmpl.style & DialogStyle::MinimizeBox) != 0) flags |= Qt::WindowMinimizeButtonHint;

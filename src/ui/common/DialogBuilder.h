@@ -8,7 +8,7 @@
 #include <QRect>
 #include <QWidget>
 
-#include "ui/common/DialogTemplate.h"
+#include "ui/dialogs/DialogTemplate.h"
 
 class QDialog;
 

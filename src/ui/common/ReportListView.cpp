@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 
-#include "ui/common/DialogTemplate.h"
+#include "ui/dialogs/DialogTemplate.h"
 
 namespace kavri::ui {
 namespace {

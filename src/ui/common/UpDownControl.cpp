@@ -5,7 +5,7 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "ui/common/DialogTemplate.h"
+#include "ui/dialogs/DialogTemplate.h"
 
 namespace kavri::ui {
 

@@ -14,7 +14,7 @@
 #include "ui/common/ReportListView.h"
 #include "ui/common/RowIcons.h"
 #include "ui/common/UpDownControl.h"
-#include "ui/main/ControlDialogTemplate.h"
+#include "ui/dialogs/ControlDialogTemplate.h"
 #include "ui/main/ValueText.h"
 
 namespace kavri::ui {

@@ -11,8 +11,8 @@
 #include "ui/common/DialogBuilder.h"
 #include "ui/common/ReportListView.h"
 #include "ui/common/UpDownControl.h"
+#include "ui/dialogs/ControlDialogTemplate.h"
 #include "ui/main/ControlDialog.h"
-#include "ui/main/ControlDialogTemplate.h"
 #include "ui/main/ValueText.h"
 
 namespace kavri::ui {

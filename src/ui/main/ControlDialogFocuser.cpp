@@ -10,8 +10,8 @@
 #include "transport/SerialPort.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/common/ReportListView.h"
+#include "ui/dialogs/ControlDialogTemplate.h"
 #include "ui/main/ControlDialog.h"
-#include "ui/main/ControlDialogTemplate.h"
 #include "ui/main/ValueText.h"
 
 namespace kavri::ui {

@@ -6,9 +6,9 @@
 #include "device/WheelFocuserDevice.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/common/UpDownControl.h"
+#include "ui/dialogs/SettingsTemplates.h"
 #include "ui/settings/FieldExchange.h"
 #include "ui/settings/MicrostepTableDialog.h"
-#include "ui/settings/SettingsTemplates.h"
 #include "ui/settings/UserPrompts.h"
 
 namespace kavri::ui {

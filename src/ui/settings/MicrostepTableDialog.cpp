@@ -12,8 +12,8 @@
 #include "device/WheelFocuserDevice.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/common/UpDownControl.h"
+#include "ui/dialogs/SettingsTemplates.h"
 #include "ui/settings/FieldExchange.h"
-#include "ui/settings/SettingsTemplates.h"
 #include "ui/settings/UserPrompts.h"
 
 namespace kavri::ui {

@@ -31,9 +31,9 @@ TEST(DialogUnitsTest, MapsCornersWithRounding) {
 // under a wider font: a label gives up the part a button covers, then a text still too wide
 // is cut with an ellipsis and shown whole as a tool tip.
 TEST(BuildDialogTest, CreatesEveryControlAndKeepsTextsInside) {
-    const QString longText = QStringLiteral("Очень длинная подпись, которой здесь не место");
+    const std::string longText = "Очень длинная подпись, которой здесь не место";
     DialogTemplate t;
-    t.caption = QStringLiteral("Проба");
+    t.caption = "Проба";
     t.width = 200;
     t.height = 100;
     t.style = DialogStyle::MinimizeBox;
@@ -43,7 +43,7 @@ TEST(BuildDialogTest, CreatesEveryControlAndKeepsTextsInside) {
         {12, ControlKind::Edit, 0, {}, 8, 50, 40, 14, {}},
         {13, ControlKind::UpDown, Style::AutoBuddy | Style::AlignRight, {}, 80, 50, 11, 14, {}},
         {14, ControlKind::Edit, Style::ReadOnly, {}, 100, 50, 20, 14, {}},
-        {20, ControlKind::Static, 0, QStringLiteral("Скорость (шаги в секунду)"), 4, 4, 90, 8, {}},
+        {20, ControlKind::Static, 0, "Скорость (шаги в секунду)", 4, 4, 90, 8, {}},
         {22, ControlKind::Static, Style::Centered, longText, 4, 20, 60, 8, {}},
     };
     QDialog dialog;
@@ -67,7 +67,7 @@ TEST(BuildDialogTest, CreatesEveryControlAndKeepsTextsInside) {
     EXPECT_TRUE(cut->alignment() & Qt::AlignHCenter);
     EXPECT_LE(cut->fontMetrics().horizontalAdvance(cut->text()), cut->contentsRect().width());
     EXPECT_TRUE(cut->text().endsWith(QChar(0x2026)));
-    EXPECT_EQ(cut->toolTip(), longText);
+    EXPECT_EQ(cut->toolTip(), QString::fromStdString(longText));
 }
 
 // The default range runs from 100 down to 0, so the up arrow reports -1, also at the range's

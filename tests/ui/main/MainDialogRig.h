@@ -21,8 +21,8 @@
 #include "support/TempDir.h"
 #include "ui/common/DialogBuilder.h"
 #include "ui/common/ReportListView.h"
+#include "ui/dialogs/ControlDialogTemplate.h"
 #include "ui/main/ControlDialog.h"
-#include "ui/main/ControlDialogTemplate.h"
 #include "ui/settings/UserPrompts.h"
 
 namespace kavri::ui::test {

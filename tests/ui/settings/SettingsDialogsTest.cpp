@@ -12,10 +12,10 @@
 
 #include "sim/ImageLayout.h"
 #include "ui/common/UpDownControl.h"
+#include "ui/dialogs/SettingsTemplates.h"
 #include "ui/main/MainDialogRig.h"
 #include "ui/settings/FocuserSettingsDialog.h"
 #include "ui/settings/MicrostepTableDialog.h"
-#include "ui/settings/SettingsTemplates.h"
 #include "ui/settings/WheelSettingsDialog.h"
 
 namespace kavri::ui::test {

@@ -1,11 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog described as data: its caption, font and size, and every control with its id, kind,
-// style, text and rectangle in dialog units. The builder (DialogBuilder.h) turns a template
-// into Qt widgets, so a dialog's layout lives in one table that reads like its resource.
+// style, text and rectangle in dialog units. Texts are UTF-8 and numbers plain, so every front
+// end reads the same table: the Qt builder (ui/common/DialogBuilder.h) makes widgets of it, the
+// Win32 one (ui/win32/DialogResource.h) a dialog template in memory. A dialog's layout lives in
+// one table that reads like its resource.
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kavri::ui {
@@ -14,14 +16,14 @@ namespace kavri::ui {
 constexpr int kNoControlId = -1;
 
 enum class ControlKind {
-    PushButton,  // QPushButton
-    CheckBox,    // QCheckBox; ThreeState boxes never change their state on a click
-    GroupBox,    // QGroupBox: a frame with a title, drawn beneath the controls it frames
-    Static,      // QLabel
-    Edit,        // QLineEdit, or QPlainTextEdit with Style::Multiline
-    ComboBox,    // QComboBox holding `items`
-    UpDown,      // UpDownControl: a pair of arrows that step a number
-    ListView,    // ReportListView: rows and columns with icons and label editing
+    PushButton,
+    CheckBox,  // ThreeState boxes without AutoCheck never change their state on a click
+    GroupBox,  // a frame with a title, drawn beneath the controls it frames
+    Static,    // a label
+    Edit,      // one line, or several with Style::Multiline
+    ComboBox,  // a drop-down list holding `items`
+    UpDown,    // a pair of arrows that step a number
+    ListView,  // rows and columns with icons and label editing (report view)
 };
 
 // Style flags of a control; each applies to the kinds named beside it.
@@ -55,9 +57,9 @@ struct ControlTemplate {
     int id = kNoControlId;
     ControlKind kind = ControlKind::Static;
     uint32_t style = 0;
-    QString text;
+    std::string text;                         // UTF-8
     int x = 0, y = 0, width = 0, height = 0;  // dialog units
-    QStringList items;                        // ComboBox: the list, in order
+    std::vector<std::string> items;           // ComboBox: the list, in order (UTF-8)
 };
 
 // Dialog style flags.
@@ -69,8 +71,8 @@ enum : uint32_t {
 
 struct DialogTemplate {
     int id = 0;
-    QString caption;
-    QString fontName = QStringLiteral("MS Sans Serif");
+    std::string caption;  // UTF-8
+    std::string fontName = "MS Sans Serif";
     int pointSize = 8;
     int width = 0, height = 0;  // dialog units, client area
     uint32_t style = 0;

@@ -2,7 +2,7 @@
 // the code and the tests address their controls.
 #pragma once
 
-#include "ui/common/DialogTemplate.h"
+#include "ui/dialogs/DialogTemplate.h"
 
 namespace kavri::ui {
 

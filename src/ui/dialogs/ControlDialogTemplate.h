@@ -1,7 +1,7 @@
 // Template 202: the main dialog, and the ids of its controls.
 #pragma once
 
-#include "ui/common/DialogTemplate.h"
+#include "ui/dialogs/DialogTemplate.h"
 
 namespace kavri::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/settings/SettingsTemplates.h"
+#include "ui/dialogs/SettingsTemplates.h"
 
 #include "device/ConfigMappings.h"
 
@@ -11,17 +11,15 @@ constexpr uint32_t kSpinStyle =
     Style::AutoBuddy | Style::SetBuddyInt | Style::AlignRight | Style::ArrowKeys;
 constexpr uint32_t kFieldStyle = Style::AutoHScroll;
 
-QStringList PowerOutputItems() {
-    QStringList items;
-    for (const char* text : kPowerOutputModeTexts) items << QString::fromUtf8(text);
-    return items;
+std::vector<std::string> PowerOutputItems() {
+    return {kPowerOutputModeTexts.begin(), kPowerOutputModeTexts.end()};
 }
 
 DialogTemplate MakeWheelTemplate() {
     using namespace wheel_ids;
     DialogTemplate t;
     t.id = 203;
-    t.caption = QStringLiteral("KavriFilterWheel Settings Dialog");
+    t.caption = "KavriFilterWheel Settings Dialog";
     t.width = 195;
     t.height = 146;
     t.controls = {
@@ -96,7 +94,7 @@ DialogTemplate MakeFocuserTemplate() {
     using namespace focuser_ids;
     DialogTemplate t;
     t.id = 201;
-    t.caption = QStringLiteral("Настройки Фокусера");
+    t.caption = "Настройки Фокусера";
     t.width = 198;
     t.height = 255;
     const auto field = [](int id, int x, int y, int w, int h) {
@@ -160,7 +158,7 @@ DialogTemplate MakeMicrostepTemplate() {
     using namespace microstep_ids;
     DialogTemplate t;
     t.id = 231;
-    t.caption = QStringLiteral("Microsteps Table");
+    t.caption = "Microsteps Table";
     t.width = 263;
     t.height = 343;
     t.controls = {

@@ -1,18 +1,15 @@
-#include "ui/main/ControlDialogTemplate.h"
+#include "ui/dialogs/ControlDialogTemplate.h"
 
 namespace kavri::ui {
 namespace {
 
-QStringList PortItems() {
-    QStringList items{QStringLiteral("Auto")};
-    for (int n = 1; n <= 15; ++n) items << QStringLiteral("COM%1").arg(n);
+std::vector<std::string> PortItems() {
+    std::vector<std::string> items{"Auto"};
+    for (int n = 1; n <= 15; ++n) items.push_back("COM" + std::to_string(n));
     return items;
 }
 
-QString AboutText() {
-    return QStringLiteral("Kavri Control\nверсия %1\nфильтры и фокус")
-        .arg(QStringLiteral(KAVRI_VERSION));
-}
+constexpr const char* kAboutText = "Kavri Control\nверсия " KAVRI_VERSION "\nфильтры и фокус";
 
 DialogTemplate Make() {
     using K = ControlKind;
@@ -24,18 +21,18 @@ DialogTemplate Make() {
 
     DialogTemplate t;
     t.id = 202;
-    t.caption = QStringLiteral("Kavri Filter Wheel & Focuser Control Dialog");
+    t.caption = "Kavri Filter Wheel & Focuser Control Dialog";
     t.width = 218;
     t.height = 274;
     t.style = DialogStyle::MinimizeBox;
     t.controls = {
-        {kNoControlId, K::GroupBox, 0, QStringLiteral("Порт"), 7, 7, 148, 29, {}},
+        {kNoControlId, K::GroupBox, 0, "Порт", 7, 7, 148, 29, {}},
         {3006, K::ComboBox, S::VScroll, {}, 13, 17, 48, 144, PortItems()},
         {3043, K::PushButton, 0, "Connect", 66, 16, 35, 14, {}},
         {3044, K::PushButton, S::Disabled, "Disconnect", 105, 16, 44, 14, {}},
         {3036, K::PushButton, 0, "Save...", 166, 11, 40, 14, {}},
         {3037, K::PushButton, 0, "Load...", 166, 26, 40, 14, {}},
-        {kNoControlId, K::GroupBox, 0, QStringLiteral("Фокусер"), 7, 42, 140, 99, {}},
+        {kNoControlId, K::GroupBox, 0, "Фокусер", 7, 42, 140, 99, {}},
         {3004, K::PushButton, 0, "Go!", 15, 62, 36, 12, {}},
         {3003, K::Edit, S::AutoHScroll, {}, 13, 76, 40, 14, {}},
         {3042, K::PushButton, 0, "Set", 13, 93, 39, 13, {}},
@@ -55,17 +52,17 @@ DialogTemplate Make() {
         {3052, K::Edit, S::AutoHScroll, {}, 105, 72, 38, 13, {}},
         {3053, K::Edit, S::AutoHScroll, {}, 105, 85, 38, 13, {}},
         {3054, K::Edit, S::AutoHScroll, {}, 105, 98, 38, 13, {}},
-        {kNoControlId, K::Static, 0, QStringLiteral("Позиция"), 26, 113, 30, 8, {}},
-        {kNoControlId, K::Static, 0, QStringLiteral("минимальный шаг"), 77, 113, 64, 8, {}},
+        {kNoControlId, K::Static, 0, "Позиция", 26, 113, 30, 8, {}},
+        {kNoControlId, K::Static, 0, "минимальный шаг", 77, 113, 64, 8, {}},
         {3001, K::Edit, S::ReadOnly | S::AutoHScroll, {}, 17, 122, 51, 14, {}},
         {3002, K::UpDown, kSpin, {}, 58, 116, 11, 14, {}},
         {3050, K::Static, 0, "^", 69, 124, 8, 10, {}},
         {3026, K::Edit, S::AutoHScroll, {}, 90, 122, 30, 14, {}},
         {3027, K::UpDown, kSpin, {}, 115, 122, 11, 14, {}},
-        {3025, K::PushButton, 0, QStringLiteral("Фокусер..."), 156, 48, 50, 14, {}},
-        {3024, K::PushButton, 0, QStringLiteral("Колесо..."), 156, 69, 50, 14, {}},
+        {3025, K::PushButton, 0, "Фокусер...", 156, 48, 50, 14, {}},
+        {3024, K::PushButton, 0, "Колесо...", 156, 69, 50, 14, {}},
         {2, K::PushButton, 0, "Exit", 156, 91, 50, 14, {}},
-        {kNoControlId, K::Static, S::Centered, AboutText(), 151, 112, 60, 29, {}},
+        {kNoControlId, K::Static, S::Centered, kAboutText, 151, 112, 60, 29, {}},
         {3018, K::ListView, kList, {}, 7, 144, 204, 123, {}},
     };
     return t;
