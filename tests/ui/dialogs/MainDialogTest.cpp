@@ -25,7 +25,6 @@ protected:
     bool Consumed(Key key, bool ctrl = false, int digit = -1) {
         return W().Press({key, digit, ctrl});
     }
-    bool Digit(int digit, bool ctrl = false) { return Consumed(Key::Digit, ctrl, digit); }
     std::string Temperature(int k) const { return Text(Id::Temperature0 + k); }
     std::string Position() const { return Text(Id::PositionDisplay); }
     CheckState Box(int k) const { return W().Check(Id::AutoBox0 + k); }
@@ -45,7 +44,7 @@ TEST_F(MainDialogTest, EnablingFollowsTheControllerAndDisconnectClearsIt) {
         Connect();
         ExpectEnabling(true, focuser, wheel);
         EXPECT_EQ(Rows(), wheel ? 5 : 0);
-        EXPECT_EQ(W().Focused(), Id::PositionDisplay);
+        EXPECT_EQ(W().FocusedControl(), Id::PositionDisplay);
         EXPECT_EQ(W().WaitCursorDepth(), 0);
         W().Click(Id::Disconnect);
         ExpectEnabling(false, false, false);
@@ -148,7 +147,7 @@ TEST_F(MainDialogTest, ThermometerNamesTravelBothWaysInWindows1251) {
 TEST_F(MainDialogTest, KeysConnectAndChooseFilters) {
     Start();
     W().Focus(Id::PositionDisplay);
-    EXPECT_FALSE(Digit(0));  // no filter table yet: no key selects
+    EXPECT_FALSE(Consumed(Key::Digit, false, 0));  // no filter table yet: no key selects
     EXPECT_FALSE(Consumed(Key::Left, true));
     W().Focus(Id::ThermometerName0);
     EXPECT_TRUE(Consumed(Key::Enter));  // from a text field, too
@@ -193,7 +192,7 @@ TEST_F(MainDialogTest, KeysConnectAndChooseFilters) {
     device_->currentFilter = -1;  // unknown: the arrows pass, digits still choose
     EXPECT_FALSE(Consumed(Key::Left, true));
     EXPECT_FALSE(Consumed(Key::Right, true));
-    EXPECT_TRUE(Digit(1, true));
+    EXPECT_TRUE(Consumed(Key::Digit, true, 1));
     EXPECT_EQ(emulator_->CurrentFilter(), 1);
 }
 

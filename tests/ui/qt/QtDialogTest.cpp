@@ -2,8 +2,6 @@
 // and the keyboard do through the window's own event handling (the double click that passes
 // through the cell editor, the editor's arrows, keys), and the look of all four dialogs under
 // the font this machine has.
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,16 +15,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "device/ManualTimerService.h"
-#include "device/PortNaming.h"
-#include "device/WheelFocuserDevice.h"
-#include "persist/MemorySettingsStore.h"
+#include "../dialogs/DialogRig.h"
 #include "persist/RegistryFileStore.h"
 #include "persist/RegistrySettings.h"
-#include "sim/Emulator.h"
-#include "support/TempDir.h"
-#include "ui/dialogs/ControlDialog.h"
-#include "ui/dialogs/ControlDialogTemplate.h"
 #include "ui/dialogs/FocuserSettingsDialog.h"
 #include "ui/dialogs/MicrostepTableDialog.h"
 #include "ui/dialogs/SettingsTemplates.h"
@@ -40,8 +31,6 @@
 namespace kavri::ui::test {
 namespace {
 
-namespace Id = ControlIds;
-
 template <typename T = QWidget>
 T* Find(const QWidget& dialog, int id) {
     T* control = FindControlAs<T>(dialog, id);
@@ -53,50 +42,27 @@ void Press(const QWidget& dialog, int id) {
     QTest::mouseClick(Find(dialog, id), Qt::LeftButton);
 }
 
-class QtDialogTest : public ::testing::Test {
+// The rig's device and emulator, with the main dialog's behaviour in a real Qt window.
+class QtDialogTest : public DialogRig {
 protected:
-    void SetUp() override {
-        sim::EmulatorOptions options;
-        options.fast = true;
-        options.thermometers = 1;
-        options.log = [](const std::string&) {};
-        emulator_ = std::make_unique<sim::Emulator>(options);
-        std::string error;
-        ASSERT_TRUE(emulator_->Start(&error)) << error;
-        PortNaming naming(dir_.Path());
-        naming.SetDevice(1, emulator_->SlavePath());
-        SetActivePortNaming(naming);
-    }
     // The main dialog over a device on COM1, shown and connected.
-    void Open() {
-        device_ = std::make_unique<WheelFocuserDevice>(store_, timers_);
-        device_->log.SetSink([](const char*) {});
-        device_->settings.ComPort = 1;
-        behaviour_ = std::make_unique<ControlDialog>(*device_);
-        dialog_ = std::make_unique<QtDialog>(ControlDialogTemplate(), *behaviour_);
-        dialog_->show();
-        QApplication::setActiveWindow(dialog_.get());
-        Press(*dialog_, Id::Connect);
+    void Open(sim::EmulatorOptions options = {}) {
+        Start(options);
+        window_.reset();
+        qt_ = std::make_unique<QtDialog>(ControlDialogTemplate(), *dialog_);
+        qt_->show();
+        QApplication::setActiveWindow(qt_.get());
+        Press(*qt_, Id::Connect);
         ASSERT_NE(device_->port, nullptr);
     }
     void TearDown() override {
-        dialog_.reset();
-        behaviour_.reset();
-        device_.reset();
-        SetActivePortNaming(std::nullopt);
-        if (emulator_) emulator_->Stop();
+        qt_.reset();
+        DialogRig::TearDown();
     }
-    ReportListView* List() const { return Find<ReportListView>(*dialog_, Id::FilterList); }
-    QLineEdit* CellEditor() const { return FindControlAs<QLineEdit>(*dialog_, Id::CellEditor); }
-    int Sent(const char* keyword) const { return emulator_->CommandCount(keyword); }
+    ReportListView* List() const { return Find<ReportListView>(*qt_, Id::FilterList); }
+    QLineEdit* CellEditor() const { return FindControlAs<QLineEdit>(*qt_, Id::CellEditor); }
 
-    kavri::test::TempDir dir_;
-    MemorySettingsStore store_;
-    ManualTimerService timers_;
-    std::unique_ptr<sim::Emulator> emulator_;
-    std::unique_ptr<WheelFocuserDevice> device_;
-    std::unique_ptr<ControlDialog> behaviour_;
-    std::unique_ptr<QtDialog> dialog_;
+    std::unique_ptr<QtDialog> qt_;
     std::vector<MessageRequest> messages_;
     ScopedPromptHandlers prompts_{[this](const MessageRequest& m) { messages_.push_back(m); }};
 };
@@ -123,6 +89,10 @@ TEST_F(QtDialogTest, TheStoresWarningIsShownOnceAtStart) {
 // another program stores while it runs stays through its saves (the wheel settings' OK, the
 // exit), and the port chosen survives.
 TEST_F(QtDialogTest, TheProgramRunsAndSavesOnlyWhatItChanged) {
+    Start();  // the emulator and the port map; the rig's own dialog is not used
+    window_.reset();
+    dialog_.reset();
+    device_.reset();
     const std::string path = dir_.File("registry.reg");
     RegistryFileStore store(path);
     bool wasConnected = false, closedBeforeTheDeviceWent = false, wheelOpened = false;
@@ -174,17 +144,17 @@ TEST_F(QtDialogTest, DoubleClickThroughTheCellEditorSelectsTheRowsFilter) {
         SCOPED_TRACE(testing::Message() << "cell " << c.row << "," << c.column);
         const QRect cell = List()->CellRect(c.row, c.column);
         const QPoint at = c.rightEdge ? QPoint(cell.right() - 7, cell.center().y()) : cell.center();
-        const QPoint inDialog = List()->viewport()->mapTo(dialog_.get(), at);
+        const QPoint inDialog = List()->viewport()->mapTo(qt_.get(), at);
         auto send = [&](QTest::MouseAction action) {
-            QWidget* target = dialog_->childAt(inDialog);
+            QWidget* target = qt_->childAt(inDialog);
             ASSERT_NE(target, nullptr);
             QTest::mouseEvent(action, target, Qt::LeftButton, {},
-                              target->mapFrom(dialog_.get(), inDialog));
+                              target->mapFrom(qt_.get(), inDialog));
         };
         const int writes = Sent("FWwriteEE");
         send(QTest::MousePress);
         send(QTest::MouseRelease);
-        ASSERT_EQ(dialog_->CellEditorOpen(), c.column >= 2);
+        ASSERT_EQ(qt_->CellEditorOpen(), c.column >= 2);
         if (c.secondPress) send(QTest::MousePress);
         send(QTest::MouseDClick);
         send(QTest::MouseRelease);
@@ -192,15 +162,15 @@ TEST_F(QtDialogTest, DoubleClickThroughTheCellEditorSelectsTheRowsFilter) {
         EXPECT_EQ(emulator_->CurrentFilter(), c.row);
         for (int i = 0; i < 5; ++i) EXPECT_EQ(List()->RowImage(i), i == c.row ? 1 : 0) << i;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the wait cursor is gone again
-        EXPECT_FALSE(dialog_->CellEditorOpen());  // the release after it opened none again
+        EXPECT_FALSE(qt_->CellEditorOpen());  // the release after it opened none again
         EXPECT_EQ(Sent("FWwriteEE"), writes);     // the editor closed unstored
     }
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, List()->CellRect(0, 2).center());
-    ASSERT_TRUE(dialog_->CellEditorOpen());
+    ASSERT_TRUE(qt_->CellEditorOpen());
     const int gotos = Sent("FWGOTO");
     QTest::mouseClick(CellEditor(), Qt::LeftButton);
     QTest::mouseDClick(CellEditor(), Qt::LeftButton);
-    EXPECT_TRUE(dialog_->CellEditorOpen());
+    EXPECT_TRUE(qt_->CellEditorOpen());
     EXPECT_EQ(Sent("FWGOTO"), gotos);
 }
 
@@ -210,8 +180,8 @@ TEST_F(QtDialogTest, CellEditorSitsOverTheCellAndIsStoredWhenLeft) {
     Open();
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, List()->CellRect(2, 3).center());
     ASSERT_NE(CellEditor(), nullptr);
-    EXPECT_EQ(dialog_->focusWidget(), CellEditor());
-    EXPECT_EQ(dialog_->FocusedControl(), Id::CellEditor);
+    EXPECT_EQ(qt_->focusWidget(), CellEditor());
+    EXPECT_EQ(qt_->FocusedControl(), Id::CellEditor);
     EXPECT_EQ(CellEditor()->text(), List()->CellText(2, 3));
     const QRect cell = List()->CellRect(2, 3);
     const auto plain = [this](QRect area) {
@@ -220,15 +190,15 @@ TEST_F(QtDialogTest, CellEditorSitsOverTheCellAndIsStoredWhenLeft) {
         return shot == flat;
     };
     EXPECT_TRUE(plain(cell.adjusted(0, 0, CellEditor()->x() - cell.right() - 1, 0)));
-    auto* spin = Find<UpDownControl>(*dialog_, Id::CellSpin);
+    auto* spin = Find<UpDownControl>(*qt_, Id::CellSpin);
     for (const char* from : {"999", "-999"}) {
         CellEditor()->setText(from);
         spin->Click(*from != '-');
         spin->Click(*from != '-');
         EXPECT_EQ(CellEditor()->text(), *from == '-' ? "-1000" : "1000");
     }
-    Find(*dialog_, Id::PositionDisplay)->setFocus();
-    EXPECT_TRUE(QTest::qWaitFor([this] { return !dialog_->CellEditorOpen(); }, 10000));
+    Find(*qt_, Id::PositionDisplay)->setFocus();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !qt_->CellEditorOpen(); }, 10000));
     EXPECT_EQ(device_->filters[2].focuserPosition, -1000);
     EXPECT_FALSE(plain(cell));
 }
@@ -238,7 +208,7 @@ TEST_F(QtDialogTest, CellEditorSitsOverTheCellAndIsStoredWhenLeft) {
 // main keyboard does, and Escape leaves the dialog through the cancel path.
 TEST_F(QtDialogTest, KeysPassThroughTheBehaviourFirst) {
     Open();
-    QWidget* box = Find(*dialog_, Id::PositionDisplay);
+    QWidget* box = Find(*qt_, Id::PositionDisplay);
     box->setFocus();
     device_->MinMotorStep = 10;
     const int position = device_->focuserPosition;
@@ -248,9 +218,9 @@ TEST_F(QtDialogTest, KeysPassThroughTheBehaviourFirst) {
     EXPECT_EQ(emulator_->CurrentFilter(), 0);
     QTest::keyClick(box, Qt::Key_2);
     EXPECT_EQ(emulator_->CurrentFilter(), 2);
-    QTest::keyClick(Find(*dialog_, Id::ThermometerName0 + 2), Qt::Key_Escape);
-    EXPECT_FALSE(dialog_->isVisible());
-    EXPECT_EQ(dialog_->result(), QDialog::Rejected);
+    QTest::keyClick(Find(*qt_, Id::ThermometerName0 + 2), Qt::Key_Escape);
+    EXPECT_FALSE(qt_->isVisible());
+    EXPECT_EQ(qt_->result(), QDialog::Rejected);
     EXPECT_EQ(device_->port, nullptr);
 }
 
@@ -292,15 +262,17 @@ void ExpectNothingClippedOrOverlapping(QDialog& dialog) {
 }
 
 TEST_F(QtDialogTest, NoDialogHasAnythingClippedOrOverlapping) {
+    sim::EmulatorOptions options;
+    options.thermometers = 1;
+    Open(options);
     emulator_->SetFocuserPosition(-12345);
     emulator_->SetTemperature(0, -1225);
     emulator_->SetCompensationThermometer(0);
-    Open();
-    Find<QLineEdit>(*dialog_, Id::ThermometerName0)->setText(QStringLiteral("Зеркало"));
-    behaviour_->OnTimer();  // the panel live: temperatures, position, direction, icons
-    ASSERT_EQ(Find<QLineEdit>(*dialog_, Id::PositionDisplay)->text(), "-12345");
+    Find<QLineEdit>(*qt_, Id::ThermometerName0)->setText(QStringLiteral("Зеркало"));
+    dialog_->OnTimer();  // the panel live: temperatures, position, direction, icons
+    ASSERT_EQ(Find<QLineEdit>(*qt_, Id::PositionDisplay)->text(), "-12345");
     QApplication::processEvents();
-    ExpectNothingClippedOrOverlapping(*dialog_);
+    ExpectNothingClippedOrOverlapping(*qt_);
     WheelSettingsDialog wheel(device_.get());
     FocuserSettingsDialog focuser(device_.get());
     MicrostepTableDialog microsteps(device_.get());
@@ -309,7 +281,7 @@ TEST_F(QtDialogTest, NoDialogHasAnythingClippedOrOverlapping) {
         {&FocuserSettingsTemplate(), &focuser},
         {&MicrostepTableTemplate(), &microsteps}};
     for (const auto& [tmpl, events] : dialogs) {
-        QtDialog settings(*tmpl, *events, dialog_.get());
+        QtDialog settings(*tmpl, *events, qt_.get());
         settings.show();
         QApplication::processEvents();
         ExpectNothingClippedOrOverlapping(settings);
