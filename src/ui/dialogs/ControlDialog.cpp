@@ -51,17 +51,38 @@ void ControlDialog::CreateColumns() {
 
 void ControlDialog::OnCommand(int id) {
     switch (id) {
-        case kAcceptCommand: OnOK(); return;
-        case kCancelCommand: OnCancel(); return;  // also the Exit button
-        case Id::Connect: OnConnect(); return;
-        case Id::Disconnect: OnDisconnect(); return;
-        case Id::Set: OnSet(); return;
-        case Id::Go: OnGo(); return;
-        case Id::WheelSettings: OnWheelSettings(); return;
-        case Id::FocuserSettings: OnFocuserSettings(); return;
-        case Id::Save: OnSave(); return;
-        case Id::Load: OnLoad(); return;
-        default: break;
+        case kAcceptCommand:
+            OnOK();
+            return;
+        case kCancelCommand:
+            OnCancel();
+            return;  // also the Exit button
+        case Id::Connect:
+            OnConnect();
+            return;
+        case Id::Disconnect:
+            OnDisconnect();
+            return;
+        case Id::Set:
+            OnSet();
+            return;
+        case Id::Go:
+            OnGo();
+            return;
+        case Id::WheelSettings:
+            OnWheelSettings();
+            return;
+        case Id::FocuserSettings:
+            OnFocuserSettings();
+            return;
+        case Id::Save:
+            OnSave();
+            return;
+        case Id::Load:
+            OnLoad();
+            return;
+        default:
+            break;
     }
     if (id >= Id::AutoBox0 && id < Id::AutoBox0 + kThermometerSlots) OnAutoBox(id - Id::AutoBox0);
 }

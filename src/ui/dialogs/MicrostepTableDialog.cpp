@@ -24,13 +24,26 @@ void MicrostepTableDialog::OnInitDialog(DialogControls& controls) {
 
 void MicrostepTableDialog::OnCommand(int id) {
     switch (id) {
-        case kSin: Generate(MicrostepCurve::Sin); break;
-        case kTan: Generate(MicrostepCurve::Tan); break;
-        case kSinSin3: Generate(MicrostepCurve::SinSin3); break;
-        case kInverse: ToggleInverse(); break;
-        case kOkButton: OnOK(); break;
-        case kCancelButton: c_->EndDialog(kCancelButton); break;
-        default: break;
+        case kSin:
+            Generate(MicrostepCurve::Sin);
+            break;
+        case kTan:
+            Generate(MicrostepCurve::Tan);
+            break;
+        case kSinSin3:
+            Generate(MicrostepCurve::SinSin3);
+            break;
+        case kInverse:
+            ToggleInverse();
+            break;
+        case kOkButton:
+            OnOK();
+            break;
+        case kCancelButton:
+            c_->EndDialog(kCancelButton);
+            break;
+        default:
+            break;
     }
 }
 

@@ -47,7 +47,7 @@ bool WheelSettingsDialog::WriteFields() {
     if (const auto refusal = CheckConfigValues(fields)) {
         const std::string name = refusal->field->name;
         RefuseOutOfRange(*c_, WheelSettingsTemplate().caption,
-                         name == "filterCount" ? kFilterCountEdit
+                         name == "filterCount"  ? kFilterCountEdit
                          : name == "wheelSpeed" ? kSpeedEdit
                                                 : kMaxStepsEdit,
                          *refusal);

@@ -36,7 +36,8 @@ QString ToQString(std::string_view text) {
 }
 
 Rect ToRect(const QRect& r) {
-    return r.isEmpty() ? Rect{} : Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    return r.isEmpty() ? Rect{}
+                       : Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
 QRect ToQRect(const CurveRect& r) {
@@ -101,7 +102,8 @@ QtDialog::~QtDialog() {
     // Destroying the window takes the focus from an edit, which would report the edit as left
     // to a behaviour that may be gone.
     events_ = nullptr;
-    for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
+    for (QObject* child : findChildren<QObject*>())
+        QObject::disconnect(child, nullptr, this, nullptr);
     while (waitCursors_ > 0) SetWaitCursor(false);
 }
 
@@ -133,7 +135,8 @@ void QtDialog::ConnectControls() {
                 report([&](DialogEvents& e) { e.OnListDoubleClick(control, {p.x(), p.y()}, row); });
             });
             connect(list, &ReportListView::LabelEdited, this, [=](int row, const QString& label) {
-                report([&](DialogEvents& e) { e.OnLabelEdited(control, row, label.toStdString()); });
+                report(
+                    [&](DialogEvents& e) { e.OnLabelEdited(control, row, label.toStdString()); });
             });
         }
     }
@@ -223,9 +226,12 @@ CheckState QtDialog::Check(int id) const {
     const auto* box = qobject_cast<QCheckBox*>(Control(id));
     if (box == nullptr) return CheckState::Clear;
     switch (box->checkState()) {
-        case Qt::Checked: return CheckState::Checked;
-        case Qt::PartiallyChecked: return CheckState::Indeterminate;
-        default: return CheckState::Clear;
+        case Qt::Checked:
+            return CheckState::Checked;
+        case Qt::PartiallyChecked:
+            return CheckState::Indeterminate;
+        default:
+            return CheckState::Clear;
     }
 }
 
@@ -282,7 +288,8 @@ void QtDialog::AddListRow(int listId, const std::vector<std::string>& cells, int
     if (list == nullptr) return;
     auto* item = new QTreeWidgetItem(list);
     item->setFlags(item->flags() | Qt::ItemIsEditable);
-    for (size_t i = 0; i < cells.size(); ++i) item->setText(static_cast<int>(i), ToQString(cells[i]));
+    for (size_t i = 0; i < cells.size(); ++i)
+        item->setText(static_cast<int>(i), ToQString(cells[i]));
     if (image >= 0) list->SetRowImage(list->RowCount() - 1, image);
 }
 
@@ -422,15 +429,15 @@ void QtDialog::StopTimer(int timerId) {
 }
 
 void QtDialog::ShowMessage(std::string_view text, std::string_view caption, MessageStyle style) {
-    kavri::ui::ShowMessage({this, ToQString(text), ToQString(caption),
-                            style == MessageStyle::Warning ? MessageIcon::Warning
-                                                           : MessageIcon::None});
+    kavri::ui::ShowMessage(
+        {this, ToQString(text), ToQString(caption),
+         style == MessageStyle::Warning ? MessageIcon::Warning : MessageIcon::None});
 }
 
 std::optional<std::string> QtDialog::ChooseFile(FileChoice choice, const FileType& type) {
-    const QString path = AskFileName(
-        {this, choice == FileChoice::Save ? FileDialogMode::Save : FileDialogMode::Open,
-         ToQString(type.description), ToQString(type.defaultSuffix)});
+    const QString path =
+        AskFileName({this, choice == FileChoice::Save ? FileDialogMode::Save : FileDialogMode::Open,
+                     ToQString(type.description), ToQString(type.defaultSuffix)});
     if (path.isEmpty()) return std::nullopt;
     return QFile::encodeName(path).toStdString();
 }

@@ -59,8 +59,7 @@ public:
     int FocusedControl() const override;
     void StartTimer(int timerId, int periodMs) override;
     void StopTimer(int timerId) override;
-    void ShowMessage(std::string_view text, std::string_view caption,
-                     MessageStyle style) override;
+    void ShowMessage(std::string_view text, std::string_view caption, MessageStyle style) override;
     std::optional<std::string> ChooseFile(FileChoice choice, const FileType& type) override;
     void SetWaitCursor(bool on) override;
     Rect ClientRect() const override;

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "FakeControls.h"
-#include "platform/ManualTimerService.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
+#include "platform/ManualTimerService.h"
 #include "sim/Emulator.h"
 #include "support/TempDir.h"
 #include "ui/dialogs/ControlDialog.h"

@@ -10,8 +10,8 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/dialogs/DialogEvents.h"
@@ -106,9 +106,8 @@ public:
         if (Enabled(listId)) events_->OnListClick(listId, p);
     }
     void ListDoubleClick(int listId, Point p) {
-        const int row = p.x >= 0 && p.y >= 0 && p.y / kRowHeight < ListRowCount(listId)
-                            ? p.y / kRowHeight
-                            : -1;
+        const int row =
+            p.x >= 0 && p.y >= 0 && p.y / kRowHeight < ListRowCount(listId) ? p.y / kRowHeight : -1;
         if (Enabled(listId)) events_->OnListDoubleClick(listId, p, row);
     }
     void EditLabel(int listId, int row, const std::string& text) {
@@ -214,8 +213,7 @@ public:
     int FocusedControl() const override { return focus_; }
     void StartTimer(int timerId, int periodMs) override { timers_[timerId] = periodMs; }
     void StopTimer(int timerId) override { timers_.erase(timerId); }
-    void ShowMessage(std::string_view text, std::string_view caption,
-                     MessageStyle style) override {
+    void ShowMessage(std::string_view text, std::string_view caption, MessageStyle style) override {
         desk_.messages.push_back({std::string(text), std::string(caption), style});
     }
     std::optional<std::string> ChooseFile(FileChoice choice, const FileType& type) override {

@@ -56,9 +56,9 @@ TEST_F(FilterListTest, DoubleClickOnARowSelectsItsFilter) {
 }
 
 // A new value is stored and the image written and read back; the current filter's new
-// correction sends the wheel there again. A value the controller cannot hold (it would be stored cut to another
-// position) or text that is no number (it would read as 0 and move the wheel or focuser there)
-// is refused and the user told.
+// correction sends the wheel there again. A value the controller cannot hold (it would be stored
+// cut to another position) or text that is no number (it would read as 0 and move the wheel or
+// focuser there) is refused and the user told.
 TEST_F(FilterListTest, EditedCellsAreStoredAndWrittenOrRefused) {
     constexpr int kSame = INT_MIN, kRefused = INT_MIN + 1;  // "%": the cell's own text
     struct Case {
@@ -156,8 +156,9 @@ TEST_F(FilterListTest, RowsShowTheTableAndNamesAreWindows1251BytesBothWays) {
 
     // A name the rule of every front end refuses is refused whole, never cut: nothing is sent,
     // and the row keeps its name.
-    const std::pair<std::string, std::string> refused[] = {
-        {"Светофильтр", "длиннее 8 символов"}, {"A\tB", "управляющий символ"}, {"H\u03B1", "\u03B1"}};
+    const std::pair<std::string, std::string> refused[] = {{"Светофильтр", "длиннее 8 символов"},
+                                                           {"A\tB", "управляющий символ"},
+                                                           {"H\u03B1", "\u03B1"}};
     for (const auto& [text, reason] : refused) {
         W().EditLabel(Id::FilterList, 4, text);
         EXPECT_NE(LastMessage().find(reason), std::string::npos) << LastMessage();

@@ -178,8 +178,8 @@ TEST_F(MainDialogTest, KeysConnectAndChooseFilters) {
     };
     int at = 0;  // five filters, the wheel at 0
     for (const auto& k : keys) {
-        SCOPED_TRACE(testing::Message() << "key " << static_cast<int>(k.key) << k.digit << " in "
-                                        << k.focus);
+        SCOPED_TRACE(testing::Message()
+                     << "key " << static_cast<int>(k.key) << k.digit << " in " << k.focus);
         const int gotos = Sent("FWGOTO");
         W().Focus(k.focus);
         EXPECT_EQ(W().Press({k.key, k.digit, k.ctrl}), k.filter >= 0);

@@ -29,7 +29,9 @@ protected:
     template <typename Behaviour>
     struct Opened {
         Opened(const DialogTemplate& t, WheelFocuserDevice* d, FakeDesktop& desktop)
-            : behaviour(d), window(t, desktop) { window.Open(behaviour); }
+            : behaviour(d), window(t, desktop) {
+            window.Open(behaviour);
+        }
         Behaviour behaviour;
         FakeControls window;
     };
@@ -367,7 +369,8 @@ TEST_F(SettingsDialogsTest, SettingsFilesAreSavedAndLoadedThroughThePrompts) {
     const auto& [choice, type] = desktop_.fileRequests[0];
     EXPECT_EQ(choice, FileChoice::Save);
     EXPECT_EQ(type.description + type.pattern + type.defaultSuffix,
-              "Settings File (*.fws)*.fws" "fws");
+              "Settings File (*.fws)*.fws"
+              "fws");
     EXPECT_TRUE(Messages().empty());
     EXPECT_TRUE(dialog_->RefreshEnabled());
     std::ofstream(dir_.File("plain")) << "x";
@@ -402,7 +405,8 @@ TEST_F(SettingsDialogsTest, SettingsFilesAreSavedAndLoadedThroughThePrompts) {
     W().ClearList(Id::FilterList);
     W().Click(Id::Load);
     ASSERT_EQ(MessageCount(), 1);
-    EXPECT_EQ(LastMessage(), "Load failed\n\nthe controller did not accept the configuration image");
+    EXPECT_EQ(LastMessage(),
+              "Load failed\n\nthe controller did not accept the configuration image");
     EXPECT_EQ(Messages()[0].caption, "Load Failed");
     EXPECT_EQ(Messages()[0].style, MessageStyle::Plain);
     EXPECT_EQ(Rows(), 5);

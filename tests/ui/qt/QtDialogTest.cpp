@@ -140,7 +140,8 @@ TEST_F(QtDialogTest, DoubleClickThroughTheCellEditorSelectsTheRowsFilter) {
         int row, column;
         bool rightEdge;    // at the cell's right end, where the editor's arrows appear
         bool secondPress;  // a press arrives before the double click (as from X11)
-    } cases[] = {{1, 0, false, true}, {3, 3, false, true}, {4, 3, true, true}, {0, 2, false, false}};
+    } cases[] = {
+        {1, 0, false, true}, {3, 3, false, true}, {4, 3, true, true}, {0, 2, false, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "cell " << c.row << "," << c.column);
         const QRect cell = List()->CellRect(c.row, c.column);
@@ -163,8 +164,8 @@ TEST_F(QtDialogTest, DoubleClickThroughTheCellEditorSelectsTheRowsFilter) {
         EXPECT_EQ(emulator_->CurrentFilter(), c.row);
         for (int i = 0; i < 5; ++i) EXPECT_EQ(List()->RowImage(i), i == c.row ? 1 : 0) << i;
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the wait cursor is gone again
-        EXPECT_FALSE(qt_->CellEditorOpen());  // the release after it opened none again
-        EXPECT_EQ(Sent("FWwriteEE"), writes);     // the editor closed unstored
+        EXPECT_FALSE(qt_->CellEditorOpen());   // the release after it opened none again
+        EXPECT_EQ(Sent("FWwriteEE"), writes);  // the editor closed unstored
     }
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, List()->CellRect(0, 2).center());
     ASSERT_TRUE(qt_->CellEditorOpen());
