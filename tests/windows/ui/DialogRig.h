@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Dialogs of the Win32 front end on the screen, with a behaviour that records what the window
+// reports, a pump that runs the dialog's message loop until something has happened, and a
+// screen capture. The tests need a display: under Wine, cmake/wine-run.sh passes them the one
+// KAVRI_WINE_DISPLAY names (scripts/test.sh runs an Xvfb).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/dialogs/DialogEvents.h"
+#include "ui/win32/DialogWindow.h"
+
+namespace kavri::ui::win32::test {
+
+// Every event as a line: "command 2", "key 6 5" (Key::Digit, digit 5), "spin 3002 -1",
+// "double-click 3018 1", "timer 7". Tests may fill the dialog, answer keys and paint.
+class Recorder : public DialogEvents {
+public:
+    DialogControls* controls = nullptr;
+    std::vector<std::string> events;
+    std::function<void(DialogControls&)> onInit;
+    std::function<bool(const KeyPress&)> onKey;
+    std::function<void(int listId, Point point)> onClick;
+    std::function<void(DialogControls&)> onPaint;
+
+    void OnInitDialog(DialogControls& c) override;
+    bool OnKey(const KeyPress& key) override;
+    void OnCommand(int id) override { Add("command", id); }
+    void OnTextChanged(int id) override { Add("text", id); }
+    void OnSpin(int id, int delta) override { Add("spin", id, delta); }
+    void OnListClick(int listId, Point point) override;
+    void OnListDoubleClick(int listId, Point, int row) override { Add("double-click", listId, row); }
+    void OnTimer(int timerId) override { Add("timer", timerId); }
+    void OnPaint() override;
+    bool Saw(const std::string& event) const;
+
+private:
+    void Add(const char* what, int a, int b = INT32_MIN);
+};
+
+// Shows the dialog and runs its messages until `done` holds (true) or `ms` pass (false).
+bool Pump(DialogWindow& dialog, const std::function<bool()>& done, int ms = 5000);
+
+// The window as it is on the screen, frame included, as 32-bit pixels (row by row from the
+// top); empty when it cannot be read.
+std::vector<uint32_t> CaptureWindow(HWND window, int& width, int& height);
+// Writes such pixels as a 24-bit BMP file.
+bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height);
+
+// A mouse click (two quick ones for a double click) at a point of a window, through the
+// system's input queue as the user's would come.
+void Click(HWND window, Point point, int clicks = 1);
+
+}  // namespace kavri::ui::win32::test
