@@ -46,7 +46,11 @@ const std::vector<CommandSyntax>& Commands() {
         {"log-temps", {}, {"count"}},
         {"ports", {}, {}, false},
         // Reads logs only; with --apply it connects itself once it has a coefficient.
-        {"calibrate", {{"LOG", Count::Any}}, {"thermometer", "since", "plot"}, false, {"apply"}},
+        {"calibrate",
+         {{"LOG", Count::Any}},
+         {"thermometer", "since", "plot"},
+         false,
+         {"apply", "force"}},
     };
     return commands;
 }
@@ -275,7 +279,11 @@ std::optional<int64_t> ParseInteger(const std::string& text, int64_t low, int64_
 
 std::optional<PortChoice> ParsePortChoice(const std::string& text) {
     PortChoice choice;
-    if (text.find('/') != std::string::npos) {
+    // A '/' marks a path; so does the Windows device namespace ("\\.\COM20", "\\?\..."), the
+    // only way to name a port above COM16 there.
+    const bool windowsDevice =
+        (text.rfind("\\\\.\\", 0) == 0 || text.rfind("\\\\?\\", 0) == 0) && text.size() > 4;
+    if (text.find('/') != std::string::npos || windowsDevice) {
         choice.devicePath = text;
         return choice;
     }

@@ -41,7 +41,8 @@ struct PortChoice {
     int number = 0;
     std::string devicePath;  // non-empty: open this device
 };
-// "auto", "N", "COMN" (any case, N = 1..16) or a path (anything holding a '/').
+// "auto", "N", "COMN" (any case, N = 1..16) or a path: anything holding a '/', or a Windows
+// device name such as "\\.\COM20".
 std::optional<PortChoice> ParsePortChoice(const std::string& text);
 
 }  // namespace kavri::cli

@@ -18,6 +18,7 @@
 #include "device/CompensationFit.h"
 #include "device/FocusLogFiles.h"
 #include "device/PathText.h"
+#include "device/RegularFile.h"
 #include "device/SettingsBlock.h"
 #include "device/TemperatureLog.h"
 #include "persist/DefaultSettingsStore.h"
@@ -114,9 +115,11 @@ public:
         sinceText_ = flag("since");
         plot_ = flag("plot");
         apply_ = invocation.commandSwitches.count("apply") > 0;
+        force_ = invocation.commandSwitches.count("force") > 0;
     }
 
     std::string Check() override {
+        if (force_ && !apply_) return "--force goes with --apply";
         if (thermometerText_) {
             const auto value = ParseInteger(*thermometerText_, 0, kMaxThermometers - 1);
             if (!value) return "thermometer '" + *thermometerText_ + "' is not 0..7";
@@ -179,10 +182,17 @@ public:
 
         Outcome outcome = Describe(scan, fit, names, thermometer, settings.stepLength);
         if (plot_) {
-            std::ofstream file(PathFromText(*plot_), std::ios::binary | std::ios::trunc);
-            file << RenderCalibrationPlot(scan.points, fit, names, thermometer);
-            file.close();
-            if (!file) return Outcome::Failure(kExitFailed, "cannot write the plot " + *plot_);
+            // A regular file only, as for --log: a FIFO without a reader would hold the run.
+            std::FILE* file = OpenRegularFile(*plot_, RegularFileMode::Truncate);
+            if (file == nullptr) {
+                return Outcome::Failure(kExitFailed,
+                                        "cannot write the plot " + *plot_ + " as a regular file");
+            }
+            const std::string svg = RenderCalibrationPlot(scan.points, fit, names, thermometer);
+            const bool written = std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
+            if (std::fclose(file) != 0 || !written) {
+                return Outcome::Failure(kExitFailed, "cannot write the plot " + *plot_);
+            }
             outcome.data["plot"] = *plot_;
             outcome.text += "plot: " + *plot_ + "\n";
         }
@@ -197,11 +207,43 @@ public:
                                       Fixed(kMinTemperatureSpan, 0) + " °C needed";
             return outcome;
         }
-        if (apply_) Apply(context, CompensationCoefficient(fit.slope), outcome);
+        if (apply_) {
+            if (const std::string refusal = ApplyRefusal(fit); !refusal.empty()) {
+                outcome.status = kExitFailed;
+                outcome.error = refusal;
+                return outcome;
+            }
+            Apply(context, CompensationCoefficient(fit.slope), outcome);
+        }
         return outcome;
     }
 
 private:
+    // Why the fitted slope must not be written, or nothing. A slope beyond what the controller
+    // holds would be stored cut to its limit, a coefficient the data never gave: refused, with no
+    // way round. A slope whose 95 % interval is wider than the slope itself is one the data do
+    // not support (too few points, too narrow a span, too much scatter): the focuser could move
+    // half as far or twice as far as it should. --force applies that one anyway.
+    std::string ApplyRefusal(const CompensationFit& fit) const {
+        if (std::fabs(std::round(fit.slope)) > kMaxCompensationSteps) {
+            return "not applied: the slope " + Fixed(fit.slope, 2) +
+                   " steps/°C lies beyond what the controller holds (-" +
+                   std::to_string(kMaxCompensationSteps) + ".." +
+                   std::to_string(kMaxCompensationSteps) + ")";
+        }
+        if (!force_ && !SlopeSupported(fit)) {
+            return "not applied: the 95 % interval " + Fixed(fit.slopeLow, 2) + " to " +
+                   Fixed(fit.slopeHigh, 2) + " is wider than the slope " + Fixed(fit.slope, 2) +
+                   " itself, so the data do not support it (more focus points over a wider "
+                   "temperature span narrow it; --force applies it anyway)";
+        }
+        return {};
+    }
+
+    static bool SlopeSupported(const CompensationFit& fit) {
+        return fit.slopeHigh - fit.slopeLow <= std::fabs(fit.slope);
+    }
+
     Outcome Describe(const FocusLogScan& scan, const CompensationFit& fit,
                      const std::vector<std::string>& names, int thermometer,
                      double stepLength) const {
@@ -226,6 +268,7 @@ private:
         data["malformed"] = malformed;
         data["skipped"] = skipped;
         data["duplicates"] = scan.duplicates;
+        data["pointsLeftOut"] = scan.leftOut;
         Json points = Json::array();
         for (size_t i = 0; i < scan.points.size(); ++i) {
             const FocusPoint& point = scan.points[i];
@@ -254,6 +297,10 @@ private:
         if (scan.duplicates > 0) {
             text += Count(scan.duplicates, "duplicate point", "duplicate points") +
                     " left out (the same run in two logs)\n";
+        }
+        if (scan.leftOut > 0) {
+            text += Count(scan.leftOut, "older focus point", "older focus points") +
+                    " left out: only the newest " + std::to_string(kMaxFocusPoints) + " are used\n";
         }
         text += "focus points: " + std::to_string(fit.used) + " used, " +
                 std::to_string(fit.outliers + fit.alone) + " rejected (" +
@@ -298,10 +345,13 @@ private:
         }
         data["thermoCompStepsPerDegree"] = coefficient;
         data["applied"] = false;
+        data["supported"] = SlopeSupported(fit);
         text += "thermoCompStepsPerDegree: " + std::to_string(coefficient) +
-                (std::fabs(fit.slope) > kMaxCompensationSteps
+                (std::fabs(std::round(fit.slope)) > kMaxCompensationSteps
                      ? " (the slope lies beyond what the controller holds)"
-                     : "") +
+                 : !SlopeSupported(fit) ? " (the interval is wider than the slope: the data do "
+                                          "not support it)"
+                                        : "") +
                 "\n";
         return outcome;
     }
@@ -337,6 +387,7 @@ private:
     std::optional<std::string> sinceText_;
     std::optional<std::string> plot_;
     bool apply_ = false;
+    bool force_ = false;
     std::optional<int> thermometer_;
     std::optional<CivilDate> since_;
 };

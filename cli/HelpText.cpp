@@ -9,7 +9,8 @@ commands: status, filters, goto FILTER, home, rename INDEX NAME,
           move POSITION, step N, sync POSITION, temps, compensation [off|N],
           config [FIELD[=VALUE]...], microsteps [V...], save FILE, load FILE,
           log-temps [--count N], ports,
-          calibrate [LOG.csv...] [--thermometer N] [--since DATE] [--plot FILE.svg] [--apply]
+          calibrate [LOG.csv...] [--thermometer N] [--since DATE] [--plot FILE.svg]
+                    [--apply [--force]]
 'kavrictl --help' shows the manual.
 )";
 
@@ -39,7 +40,8 @@ DESCRIPTION
 OPTIONS
     -p, --port PORT
         The port of this run: auto (search COM1 to COM16 in turn), N or COMN (N = 1..16), or
-        a device path such as /dev/ttyUSB0. Default: the stored ComPort setting (0 = auto).
+        a device path such as /dev/ttyUSB0 (on Windows \\.\COM20 for a port above COM16).
+        Default: the stored ComPort setting (0 = auto).
         The port given here is for this run only; the stored setting is left as it is.
 
     --json
@@ -149,7 +151,7 @@ COMMANDS
         How COM1..COM16 map to devices on this machine, and which of them exist. Needs no
         controller.
 
-    calibrate [LOG.csv...] [--thermometer N] [--since DATE] [--plot FILE.svg] [--apply]
+    calibrate [LOG...] [--thermometer N] [--since DATE] [--plot FILE.svg] [--apply [--force]]
         Find the temperature-compensation coefficient thermoCompStepsPerDegree from the daily
         temperature logs: the logs named, or else those of the data folder from the last 30
         days (by the date in their names). --since YYYY-MM-DD reads the data folder from that
@@ -164,7 +166,8 @@ COMMANDS
         an empty filter name inside a named filter's run (a failed wheel query); otherwise an
         empty name (no wheel) is a filter of its own. Malformed lines are counted and skipped;
         a run continues across them, and across midnight into the next day's log. A point
-        found twice (two copies of a log) counts once.
+        found twice (two copies of a log) counts once; of more than 20000 points, the newest
+        20000 are used. Logs are read as they stream by, whatever their size.
         The fit: one slope shared by all filters, each filter with its own offset. Points
         far from a robust (Theil-Sen) fit are rejected as outliers, and so is a point alone
         in its filter; least squares on the rest gives the slope and its 95 % interval, in
@@ -177,15 +180,19 @@ COMMANDS
         Record calibration nights with compensation off: while it runs, the focuser follows
         the present coefficient, and its steps can pass for refocuses.
         --plot FILE.svg draws position against temperature, one colour per filter, with the
-        fitted lines and the rejected points crossed. --json lists every point. --apply then
-        connects, writes the coefficient with the whole configuration image and reads it
-        back, as config does.
+        fitted lines and the rejected points crossed; FILE must be a regular file, as for
+        --log. --json lists every point. --apply then connects, writes the coefficient with
+        the whole configuration image and reads it back, as config does. It refuses (exit 1,
+        nothing sent) a slope beyond what the controller holds (-1000..1000), and one the data
+        do not support: a 95 % interval wider than the slope itself. --force applies the
+        latter anyway.
 
 EXIT STATUS
     0   done
     1   the controller refused, answered wrongly or not in time; or the output, the log
         file or the settings could not be written; calibrate: no coefficient could be given
-        (no logs, too few points, too narrow a span) or the plot could not be written
+        (no logs, too few points, too narrow a span), --apply refused it, or the plot could
+        not be written
     2   bad usage: one line saying what is wrong, then the usage, on standard error
     3   no controller found on the port or ports tried
 

@@ -7,23 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "device/NameRule.h"
+
 namespace kavri::cli {
 
 // A stored name as UTF-8, for JSON (which escapes control characters itself).
 std::string DecodedName(std::string_view stored);
 // A stored name for text output: decoded and escaped.
 std::string ShownName(std::string_view stored);
-
-// UTF-8 text with every control character (C0, DEL, C1) escaped the way JSON writes it:
-// "\n", "\r", "\t", otherwise "\u00XX"; a byte that is not UTF-8 becomes "\xNN". Other text,
-// backslashes included, is unchanged, so escaping twice changes nothing more.
-std::string Escaped(std::string_view text);
-
-// Encodes a name typed by the user into windows-1251. False with the reason when it holds a
-// character the code page lacks or a control character; `what` names the argument in the
-// reason ("filter name").
-bool EncodeTypedName(const std::string& typed, const char* what, std::string& stored,
-                     std::string& reason);
 
 // A windows-1251 name with its Latin and Cyrillic capitals made small, for matching names
 // without regard to case.

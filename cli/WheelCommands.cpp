@@ -67,9 +67,13 @@ public:
 
     std::string Check() override {
         if (target_.empty()) return "'goto' needs a filter index or name";
-        // Names are matched as the controller holds them, in windows-1251.
-        std::string reason;
-        return EncodeTypedName(target_, "filter name", stored_, reason) ? std::string() : reason;
+        // Names are matched as the controller holds them, in windows-1251; text no filter name
+        // can hold is refused as a name to store would be. A longer text may be an index, and
+        // simply matches no name.
+        NameCheck check = CheckTypedName(NameKind::Filter, target_);
+        if (check.problem == NameProblem::TooLong) check.problem = NameProblem::None;
+        stored_ = check.bytes;
+        return NameRefusal(NameKind::Filter, target_, check);
     }
 
     Outcome Run(CommandContext& context) override {
@@ -157,12 +161,9 @@ public:
         const auto index = ParseRowIndex(indexText_, reason);
         if (!index) return reason;
         index_ = *index;
-        if (!EncodeTypedName(name_, "filter name", stored_, reason)) return reason;
-        // The controller keeps 8 bytes per name; a longer one would be cut without a word.
-        if (stored_.size() > kConfigNameLength) {
-            return "filter name '" + Escaped(name_) + "' is longer than 8 characters";
-        }
-        return {};
+        const NameCheck check = CheckTypedName(NameKind::Filter, name_);
+        stored_ = check.bytes;
+        return NameRefusal(NameKind::Filter, name_, check);
     }
 
     Outcome Run(CommandContext& context) override {

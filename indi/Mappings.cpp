@@ -148,19 +148,6 @@ std::string DisplayName(const char* bytes, size_t maxBytes) {
     return Cp1251ToUtf8(std::string_view(bytes, strnlen(bytes, maxBytes)));
 }
 
-std::optional<std::string> ControllerName(std::string_view utf8, size_t maxBytes,
-                                          std::string& reason) {
-    std::string encoded;
-    std::string unsupported;
-    if (!Utf8ToCp1251(utf8, encoded, &unsupported)) {
-        reason = "The controller cannot store the character \"" + unsupported + "\"";
-        return std::nullopt;
-    }
-    // A NUL would end the name early in the controller; everything after it is dropped.
-    encoded.resize(std::min(strnlen(encoded.c_str(), encoded.size()), maxBytes));
-    return encoded;
-}
-
 std::string StepChoiceElement(int divisor) {
     return "STEP_" + std::to_string(divisor);
 }

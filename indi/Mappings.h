@@ -83,10 +83,6 @@ int32_t SelectorOfCompensationChoice(int choice);
 // The name a client sees for a controller name: windows-1251 bytes up to the first NUL, at most
 // `maxBytes`, as UTF-8.
 std::string DisplayName(const char* bytes, size_t maxBytes);
-// The controller bytes of a typed name: windows-1251, cut to `maxBytes` (the controller keeps 8
-// characters). std::nullopt with the reason when it holds a character the code page lacks.
-std::optional<std::string> ControllerName(std::string_view utf8, size_t maxBytes,
-                                          std::string& reason);
 
 // --- Focuser step size ---------------------------------------------------------------------------
 

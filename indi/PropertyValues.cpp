@@ -8,6 +8,7 @@
 
 #include "device/ConfigMappings.h"
 #include "device/Cp1251.h"
+#include "device/NameRule.h"
 #include "indi/Mappings.h"
 
 namespace kavri::indi {
@@ -337,10 +338,13 @@ std::optional<SettingsChange> SettingsChangeFor(const Request& request, const De
         for (size_t i = 0; i < request.names.size() && i < request.texts.size(); ++i) {
             for (int t = 0; t < kThermometerSlots; ++t) {
                 if (request.names[i] != "NAME_" + std::to_string(t)) continue;
-                // Stored as the Windows software stores them; no length limit of the controller.
-                auto encoded = ControllerName(request.texts[i], std::string::npos, reason);
-                if (!encoded) return std::nullopt;
-                names[t] = *encoded;
+                const NameCheck check =
+                    CheckTypedName(NameKind::Thermometer, request.texts[i], names[t]);
+                if (check.problem != NameProblem::None) {
+                    reason = NameRefusal(NameKind::Thermometer, request.texts[i], check);
+                    return std::nullopt;
+                }
+                names[t] = check.bytes;
             }
         }
         return [names](WheelFocuserDevice& device) {
@@ -358,12 +362,14 @@ std::optional<std::vector<std::pair<int, std::string>>> RenamesFor(const Request
     for (size_t i = 0; i < request.names.size() && i < request.texts.size(); ++i) {
         const int index = SlotElementIndex(request.names[i], kFilterNamePrefix);
         if (index < 0 || static_cast<size_t>(index) >= s.filters.size()) continue;
-        auto encoded = ControllerName(request.texts[i], kConfigNameLength, reason);
-        if (!encoded) return std::nullopt;
-        const char* current = s.filters[static_cast<size_t>(index)].name;
-        if (*encoded != std::string(current, strnlen(current, kConfigNameLength))) {
-            renames.emplace_back(index, *encoded);
+        const char* stored = s.filters[static_cast<size_t>(index)].name;
+        const std::string current(stored, strnlen(stored, kConfigNameLength));
+        const NameCheck check = CheckTypedName(NameKind::Filter, request.texts[i], current);
+        if (check.problem != NameProblem::None) {
+            reason = NameRefusal(NameKind::Filter, request.texts[i], check);
+            return std::nullopt;
         }
+        if (check.bytes != current) renames.emplace_back(index, check.bytes);
     }
     return renames;
 }

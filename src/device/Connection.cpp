@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kBaudRate = 9600;
 constexpr const char* kNoAnswer = "no answer";
+constexpr const char* kGarbledAnswers = "garbled answers, twice";
 
 // Opens COM n and probes it. False with the reason in `detail`; `absent` tells a number without
 // any device, which a search passes over without a word.
@@ -29,7 +30,9 @@ bool OpenAndProbe(WheelFocuserDevice& device, int32_t n, std::string& detail, bo
         return false;
     }
     if (!device.Probe()) {
-        detail = PortHungUp(device.port) ? kLineHungUp : kNoAnswer;
+        detail = PortHungUp(device.port)         ? kLineHungUp
+                 : !device.failureReason.empty() ? device.failureReason
+                                                 : kNoAnswer;
         // Closed before anything else is tried, so no other program finds it held.
         device.Disconnect();
         return false;
@@ -78,21 +81,73 @@ bool WheelFocuserDevice::OpenPort(int32_t n) {
     return false;
 }
 
+namespace {
+
+// Bytes a drain reads at most, so a port that never falls silent cannot hold the probe.
+constexpr int kDrainBytes = 256;
+
+// Reads and drops what still arrives until no byte has come for a one-byte read's time-out.
+void DrainLine(PortHandle port) {
+    uint8_t discard = 0;
+    for (int i = 0; i < kDrainBytes && ReadBytes(port, &discard, 1) > 0; ++i) {
+    }
+}
+
+}  // namespace
+
+// The answer bytes of the probe's exchanges: the filter, the position, the filter count.
+constexpr uint64_t kFilterReplyBytes = 1;
+constexpr uint64_t kPositionReplyBytes = 2;
+constexpr uint64_t kCountReplyBytes = 1;
+
+// Which mechanisms answer and what the controller holds. A USB adapter often sends a stray byte
+// as it is opened. The purge before the first exchange drops one that is already there; one
+// that comes later is taken by the first answer for its own, and the real answer then spoils
+// the next (a wheel reported missing, a focuser position made of two wrong bytes). So when more
+// bytes arrived than the answers that were understood, the probe waits for the line to fall
+// silent and runs once more. A line still garbled the second time fails the probe, as what it
+// read cannot be trusted. A silent port, one that answered exactly and a hung-up line are
+// probed once.
 bool WheelFocuserDevice::Probe() {
+    PurgePort(port);
+    uint64_t seen = PortBytesSeen(port);
+    uint64_t answered = 0;
+    bool probed = ProbeMechanisms(answered);
+    if (PortBytesSeen(port) - seen > answered && !PortHungUp(port)) {
+        Print("bytes that were no answer came while probing; probing again\r\n");
+        DrainLine(port);
+        PurgePort(port);
+        seen = PortBytesSeen(port);
+        probed = ProbeMechanisms(answered);
+        if (PortBytesSeen(port) - seen > answered && !PortHungUp(port)) {
+            failureReason = kGarbledAnswers;
+            return false;
+        }
+    }
+    if (probed && focuserPresent) FWzm();  // a missing microstep table does not make the port wrong
+    return probed;
+}
+
+bool WheelFocuserDevice::ProbeMechanisms(uint64_t& answered) {
+    answered = 0;
     int32_t filter = -1;
     wheelPresent = GetFilter(filter);  // sets currentFilter (-1 without an answer)
+    if (wheelPresent) answered += kFilterReplyBytes;
     int32_t position = 0;
     focuserPresent = GetPosition(position);  // stores focuserPosition
+    if (focuserPresent) answered += kPositionReplyBytes;
     if (!wheelPresent && !focuserPresent) return false;
 
     // The image is read into a scratch copy and taken only when complete: a short read must
     // not leave a half-old, half-new image that a later write would store in the controller.
     ControllerConfig image = config;
     if (!FWreadEE(0, kConfigSize, image.data())) return false;
+    answered += kConfigSize;
     config = image;
 
-    if (wheelPresent && !FWCOUNT()) return false;
-    if (focuserPresent) FWzm();  // a missing microstep table does not make the port wrong
+    if (!wheelPresent) return true;
+    if (!FWCOUNT()) return false;
+    answered += kCountReplyBytes;
     return true;
 }
 

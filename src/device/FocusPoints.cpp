@@ -1,10 +1,13 @@
 #include "device/FocusPoints.h"
 
 #include <algorithm>
-#include <fstream>
+#include <climits>
+#include <cmath>
+#include <cstdio>
 #include <iterator>
 
 #include "device/PathText.h"
+#include "device/RegularFile.h"
 
 namespace kavri {
 
@@ -15,53 +18,88 @@ constexpr int64_t kSecondsPerDay = 86400;
 // joined into one file); a smaller step back is a clock change and breaks the run instead.
 constexpr int kNextDayStepBack = kSecondsPerDay / 2;
 
-double Median(std::vector<double>& values) {
-    const size_t middle = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + middle, values.end());
-    const double upper = values[middle];
-    if (values.size() % 2 == 1) return upper;
-    const double lower = *std::max_element(values.begin(), values.begin() + middle);
-    return (lower + upper) / 2;
-}
-
 int64_t FloorDiv(int64_t a, int64_t b) {
     return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
 }
 
 }  // namespace
 
-void FocusPointFinder::AddLog(const std::string& name, std::string_view text,
-                              std::optional<CivilDate> date) {
+void RunMedian::Reset(double first) {
+    values_.assign(1, first);
+    hundredths_.clear();
+    count_ = 1;
+}
+
+void RunMedian::Add(double value) {
+    ++count_;
+    values_.push_back(value);
+    if (hundredths_.empty() && values_.size() <= kExactValues) return;
+    for (const double exact : values_)
+        ++hundredths_[static_cast<int32_t>(std::lround(exact * 100))];
+    values_.clear();  // its capacity, kExactValues readings, stays for the next run
+}
+
+double RunMedian::Median() const {
+    if (hundredths_.empty()) {
+        std::vector<double> values = values_;
+        const size_t middle = values.size() / 2;
+        std::nth_element(values.begin(), values.begin() + middle, values.end());
+        const double upper = values[middle];
+        if (values.size() % 2 == 1) return upper;
+        const double lower = *std::max_element(values.begin(), values.begin() + middle);
+        return (lower + upper) / 2;
+    }
+    // The values in the middle of the count: the one at count / 2, and for an even count also
+    // the one before it.
+    const int64_t upperRank = count_ / 2;
+    const int64_t lowerRank = count_ % 2 == 1 ? upperRank : upperRank - 1;
+    int64_t passed = 0;
+    std::optional<int32_t> lower;
+    for (const auto& [value, times] : hundredths_) {
+        passed += times;
+        if (!lower && passed > lowerRank) lower = value;
+        if (passed > upperRank) return (*lower + value) / 200.0;
+    }
+    return 0;
+}
+
+void FocusPointFinder::BeginLog(const std::string& name, std::optional<CivilDate> date) {
     // Undated logs stand alone: nothing tells where they sit in time.
     if (!date || !logDate_) Break();
     logDate_ = date;
     day_ = date ? DaysFromCivil(*date) : 0;
     undatedKey_ = date ? std::string() : "#" + std::to_string(logs_.size()) + ":" + name;
-
     logs_.push_back({name});
+    dayOffset_ = 0;
+    lastSecond_ = -1;
+}
+
+void FocusPointFinder::AddLine(std::string_view line) {
     LogFileStats& stats = logs_.back();
-    int64_t dayOffset = 0;
-    int lastSecond = -1;
     LogRow row;
+    const LogLineKind kind = parser_.Parse(line, row);
+    if (kind == LogLineKind::Malformed) ++stats.malformed;
+    if (kind != LogLineKind::Row) return;
+    ++stats.rows;
+    if (lastSecond_ >= 0 && row.secondOfDay + kNextDayStepBack < lastSecond_) ++dayOffset_;
+    lastSecond_ = row.secondOfDay;
+    if (!row.hasThermometer) {
+        ++stats.withoutThermometer;
+        return;
+    }
+    const int64_t time = (day_ + dayOffset_) * kSecondsPerDay + row.secondOfDay;
+    if (!row.temperature || !row.position || !Row(row, time)) ++stats.skipped;
+}
+
+void FocusPointFinder::AddLog(const std::string& name, std::string_view text,
+                              std::optional<CivilDate> date) {
+    BeginLog(name, date);
     size_t at = 0;
     while (at < text.size()) {
         size_t end = text.find('\n', at);
         if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = text.substr(at, end - at);
+        AddLine(text.substr(at, end - at));
         at = end + 1;
-
-        const LogLineKind kind = parser_.Parse(line, row);
-        if (kind == LogLineKind::Malformed) ++stats.malformed;
-        if (kind != LogLineKind::Row) continue;
-        ++stats.rows;
-        if (lastSecond >= 0 && row.secondOfDay + kNextDayStepBack < lastSecond) ++dayOffset;
-        lastSecond = row.secondOfDay;
-        if (!row.hasThermometer) {
-            ++stats.withoutThermometer;
-            continue;
-        }
-        const int64_t time = (day_ + dayOffset) * kSecondsPerDay + row.secondOfDay;
-        if (!row.temperature || !row.position || !Row(row, time)) ++stats.skipped;
     }
 }
 
@@ -84,7 +122,7 @@ bool FocusPointFinder::Row(const LogRow& row, int64_t time) {
     lastRowTime_ = time;
     if (run_.open && run_.filter == row.filter && run_.position == position) {
         run_.last = time;
-        run_.temperatures.push_back(*row.temperature);
+        run_.temperatures.Add(*row.temperature);
         return true;
     }
 
@@ -105,7 +143,7 @@ bool FocusPointFinder::Row(const LogRow& row, int64_t time) {
     run_.startedByRefocus = refocus;
     run_.dateKey =
         logDate_ ? FormatIsoDate(CivilFromDays(FloorDiv(time, kSecondsPerDay))) : undatedKey_;
-    run_.temperatures.assign(1, *row.temperature);
+    run_.temperatures.Reset(*row.temperature);
     return true;
 }
 
@@ -121,44 +159,98 @@ void FocusPointFinder::CloseRun() {
     if (!run_.startedByRefocus || run_.last - run_.first < kSettledRunSeconds) return;
 
     FocusPoint point;
-    point.temperature = Median(run_.temperatures);
+    point.temperature = run_.temperatures.Median();
     point.position = run_.position;
     point.filter = run_.filter;
     if (run_.dateKey.empty() || run_.dateKey[0] != '#') point.date = run_.dateKey;
     point.secondOfDay =
         static_cast<int>(run_.first - FloorDiv(run_.first, kSecondsPerDay) * kSecondsPerDay);
     point.seconds = static_cast<int>(run_.last - run_.first);
-    point.rows = static_cast<int>(run_.temperatures.size());
-    if (!seen_.emplace(run_.dateKey, point.secondOfDay, point.filter, point.position).second) {
+    point.rows = static_cast<int>(std::min<int64_t>(run_.temperatures.Count(), INT32_MAX));
+    PointKey key(run_.dateKey, point.secondOfDay, point.filter, point.position);
+    if (!seen_.insert(key).second) {
         ++duplicates_;
         return;
     }
     points_.push_back(std::move(point));
+    keys_.push_back(std::move(key));
+    if (points_.size() > kMaxFocusPoints) {
+        seen_.erase(keys_.front());
+        keys_.pop_front();
+        points_.pop_front();
+        ++leftOut_;
+    }
 }
 
 std::vector<FocusPoint> FocusPointFinder::Finish() {
     Break();
-    return std::move(points_);
+    std::vector<FocusPoint> points(std::make_move_iterator(points_.begin()),
+                                   std::make_move_iterator(points_.end()));
+    points_.clear();
+    keys_.clear();
+    return points;
 }
+
+namespace {
+
+constexpr size_t kReadChunkBytes = 64 * 1024;
+
+// Feeds one log to the finder a chunk at a time; false when the file could not be opened or
+// read to its end.
+bool StreamLog(const std::filesystem::path& path, FocusPointFinder& finder) {
+    std::FILE* file = OpenRegularFile(PathText(path), RegularFileMode::Read);
+    if (file == nullptr) return false;
+    finder.BeginLog(PathText(path), LogFileDate(path));
+    std::vector<char> chunk(kReadChunkBytes);
+    std::string line;
+    bool overlong = false;
+    size_t got = 0;
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
+        for (std::string_view rest(chunk.data(), got); !rest.empty();) {
+            const size_t end = rest.find('\n');
+            const std::string_view piece = rest.substr(0, end);
+            if (!overlong && line.size() + piece.size() > kMaxLogLineBytes) {
+                overlong = true;
+                line.clear();
+            }
+            if (!overlong) line.append(piece);
+            if (end == std::string_view::npos) break;
+            overlong ? finder.AddOverlongLine() : finder.AddLine(line);
+            line.clear();
+            overlong = false;
+            rest.remove_prefix(end + 1);
+        }
+    }
+    const bool complete = std::ferror(file) == 0;
+    std::fclose(file);
+    if (overlong) {
+        finder.AddOverlongLine();
+    } else if (!line.empty()) {
+        finder.AddLine(line);
+    }
+    return complete;
+}
+
+}  // namespace
 
 FocusLogScan ScanFocusLogs(const std::vector<std::filesystem::path>& paths, int thermometer) {
     FocusPointFinder finder(thermometer);
+    std::vector<size_t> cutShort;  // logs a read error ended early
     for (const auto& path : paths) {
-        std::error_code error;
-        std::ifstream file;
-        if (std::filesystem::is_regular_file(path, error)) file.open(path, std::ios::binary);
-        if (!file.is_open()) {
+        const size_t index = finder.Logs().size();
+        if (StreamLog(path, finder)) continue;
+        if (finder.Logs().size() == index) {
             finder.AddUnreadableLog(PathText(path));
-            continue;
+        } else {
+            cutShort.push_back(index);
         }
-        const std::string text((std::istreambuf_iterator<char>(file)),
-                               std::istreambuf_iterator<char>());
-        finder.AddLog(PathText(path), text, LogFileDate(path));
     }
     FocusLogScan scan;
     scan.points = finder.Finish();
     scan.logs = finder.Logs();
+    for (size_t index : cutShort) scan.logs[index].readable = false;
     scan.duplicates = finder.Duplicates();
+    scan.leftOut = finder.LeftOut();
     return scan;
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "device/ControllerConfig.h"
 #include "device/DiagnosticLog.h"
 #include "device/SettingsBlock.h"
+#include "device/SettingsStore.h"
 #include "device/Sleeper.h"
 #include "device/StepperWheel.h"
 #include "device/TimerService.h"
@@ -23,8 +25,13 @@
 
 namespace kavri {
 
-class SettingsStore;
 class TraceCollector;
+
+// A value under DriverKey as the device last read or wrote it.
+struct KnownSetting {
+    SettingsValue value;  // in the form the device writes it
+    bool stored = false;  // false: the store lacked it, and `value` is the default taken
+};
 
 constexpr int kThermometerSlots = 4;
 constexpr int kMicrostepTableSize = 128;
@@ -78,6 +85,8 @@ public:
     bool OpenPort(int32_t n);  // opens "COM<n>", probes, opens the log file
     bool Probe();              // presence flags, config, filter table, microstep table
     void Disconnect();         // closes port and log file, clears presence flags
+    // Probe's exchanges up to the filter table; `answered` counts the answer bytes understood.
+    bool ProbeMechanisms(uint64_t& answered);
 
     // --- Settings under DriverKey (RegistrySettings.cpp); true on success ---
     virtual bool SaveRegistry();
@@ -108,6 +117,11 @@ public:
     std::string failureReason;
     // Set while SetExchangeTrace is on: gathers the traced bytes into lines.
     std::shared_ptr<TraceCollector> traceCollector;
+
+    // The values under DriverKey as this device last read or wrote them, by name. A save writes
+    // only the fields that differ from them, so it never puts back what another program stored
+    // since (RegistrySettings.cpp).
+    std::map<std::string, KnownSetting> knownSettings;
 
     SettingsStore& store;  // where SaveRegistry / LoadRegistry keep DriverKey
     TimerService& timers;  // runs the temperature-log timer

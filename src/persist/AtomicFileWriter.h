@@ -6,10 +6,10 @@
 
 namespace kavri {
 
-// Writes the bytes to a temporary file beside the target, syncs it and renames it over the
-// target. The target is `path`, or the file a chain of symbolic links at `path` names: the
-// links stay links, and a dangling one gets its file created, as a shell redirection would.
-// The new file keeps the permission bits and owner of the file it replaces.
+// Writes the bytes to a temporary file beside the target (".<name>.tmp-<process id>-<n>"),
+// syncs it and renames it over the target. The target is `path`, or the file a chain of symbolic
+// links at `path` names: the links stay links, and a dangling one gets its file created, as a shell
+// redirection would. The new file keeps the permission bits and owner of the file it replaces.
 //
 // Refused, with nothing written: a looping link chain, a target that is not a regular file, a
 // target without its owner's write permission (checked by mode bits, so that even root does

@@ -1,6 +1,8 @@
 #include "persist/RegistryFileStore.h"
 
+#include <filesystem>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "persist/AtomicFileWriter.h"
@@ -65,6 +67,35 @@ std::string Printable(std::string_view text) {
     }
     if (text.size() > kNoticeTextLength) out += "...";
     return out;
+}
+
+// Removes the temporary files of saves that never finished: a program killed between writing
+// its temporary file (".<name>.tmp-<pid>-<n>", see WriteFileAtomically) and renaming it. Every
+// save holds the store's lock while its temporary file exists, so one found by a save that
+// holds the lock belongs to a program that died.
+void RemoveTemporariesOfDeadSaves(const std::string& target) {
+    namespace fs = std::filesystem;
+    const fs::path file(target);
+    const std::string prefix = "." + file.filename().string() + ".tmp-";
+    const auto isNumber = [](std::string_view text) {
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    std::error_code error;
+    const fs::path directory = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    for (fs::directory_iterator it(directory, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0) continue;
+        const std::string_view rest = std::string_view(name).substr(prefix.size());
+        const size_t dash = rest.find('-');
+        if (dash == std::string_view::npos || !isNumber(rest.substr(0, dash)) ||
+            !isNumber(rest.substr(dash + 1))) {
+            continue;
+        }
+        std::error_code ignored;
+        if (it->symlink_status(ignored).type() == fs::file_type::regular)
+            fs::remove(it->path(), ignored);
+    }
 }
 
 }  // namespace
@@ -182,6 +213,7 @@ bool RegistryFileStore::Flush() {
 
     const FileLock lock(LockPath(), FileLock::Mode::Exclusive);
     if (!lock.Held()) return false;
+    RemoveTemporariesOfDeadSaves(target);
     std::string text;
     std::string error;
     const FileReadResult result = ReadRegularFile(path_, kMaxStoreSize, text, error);

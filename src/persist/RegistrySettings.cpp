@@ -1,9 +1,9 @@
 // The device's settings in the settings store: the values shared with the focuser driver under
 // DriverKey, and the filter set and stepping parameters of the stepper base under a caller's
-// key. Loads take every value by its bytes, whatever type it was stored with; a value that is
-// missing or unreadable leaves its field as it was. Names (thermometer and filter names) are
-// windows-1251 bytes in the device and UTF-8 text in the store's string values; paths such as
-// LogFile are the file system's bytes and are not converted.
+// key. Loads take a value of the field's type, or raw bytes, by its bytes; a value that is
+// missing, unreadable or of another type leaves its field as it was. Names (thermometer and filter
+// names) are windows-1251 bytes in the device and UTF-8 text in the store's string values; paths
+// such as LogFile are the file system's bytes and are not converted.
 #include "persist/RegistrySettings.h"
 
 #include <cstring>
@@ -38,11 +38,9 @@ SettingsValue DoubleValue(double value) {
 // A name as the device holds it (windows-1251 bytes) from a stored value. A string value is
 // UTF-8 text and is converted; a character the code page lacks becomes '?', the nearest the
 // device can show. Text that is not UTF-8 at all is taken byte for byte: it was most likely
-// stored as windows-1251 by an older version. Values of other types are taken by their bytes.
-// Cut to `maxLength` bytes after conversion, so no character is split. `lossy` tells whether a
-// character had to be replaced.
-bool StoredName(const SettingsValue& value, std::string& field, size_t maxLength,
-                bool* lossy = nullptr) {
+// stored as windows-1251 by an older version. Raw bytes are taken as they are. Cut to
+// `maxLength` bytes after conversion, so no character is split.
+bool StoredName(const SettingsValue& value, std::string& field, size_t maxLength) {
     std::string text;
     if (!ReadValueText(value, text)) return false;
     if (value.type == SettingsValueType::String) {
@@ -57,7 +55,6 @@ bool StoredName(const SettingsValue& value, std::string& field, size_t maxLength
             // Bad UTF-8 comes back as one byte, a character the code page lacks as several.
             if (unsupported.size() < 2) break;
             pending.replace(pending.find(unsupported), unsupported.size(), "?");
-            if (lossy != nullptr) *lossy = true;
         }
     }
     field = text.substr(0, maxLength);
@@ -69,23 +66,44 @@ SettingsValue MaskValue(MotorBits bits) {
     return SettingsValue::Binary(bytes, sizeof bytes);
 }
 
+const char* TypeName(SettingsValueType type) {
+    switch (type) {
+        case SettingsValueType::Dword:
+            return "a number (REG_DWORD)";
+        case SettingsValueType::String:
+            return "text (REG_SZ)";
+        case SettingsValueType::Binary:
+            break;
+    }
+    return "raw bytes (REG_BINARY)";
+}
+
+// Reads values under one key into fields. A missing value, or one that cannot be read, leaves
+// its field as it was. With `notices`, a value that is there but unusable is also told there:
+// one of another kind than the field (text where a number belongs, a number where the 8 bytes
+// of a double or a text belong), or one too short or too long for it. Raw bytes are taken by
+// their bytes for any field, as registry tools write hand-made values that way.
 class ValueReader {
 public:
-    ValueReader(const SettingsStore& store, const std::string& keyPath)
-        : store_(store), keyPath_(keyPath) {}
+    ValueReader(const SettingsStore& store, const std::string& keyPath,
+                std::vector<std::string>* notices = nullptr)
+        : store_(store), keyPath_(keyPath), notices_(notices) {}
 
     bool Int32(const std::string& name, int32_t& field) const {
         SettingsValue value;
-        return store_.QueryValue(keyPath_, name, value) && ReadValueInt32(value, field);
+        return Query(name, value, SettingsValueType::Dword) &&
+               Usable(name, value, ReadValueInt32(value, field));
     }
     bool Double(const std::string& name, double& field) const {
         SettingsValue value;
-        return store_.QueryValue(keyPath_, name, value) && ReadValueDouble(value, field);
+        return Query(name, value, SettingsValueType::Binary) &&
+               Usable(name, value, ReadValueDouble(value, field));
     }
     bool Mask(const std::string& name, MotorBits& field) const {
         SettingsValue value;
         uint8_t bytes[2];
-        if (!store_.QueryValue(keyPath_, name, value) || !ReadValueBytes(value, bytes, 2)) {
+        if (!Query(name, value, SettingsValueType::Binary) ||
+            !Usable(name, value, ReadValueBytes(value, bytes, 2))) {
             return false;
         }
         field = MotorBits{bytes[0], bytes[1]};
@@ -93,17 +111,39 @@ public:
     }
     bool Text(const std::string& name, std::string& field) const {
         SettingsValue value;
-        return store_.QueryValue(keyPath_, name, value) && ReadValueText(value, field);
+        return Query(name, value, SettingsValueType::String) &&
+               Usable(name, value, ReadValueText(value, field));
     }
     bool Name(const std::string& name, std::string& field,
               size_t maxLength = kStringBufferSize - 1) const {
         SettingsValue value;
-        return store_.QueryValue(keyPath_, name, value) && StoredName(value, field, maxLength);
+        return Query(name, value, SettingsValueType::String) &&
+               Usable(name, value, StoredName(value, field, maxLength));
     }
 
 private:
+    // The value when it is there and of the field's kind (or raw bytes).
+    bool Query(const std::string& name, SettingsValue& value, SettingsValueType kind) const {
+        if (!store_.QueryValue(keyPath_, name, value)) return false;
+        if (notices_ == nullptr || value.type == kind || value.type == SettingsValueType::Binary)
+            return true;
+        Tell(name + " is stored as " + TypeName(value.type) + ", not as " + TypeName(kind));
+        return false;
+    }
+    bool Usable(const std::string& name, const SettingsValue& value, bool read) const {
+        if (!read && notices_ != nullptr) {
+            Tell(name + " holds " + std::to_string(value.data.size()) +
+                 " bytes, too few or too many for its setting");
+        }
+        return read;
+    }
+    void Tell(const std::string& problem) const {
+        notices_->push_back(store_.Location() + ": " + problem + "; it is ignored");
+    }
+
     const SettingsStore& store_;
     const std::string keyPath_;
+    std::vector<std::string>* notices_;
 };
 
 std::string FilterValueName(size_t index, const char* suffix) {
@@ -117,8 +157,6 @@ std::string TermometerValueName(int index) {
 struct DriverValue {
     std::string name;
     SettingsValue value;
-    // For a thermometer name, its field: windows-1251 in the device, UTF-8 when stored.
-    const std::string* nameField = nullptr;
 };
 
 // The twelve values under DriverKey as the device's fields give them, in the order they are
@@ -137,35 +175,40 @@ std::vector<DriverValue> DriverValues(const WheelFocuserDevice& device) {
     };
     for (int i = 0; i < kThermometerSlots; ++i) {
         values.push_back({TermometerValueName(i),
-                          SettingsValue::String(Cp1251ToUtf8(device.TermometerName[i])),
-                          &device.TermometerName[i]});
+                          SettingsValue::String(Cp1251ToUtf8(device.TermometerName[i]))});
     }
     return values;
 }
 
-// A stored name with characters the code page lacks loaded with '?' in their place. While
-// the name is not changed in the program its stored text is left as it is, rather than being
-// replaced by the '?' form. (A name an older version stored as windows-1251 bytes is written
-// again as the same name in readable UTF-8.)
-bool KeepStoredName(const SettingsStore& store, const std::string& valueName,
-                    const std::string& field) {
-    SettingsValue stored;
-    std::string loaded;
-    bool lossy = false;
-    return store.QueryValue(DriverKey, valueName, stored) &&
-           StoredName(stored, loaded, kStringBufferSize - 1, &lossy) && lossy && loaded == field;
+bool SameValue(const SettingsValue& a, const SettingsValue& b) {
+    return a.type == b.type && a.data == b.data;
 }
 
 }  // namespace
 
+// A program saves only the values it changed itself since it read them. The store is shared:
+// the desktop program, kavrictl, the INDI driver and the Windows focuser driver may each have
+// stored a value since this device loaded, and writing back the device's older copy would
+// undo that. So a field equal to what the device last read or wrote is not written at all; a
+// value the store lacked at load is written with its default only while the store still lacks
+// it. An unchanged name is therefore also left in whatever form it was stored (windows-1251
+// bytes of an older version, a letter the code page lacks).
 bool WheelFocuserDevice::SaveRegistry() {
     if (!store.CreateKey(DriverKey)) return false;
+    std::vector<std::pair<KnownSetting*, SettingsValue>> written;
     // Individual write failures are not fatal: every value gets its chance.
-    for (const DriverValue& entry : DriverValues(*this)) {
-        if (entry.nameField && KeepStoredName(store, entry.name, *entry.nameField)) continue;
-        store.SetValue(DriverKey, entry.name, entry.value);
+    for (DriverValue& entry : DriverValues(*this)) {
+        KnownSetting& known = knownSettings[entry.name];
+        if (SameValue(known.value, entry.value)) {
+            SettingsValue now;
+            if (known.stored || store.QueryValue(DriverKey, entry.name, now)) continue;
+        }
+        if (store.SetValue(DriverKey, entry.name, entry.value))
+            written.emplace_back(&known, std::move(entry.value));
     }
-    return store.Flush();
+    if (!store.Flush()) return false;
+    for (auto& [known, value] : written) *known = KnownSetting{std::move(value), true};
+    return true;
 }
 
 bool WheelFocuserDevice::LoadRegistry() {
@@ -173,7 +216,8 @@ bool WheelFocuserDevice::LoadRegistry() {
     for (const std::string& notice : store.TakeNotices()) log.Print("%s\r\n", notice.c_str());
     // The key is created when missing, so a first run leaves an empty key behind.
     if (!store.CreateKey(DriverKey)) return false;
-    const ValueReader read(store, DriverKey);
+    std::vector<std::string> notices;
+    const ValueReader read(store, DriverKey, &notices);
     read.Int32("ComPort", settings.ComPort);
     read.Int32("ChangeFilterTimeoutMs", ChangeFilterTimeoutMs);
     read.Double("StepLenInMicrons", settings.StepLenInMicrons);
@@ -184,10 +228,17 @@ bool WheelFocuserDevice::LoadRegistry() {
     read.Text("LogFile", LogFile);
     for (int i = 0; i < kThermometerSlots; ++i)
         read.Name(TermometerValueName(i), TermometerName[i]);
-    // A missing value leaves its field at the default; saving that default later then fills
-    // the gap without replacing what another program may store meanwhile.
-    for (const DriverValue& entry : DriverValues(*this))
-        store.AssumeMissingValue(DriverKey, entry.name, entry.value);
+    for (const std::string& notice : notices) log.Print("%s\r\n", notice.c_str());
+    // What was read is what a save compares with. A missing value leaves its field at the
+    // default; saving that default later fills the gap without replacing what another program
+    // may store meanwhile.
+    knownSettings.clear();
+    for (const DriverValue& entry : DriverValues(*this)) {
+        SettingsValue stored;
+        const bool present = store.QueryValue(DriverKey, entry.name, stored);
+        knownSettings[entry.name] = KnownSetting{entry.value, present};
+        if (!present) store.AssumeMissingValue(DriverKey, entry.name, entry.value);
+    }
     return true;
 }
 

@@ -79,6 +79,11 @@ int SendCommandWithArgs(PortHandle port, const char* keyword, const uint8_t* arg
 // Repeats ReadBytes of n until one returns data (its count) or limitMs has passed (0).
 int ReadWithTimeout(PortHandle port, uint8_t* buffer, int n, int limitMs);
 
+// How many bytes have arrived on the port since it was opened: those read, and those PurgePort
+// discarded. Whoever knows how many answer bytes its exchanges understood can tell from it that
+// the line carried more: a stray byte, or an answer that came one byte late.
+uint64_t PortBytesSeen(PortHandle port);
+
 // True once a read or write found the other end gone (hang-up, device removed). Such a port
 // answers every read at once with nothing, so loops that poll it stop early instead of
 // spinning until their time limit.

@@ -28,8 +28,9 @@ struct SerialPort {
     int fd = -1;
     PortTrace trace;
     bool hungUp = false;
-    termios original{};  // the settings before our open, put back at close
-    UucpLock lock;       // our lock file, while the port is open
+    uint64_t bytesSeen = 0;  // read or purged
+    termios original{};      // the settings before our open, put back at close
+    UucpLock lock;           // our lock file, while the port is open
 };
 
 namespace {
@@ -160,7 +161,11 @@ void CloseSerialPort(PortHandle port) {
 }
 
 void PurgePort(PortHandle port) {
-    if (port) tcflush(port->fd, TCIOFLUSH);
+    if (!port) return;
+    int pending = 0;
+    if (ioctl(port->fd, FIONREAD, &pending) == 0 && pending > 0)
+        port->bytesSeen += static_cast<uint64_t>(pending);
+    tcflush(port->fd, TCIOFLUSH);
 }
 
 void FlushPort(PortHandle port) {
@@ -189,6 +194,7 @@ int ReadBytes(PortHandle port, uint8_t* buffer, int n) {
             if (count > 0) {
                 Trace(port, TraceDirection::In, buffer + got, static_cast<int>(count));
                 got += static_cast<int>(count);
+                port->bytesSeen += static_cast<uint64_t>(count);
                 deadline =
                     std::min(total, Clock::now() + std::chrono::milliseconds(kIntervalTimeoutMs));
                 continue;
@@ -231,6 +237,10 @@ bool WriteBytes(PortHandle port, const uint8_t* buffer, int n) {
         }
     }
     return true;
+}
+
+uint64_t PortBytesSeen(PortHandle port) {
+    return port ? port->bytesSeen : 0;
 }
 
 bool PortHungUp(PortHandle port) {

@@ -20,6 +20,7 @@ struct SerialPort {
     HANDLE handle = INVALID_HANDLE_VALUE;
     PortTrace trace;
     bool hungUp = false;
+    uint64_t bytesSeen = 0;  // read or purged
 };
 
 namespace {
@@ -72,6 +73,16 @@ bool DeviceGone(DWORD error) {
 
 void NoteFailure(SerialPort* port) {
     if (DeviceGone(GetLastError())) port->hungUp = true;
+}
+
+// A read that brought nothing may be a time-out or a device that is gone: a removed USB adapter,
+// or under Wine a pseudo-terminal whose other end closed, whose reads keep succeeding with no
+// bytes. The port's status tells them apart, as it fails once the device is gone (Wine reports
+// ERROR_NOT_READY), so a wait for an answer ends at once instead of at its limit.
+void CheckLineAfterEmptyRead(SerialPort* port) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(port->handle, &errors, &status)) NoteFailure(port);
 }
 
 void Trace(const SerialPort* port, TraceDirection direction, const uint8_t* bytes, int count) {
@@ -177,7 +188,11 @@ void CloseSerialPort(PortHandle port) {
 }
 
 void PurgePort(PortHandle port) {
-    if (port) PurgeComm(port->handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    if (!port) return;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (ClearCommError(port->handle, &errors, &status)) port->bytesSeen += status.cbInQue;
+    PurgeComm(port->handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
 void FlushPort(PortHandle port) {
@@ -191,7 +206,9 @@ int ReadBytes(PortHandle port, uint8_t* buffer, int n) {
         NoteFailure(port);
         return 0;
     }
+    if (got == 0) CheckLineAfterEmptyRead(port);
     Trace(port, TraceDirection::In, buffer, static_cast<int>(got));
+    port->bytesSeen += got;
     return static_cast<int>(got);
 }
 
@@ -205,6 +222,10 @@ bool WriteBytes(PortHandle port, const uint8_t* buffer, int n) {
     }
     Trace(port, TraceDirection::Out, buffer, static_cast<int>(written));
     return written == static_cast<DWORD>(n);
+}
+
+uint64_t PortBytesSeen(PortHandle port) {
+    return port ? port->bytesSeen : 0;
 }
 
 bool PortHungUp(PortHandle port) {

@@ -84,8 +84,11 @@ TEST(ArgumentsTest, PortChoicesAndIntegers) {
     EXPECT_EQ(ParsePortChoice("AUTO")->number, 0);
     EXPECT_EQ(ParsePortChoice("16")->number, 16);
     EXPECT_EQ(ParsePortChoice("com3")->number, 3);
-    EXPECT_EQ(ParsePortChoice("/dev/ttyUSB0")->devicePath, "/dev/ttyUSB0");
-    for (const char* bad : {"0", "17", "COM", "COM-1", "COM+3", "ttyUSB0", ""}) {
+    for (const char* path : {"/dev/ttyUSB0", "\\\\.\\COM20", "\\\\.\\com3", "\\\\?\\COM21"}) {
+        EXPECT_EQ(ParsePortChoice(path)->devicePath, path);
+    }
+    for (const char* bad : {"0", "17", "COM", "COM-1", "COM+3", "COM20", "ttyUSB0", "", "\\\\.\\",
+                            "\\\\server\\share", "C:\\COM20"}) {
         EXPECT_FALSE(ParsePortChoice(bad)) << bad;
     }
     EXPECT_EQ(ParseInteger("+7", 0, 10), 7);

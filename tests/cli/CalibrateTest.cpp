@@ -1,6 +1,8 @@
 // calibrate: the coefficient from the daily logs, its plot, and --apply against the emulated
 // controller.
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -93,12 +95,15 @@ TEST_F(CalibrateTest, ThePlotIsWellFormedSvgWithOnePathPerFilter) {
         EXPECT_NE(out.find(text), std::string::npos) << text << " in " << out;
     }
 
+    // As for --log, only a regular file: a FIFO is refused at once rather than waited on.
     std::ofstream(File("file")) << "x";
-    const CliResult unwritable =
-        RunBare(With({"calibrate", "--plot", File("file/plot.svg")}, logs));
-    EXPECT_EQ(unwritable.status, 1);
-    EXPECT_EQ(unwritable.FirstErrorLine(),
-              "kavrictl: cannot write the plot " + File("file/plot.svg"));
+    ASSERT_EQ(mkfifo(File("fifo.svg").c_str(), 0600), 0);
+    for (const std::string& plot : {File("file/plot.svg"), File("fifo.svg")}) {
+        const CliResult unwritable = RunBare(With({"calibrate", "--plot", plot}, logs));
+        EXPECT_EQ(unwritable.status, 1);
+        EXPECT_EQ(unwritable.FirstErrorLine(),
+                  "kavrictl: cannot write the plot " + plot + " as a regular file");
+    }
 }
 
 // --apply writes the rounded coefficient, or fails with the controller's refusal; without a
@@ -131,6 +136,37 @@ TEST_F(CalibrateTest, ApplyWritesTheRoundedCoefficientIntoTheImage) {
     EXPECT_EQ(none.FirstErrorLine(),
               "kavrictl: no coefficient: 0 usable focus points, at least 4 needed");
     EXPECT_EQ(Emulator().BytesReceived(), received);
+}
+
+// --apply refuses, with the reason and exit 1 before anything is sent, a slope beyond what the
+// controller holds (--force or not) and one whose interval is wider than the slope itself
+// (unless --force).
+TEST_F(CalibrateTest, ApplyRefusesWhatTheControllerCannotHoldOrTheDataDoNotSupport) {
+    StartEmulator();
+    SyntheticNight steep, weak;
+    steep.slope = -2999;
+    weak.slope = -21;  // over a narrow span, with wide scatter
+    weak.degreesPerHour = -0.3;
+    weak.positionNoise = 40;
+    for (const char* folder : {"steep", "weak"}) fs::create_directories(File(folder));
+    const auto steepLogs = WriteSyntheticLogs(steep, File("steep"));
+    const auto weakLogs = WriteSyntheticLogs(weak, File("weak"));
+    const std::string beyond = "lies beyond what the controller holds (-1000..1000)";
+    const std::tuple<std::vector<std::string>, std::vector<std::string>, std::string> refused[] = {
+        {steepLogs, {"--apply"}, beyond},
+        {steepLogs, {"--apply", "--force"}, beyond},
+        {weakLogs, {"--apply"}, "is wider than the slope"}};
+    for (const auto& [logs, args, reason] : refused) {
+        const CliResult result = Run(With(With({"calibrate"}, args), logs));
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(Emulator().BytesReceived(), 0u);
+    const auto forced = Json(Run(With({"--json", "calibrate", "--apply", "--force"}, weakLogs)));
+    EXPECT_EQ(forced["applied"], true);
+    EXPECT_EQ(forced["supported"], false);
+    EXPECT_EQ(sim::ReadI16(Emulator().GetImage(), sim::offset::kThermoCompStepsPerDegree),
+              forced["thermoCompStepsPerDegree"].get<int>());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <sstream>
 
@@ -72,6 +73,7 @@ TEST_F(UsageAndConnectionTest, BadLinesExitTwoBeforeAnythingIsSent) {
         {"rename 3 Zürich", "filter name 'Zürich' " + zurich},
         {"goto Zürich", "filter name 'Zürich' " + zurich},
         {"rename 3 a\x1b[2J", "filter name 'a\\u001b[2J' holds a control character"},
+        {"calibrate --force", "--force goes with --apply"},
         {"load " + File("README.md"), File("README.md") + ": not a settings file: filterCount 35"},
         {"load " + File("pipe.fws"), File("pipe.fws") + ": not a regular file"}};
     for (const auto& [line, reason] : reasons) lines.push_back(line);
@@ -251,6 +253,24 @@ TEST_F(UsageAndConnectionTest, TraceVerboseAndLogLeaveTheStoredSettings) {
     const std::string stored = ReadFileText(RegistryPath());
     EXPECT_NE(stored.find("\"ComPort\"=dword:00000007"), std::string::npos) << stored;
     EXPECT_NE(stored.find("\"LogFile\"=\"\""), std::string::npos) << stored;
+}
+
+// kavrictl saves only what it changed itself: values another program stores while it runs stay
+// through both of its saves (the compensation thermometer at once, the settings at exit).
+TEST_F(UsageAndConnectionTest, ValuesOtherProgramsStoreDuringARunStay) {
+    StartEmulator();
+    // The image comes slowly: the other program stores after kavrictl read the settings.
+    Emulator().AddFault(sim::ParseFault("pause,ms=3,cmd=FWreadEE", nullptr).value());
+    auto run = std::async(std::launch::async, [this] { return Run({"compensation", "1"}); });
+    while (Emulator().CommandCount("FWreadEE") == 0 &&
+           run.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+    }
+    StoreSetting("MinMotorStep", SettingsValue::Dword(25));
+    ASSERT_EQ(Emulator().CommandCount("FWautoCompSet"), 0) << "stored too late to tell";
+    ASSERT_EQ(run.get().status, 0);
+    const std::string stored = ReadFileText(RegistryPath());
+    EXPECT_NE(stored.find("\"MinMotorStep\"=dword:00000019"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\"AscomPreferredTermometer\"=dword:00000001"), std::string::npos);
 }
 
 }  // namespace

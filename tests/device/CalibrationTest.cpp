@@ -166,6 +166,42 @@ TEST(FocusLogPoints, RunsCrossMidnightCopiesCountOnceAndCompensationGivesNone) {
     EXPECT_TRUE(ScanFocusLogs({compensated.begin(), compensated.end()}, 0).points.empty());
 }
 
+// Logs are read as a stream in bounded memory: a line too long for a row is malformed and not
+// kept, rows across the read's chunks are all read, the median of a run longer than its exact
+// store stays exact to the log's hundredths, and of more focus points than are kept the newest
+// stay and the older are counted.
+TEST(FocusLogPoints, ReadingTakesBoundedMemoryWhateverTheLogsHold) {
+    TempDir dir;
+    // Rows 0.01 degrees apart from 10.00 on: the median of 5000 is 34.995.
+    const std::string text =
+        Rows(0, 20, 100) + std::string(1 << 20, 'x') + "\r\n" + Rows(100, 5000, 120);
+    WriteFileText(dir.File("term_log_2024-03-14.csv"), text.substr(0, text.size() - 2));
+    const auto scan = ScanFocusLogs({dir.File("term_log_2024-03-14.csv")}, 0);
+    ASSERT_EQ(scan.logs.size(), 1u);
+    EXPECT_EQ(std::pair(scan.logs[0].rows, scan.logs[0].malformed),
+              std::pair(int64_t{5020}, int64_t{1}));
+    ASSERT_EQ(scan.points.size(), 1u);
+    EXPECT_EQ(scan.points[0].rows, 5000);
+    EXPECT_NEAR(scan.points[0].temperature, 34.995, 1e-9);
+
+    // A refocus to position `run` every 65 s, across many days: the newest points stay.
+    FocusPointFinder finder(0);
+    finder.BeginLog("many", CivilDate{2024, 1, 1});
+    const int runs = static_cast<int>(kMaxFocusPoints) + 7;
+    for (int run = 0; run <= runs; ++run) {
+        for (int second = run * 65; second < run * 65 + 65; second += 5) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%02d:%02d:%02d,10.00,%d,L", second / 3600 % 24,
+                          second / 60 % 60, second % 60, run);
+            finder.AddLine(line);
+        }
+    }
+    const auto points = finder.Finish();
+    ASSERT_EQ(points.size(), kMaxFocusPoints);
+    EXPECT_EQ(finder.LeftOut(), 7);
+    EXPECT_EQ(std::pair(points.front().position, points.back().position), std::pair(8, runs));
+}
+
 // Focus points on a known line: steps per degree, one filter per offset, the noise's
 // standard deviation in steps, points per filter.
 struct Line {

@@ -150,6 +150,43 @@ TEST_F(Connection, AFailedProbeClosesThePortAndLeavesTheImage) {
     EXPECT_TRUE(shortRead.WaitIdle(5000) && badCount.WaitIdle(5000));
 }
 
+// A stray byte before an answer (USB adapters send one when they are opened) is no reason to
+// give up or to take a wrong answer: the probe waits for the line to fall silent and runs once
+// more. A line garbled twice fails the probe; a silent port is asked once (no second probe).
+TEST_F(Connection, AStrayByteMakesTheProbeRunOnceMore) {
+    const auto strayBeforeFilter = [](ScriptedPeer& peer) {
+        peer.Expect("FWFILTER").Reply(Bytes{0xA5, '3'}).Expect("FWfocus").Reply(Bytes{0x18, 0xFC});
+        peer.Expect(kReadImage).Reply(ImageBytes(SampleImage()));
+    };
+    ScriptedPeer beforeFilter, beforePosition, twice, silent;
+    strayBeforeFilter(beforeFilter);
+    ScriptFullProbe(beforeFilter);
+    beforePosition.Expect("FWFILTER").Reply("3").Expect("FWfocus").Reply(Bytes{0xA5, 0x18, 0xFC});
+    beforePosition.Expect(kReadImage).Reply(ImageBytes(SampleImage())).Expect("FWCOUNT").Reply("5");
+    ScriptFullProbe(beforePosition);
+    strayBeforeFilter(twice);
+    strayBeforeFilter(twice);
+    const std::tuple<ScriptedPeer*, const char*, size_t> cases[] = {
+        {&beforeFilter, "", 1},
+        {&beforePosition, "", 1},
+        {&twice, "garbled answers, twice", 1},
+        {&silent, "no answer", 0}};
+    device->settings.ComPort = 6;
+    for (const auto& [peer, why, retries] : cases) {
+        sinkLines.clear();
+        device->Disconnect();
+        Link(6, peer->SlavePath());
+        EXPECT_EQ(device->Connect(), *why == '\0') << why;
+        EXPECT_TRUE(peer->WaitIdle(5000));
+        EXPECT_EQ(LinesWith("probing again").size(), retries);
+        EXPECT_NE(device->failureReason.find(why), std::string::npos) << device->failureReason;
+        if (*why != '\0') continue;
+        EXPECT_EQ(std::tuple(device->wheelPresent, device->focuserPresent, device->currentFilter,
+                             device->focuserPosition),
+                  std::tuple(true, true, 3, -1000));
+    }
+}
+
 TEST_F(Connection, PortsThatCannotBeUsedAreLeftUntouchedAndSayWhy) {
     std::filesystem::create_directories(dir_.File("locks"));
     SetUucpLockDirectory(dir_.File("locks"));

@@ -1,5 +1,6 @@
 // What the settings dialogs compute without widgets: the microstep curves, the configuration
-// image's value mappings, and names in the controller's code page.
+// image's value mappings, names in the controller's code page, and the rule every front end
+// applies to the names a user gives filters and thermometers.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,6 +13,7 @@
 #include "device/ControllerConfig.h"
 #include "device/Cp1251.h"
 #include "device/MicrostepCurves.h"
+#include "device/NameRule.h"
 
 namespace kavri::test {
 namespace {
@@ -185,6 +187,35 @@ TEST(Cp1251, EveryByteTravelsBothWaysAndBrokenUtf8IsRefused) {
         EXPECT_FALSE(Utf8ToCp1251(text, out, &bad)) << text;
         EXPECT_EQ(out, "kept");
         EXPECT_EQ(bad, unsupported);
+    }
+}
+
+// One rule for typed names: text of the code page, no control character, at most 8 characters
+// for a filter and 32 for a thermometer; refused whole, never cut. A name equal to the stored
+// one is taken as it is, whatever it holds. (kavrictl's messages: UsageAndConnectionTest.)
+TEST(NameRule, NamesAreRefusedWholeWithTheReason) {
+    using K = NameKind;
+    const std::string x32(32, 'x'), w41(41, 'w');
+    const struct {
+        K kind;
+        std::string typed, current, result;  // the bytes taken, or the refusal
+    } cases[] = {
+        {K::Filter, "Синий-II", "", "\xD1\xE8\xED\xE8\xE9-II"},
+        {K::Filter, "123456789", "", "filter name '123456789' is longer than 8 characters"},
+        {K::Filter, std::string("A\0B", 3), "",
+         "filter name 'A\\u0000B' holds a control character"},
+        {K::Filter, "\xC2\x98", "", "filter name '\\u0098' holds a control character"},
+        {K::Thermometer, x32, "", x32},
+        {K::Thermometer, w41, "",
+         "thermometer name '" + w41.substr(1) + "...' is longer than 32 characters"},
+        {K::Thermometer, "A\tB", "A\tB", "A\tB"},
+        {K::Thermometer, "A\x7F", "AB", "thermometer name 'A\\u007f' holds a control character"},
+    };
+    for (const auto& c : cases) {
+        const NameCheck check = CheckTypedName(c.kind, c.typed, c.current);
+        const bool taken = c.result.find("name '") == std::string::npos;
+        EXPECT_EQ(check.problem == NameProblem::None, taken) << c.typed;
+        EXPECT_EQ(taken ? check.bytes : NameRefusal(c.kind, c.typed, check), c.result);
     }
 }
 

@@ -126,7 +126,7 @@ TEST_F(IndiDriverTest, AutoConnectTurnsRenamesAndEditsFilters) {
     // client sends every name; only the changed one is written.
     since = Client().Set("Text", "FILTER_NAME",
                          {{"FILTER_SLOT_NAME_1", "L"},
-                          {"FILTER_SLOT_NAME_2", "Синий-IIx"},
+                          {"FILTER_SLOT_NAME_2", "Синий-II"},
                           {"FILTER_SLOT_NAME_3", "G"},
                           {"FILTER_SLOT_NAME_4", "B"},
                           {"FILTER_SLOT_NAME_5", "Ha"}});

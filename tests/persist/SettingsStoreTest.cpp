@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -259,31 +257,18 @@ TEST_F(RegistryFileStoreTest, AStoreThatCannotBeReadIsNeverWrittenOver) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
 }
 
-// Another program saving between our load and our save keeps its values: a save reads the
-// file again and writes only what this program changed.
-TEST_F(RegistryFileStoreTest, AProgramSavingBetweenOurLoadAndSaveKeepsItsValues) {
-    const std::string path = dir_.File("kavri/registry.reg");
-    ManualTimerService timers;
-    RegistryFileStore store(path);
-    auto device = std::make_unique<WheelFocuserDevice>(store, timers);
-    ASSERT_TRUE(fs::exists(path));  // creating the key wrote the file at once
-    const pid_t other = fork();
-    if (other == 0) {
-        RegistryFileStore theirs(path);
-        theirs.SetValue(DriverKey, "AscomPreferredTermometer", SettingsValue::Dword(2));
-        theirs.SetValue("Software\\Other", "Theirs", SettingsValue::Dword(8));
-        _exit(theirs.Flush() ? 0 : 1);
-    }
-    int status = -1;
-    ASSERT_EQ(waitpid(other, &status, 0), other);
-    ASSERT_EQ(status, 0);
-    device->settings.ComPort = 5;
-    device.reset();  // saves all twelve values
-    const RegistryFileStore after(path);
-    ExpectStored(after, "ComPort", SettingsValue::Dword(5));
-    ExpectStored(after, "AscomPreferredTermometer", SettingsValue::Dword(2));
-    ExpectStored(after, "MinMotorStep", SettingsValue::Dword(1));
-    ExpectStored(after, "Theirs", SettingsValue::Dword(8), "Software\\Other");
+// A program killed between writing its temporary file and renaming it leaves the file behind;
+// the next save, holding the store's lock, removes such files and nothing else.
+TEST_F(RegistryFileStoreTest, ASaveRemovesTheTemporaryFilesOfSavesThatDied) {
+    const std::vector<std::string> stale = {".registry.reg.tmp-4242-0", ".registry.reg.tmp-1-17"},
+                                   other = {".registry.reg.tmp-x-0", ".notes.reg.tmp-4242-0"};
+    for (const auto& name : stale) test::WriteFileText(dir_.File(name), "x");
+    for (const auto& name : other) test::WriteFileText(dir_.File(name), "x");
+    RegistryFileStore store(path_);
+    store.SetValue(DriverKey, "ComPort", SettingsValue::Dword(2));
+    ASSERT_TRUE(store.Flush());
+    for (const auto& name : stale) EXPECT_FALSE(fs::exists(dir_.File(name))) << name;
+    for (const auto& name : other) EXPECT_TRUE(fs::exists(dir_.File(name))) << name;
 }
 
 TEST_F(RegistryFileStoreTest, ReadsAndSavesWaitWhileAnotherProgramHoldsTheLock) {
@@ -367,23 +352,64 @@ TEST_F(RegistrySettingsTest, TheTwelveValuesAreWrittenInOrderAndReadBack) {
     EXPECT_EQ(Fields(WheelFocuserDevice(store, timers)), saved);
 }
 
-// Values are taken by their bytes whatever their type; one too short for its field, or too
-// long for its reading buffer, leaves the field as it was, and so does a missing one.
-TEST_F(RegistrySettingsTest, OddValuesAreTakenByTheirBytesOrLeaveTheField) {
+// A program saves only the values it changed itself since it read them, also to a store that
+// writes whatever it is given, as the Windows registry does: what another program stored after
+// the load stays through every later save, and a value missing at the load gets its default
+// only while it is still missing.
+TEST_F(RegistrySettingsTest, SavesWriteOnlyWhatThisProgramChanged) {
+    store.SetValue(DriverKey, "MinMotorStep", SettingsValue::Dword(7));
+    auto device = std::make_unique<WheelFocuserDevice>(store, timers);
+    const std::pair<const char*, SettingsValue> theirs[] = {
+        {"MinMotorStep", SettingsValue::Dword(25)},
+        {"AscomPreferredTermometer", SettingsValue::Dword(2)},
+        {"TermometerName2", SettingsValue::String("Hand")}};
+    for (const auto& [name, value] : theirs) store.SetValue(DriverKey, name, value);
+    device->settings.ComPort = 5;
+    ASSERT_TRUE(device->SaveRegistry());
+    device->TermometerName[0] = "Main";
+    device.reset();  // saves again
+    for (const auto& [name, value] : theirs) ExpectStored(store, name, value);
+    ExpectStored(store, "ComPort", SettingsValue::Dword(5));
+    ExpectStored(store, "TermometerName0", SettingsValue::String("Main"));
+    ExpectStored(store, "AscomMaxFocusPos", SettingsValue::Dword(30000));
+}
+
+// A value of the field's type, or raw bytes, is taken by its bytes. One of another type (text
+// for a number, a number for text or for the double's 8 bytes), too short for its field or too
+// long for its reading buffer leaves the field as it was, is told on the log, and is not
+// written back by a save; a missing one leaves the field too.
+TEST_F(RegistrySettingsTest, OddValuesAreTakenByTheirBytesOrLeaveTheFieldWithANotice) {
     WheelFocuserDevice device(store, timers);
+    std::string logged;
+    device.log.SetSink([&logged](const char* line) { logged += line; });
     device.settings = {1, 2.5, 3, 4, 5};
     device.MinMotorStep = 6;
     device.TermometerName[0] = "Main";
     const uint8_t seven[4] = {7, 0, 0, 0};
-    store.SetValue(DriverKey, "ComPort", SettingsValue::Binary(seven, 4));
-    store.SetValue(DriverKey, "AscomMaxFocusPos", SettingsValue::String("AB"));  // 3 bytes
-    store.SetValue(DriverKey, "StepLenInMicrons", SettingsValue::Binary(seven, 4));
-    store.SetValue(DriverKey, "MinMotorStep", SettingsValue::Binary(seven, 2));
-    store.SetValue(DriverKey, "LogFile", SettingsValue::String(std::string(2047, 'k')));
-    store.SetValue(DriverKey, "TermometerName0", SettingsValue::String(std::string(2048, 'x')));
+    const struct {
+        const char* name;
+        SettingsValue value;
+        const char* notice;  // empty: taken
+    } values[] = {
+        {"ComPort", SettingsValue::Binary(seven, 4), ""},
+        {"AscomMaxFocusPos", SettingsValue::String("five"), "Pos is stored as text (REG_SZ), not"},
+        {"StepLenInMicrons", SettingsValue::Dword(5), "ns is stored as a number (REG_DWORD), not"},
+        {"MinMotorStep", SettingsValue::Binary(seven, 2), "MinMotorStep holds 2 bytes"},
+        {"LogFile", SettingsValue::String(std::string(2047, 'k')), ""},
+        {"TermometerName0", SettingsValue::String(std::string(2048, 'x')), "e0 holds 2049 bytes"},
+        {"TermometerName1", SettingsValue::Dword(5), "e1 is stored as a number (REG_DWORD), not"},
+    };
+    for (const auto& v : values) store.SetValue(DriverKey, v.name, v.value);
     device.LoadRegistry();
     const std::string longest(2047, 'k');  // the longest that fits
     EXPECT_EQ(Fields(device), std::tuple(7, 1000, 2.5, 3, 4, 5, 6, longest, "Main", "", "", ""));
+    ASSERT_TRUE(device.SaveRegistry());
+    for (const auto& v : values) {
+        SCOPED_TRACE(v.name);
+        ExpectStored(store, v.name, v.value);
+        EXPECT_EQ(logged.find(v.name) != std::string::npos, *v.notice != '\0') << logged;
+        EXPECT_NE(logged.find(v.notice), std::string::npos) << logged;
+    }
 }
 
 TEST_F(RegistryFileStoreTest, NamesAreWindows1251InTheDeviceAndUtf8InTheFile) {
@@ -412,20 +438,14 @@ TEST_F(RegistryFileStoreTest, NamesAreWindows1251InTheDeviceAndUtf8InTheFile) {
         EXPECT_NE(logged.find("line 6 not understood, kept as it is: nonsense"), logged.npos);
         device.TermometerName[3] = "\xD1\xE8\xED\xE8\xE9";  // "Синий"
     }
+    // Names the program did not change stay as they were stored.
     const std::string text = test::ReadFileText(path_);
-    for (const char* line : {"\"TermometerName0\"=\"Красный\"\r\n",
-                             "\"TermometerName1\"=\"Ω-probe\"\r\n",  // kept while unchanged
-                             "\"TermometerName2\"=\"Дат\"\r\n", "\"TermometerName3\"=\"Синий\"\r\n",
-                             "\"LogFile\"=\"/var/log/журнал.log\"\r\n"}) {
+    for (const char* line :
+         {"\"TermometerName0\"=\"Красный\"\r\n", "\"TermometerName1\"=\"Ω-probe\"\r\n",
+          "\"TermometerName2\"=hex(1):c4,dc,e0,dc,f2,dc,00,00\r\n",
+          "\"TermometerName3\"=\"Синий\"\r\n", "\"LogFile\"=\"/var/log/журнал.log\"\r\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line;
     }
-    {
-        RegistryFileStore store(path_);
-        WheelFocuserDevice device(store, timers);
-        device.TermometerName[1] = "probe";  // a name changed in the program replaces it
-    }
-    EXPECT_NE(test::ReadFileText(path_).find("\"TermometerName1\"=\"probe\"\r\n"),
-              std::string::npos);
 }
 
 }  // namespace

@@ -89,7 +89,8 @@ TEST_F(SystemRegistryStoreTest, WritesTypedValuesWhereThe32BitDriverReads) {
         ASSERT_TRUE(RawValue(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, key_, expected.name, type, data));
         EXPECT_EQ(type, expected.type);
         EXPECT_EQ(data, expected.data);
-        EXPECT_FALSE(RawValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, key_, expected.name, type, data));
+        EXPECT_FALSE(
+            RawValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, key_, expected.name, type, data));
     }
     SettingsValue name;
     ASSERT_TRUE(SystemRegistryStore().QueryValue(key_, "TermometerName0", name));
@@ -132,8 +133,8 @@ TEST_F(SystemRegistryStoreTest, UserCopyIsReadFirstUntilTheMachineKeyTakesTheVal
         return number;
     };
     ASSERT_TRUE(SystemRegistryStore().SetValue(key_, "ComPort", SettingsValue::Dword(1)));
-    ASSERT_TRUE(SystemRegistryStore(RefuseMachine).SetValue(key_, "ComPort",
-                                                            SettingsValue::Dword(2)));
+    ASSERT_TRUE(
+        SystemRegistryStore(RefuseMachine).SetValue(key_, "ComPort", SettingsValue::Dword(2)));
     EXPECT_EQ(stored(), 2);
     ASSERT_TRUE(SystemRegistryStore().SetValue(key_, "ComPort", SettingsValue::Dword(3)));
     EXPECT_EQ(stored(), 3);
@@ -156,7 +157,9 @@ TEST_F(SystemRegistryStoreTest, RefusesPathsAndNamesThatWouldAddressAnotherKeyOr
 }
 
 // The device's own settings, saved by a user without administrator rights, come back at the
-// next start. The only test on DriverKey itself; it leaves the key as it found it.
+// next start; a value of the wrong type another program stored there is ignored, and a save
+// does not write it over. The only test on DriverKey itself; it leaves the key as
+// it found it.
 TEST(SystemRegistryDeviceTest, SettingsSavedForTheUserComeBackAtTheNextStart) {
     ManualTimerService timers;
     {
@@ -172,6 +175,18 @@ TEST(SystemRegistryDeviceTest, SettingsSavedForTheUserComeBackAtTheNextStart) {
         WheelFocuserDevice device(store, timers);
         EXPECT_EQ(device.settings.ComPort, 7);
         EXPECT_EQ(device.TermometerName[0], "\xCA\xF3\xEF\xEE\xEB");
+        store.SetValue(DriverKey, "ComPort", SettingsValue::String("five"));
+    }
+    {
+        SystemRegistryStore store(RefuseMachine);
+        {
+            WheelFocuserDevice device(store, timers);
+            EXPECT_EQ(device.settings.ComPort, 0);
+            device.TermometerName[1] = "Tube";
+        }
+        SettingsValue value;
+        ASSERT_TRUE(store.QueryValue(DriverKey, "ComPort", value));
+        EXPECT_EQ(value.data, SettingsValue::String("five").data);
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, Wide(DriverKey).c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, Wide(DriverKey).c_str());

@@ -139,6 +139,41 @@ check "daily log holds its header and the row" \
     test "$(cat $(daily_logs) 2>/dev/null | grep -c '^Time,\|^[0-9][0-9]:')" = 2
 stop_sims
 
+# --- A port above COM16, where USB adapters often land: named as the system's device.
+start_sim 20 --fast
+check "status on \\\\.\\COM20" run_ok --port '\\.\COM20' status
+check "status on \\\\.\\COM20 names the focuser" contains "focuser *present"
+check "goto on \\\\.\\com20" run_ok --port '\\.\com20' goto 2
+stop_sims
+
+# --- A stray byte before the focuser's answer while connecting: the probe runs once more and
+# reads the controller right (a focuser at 0, not a position made of the stray byte).
+start_sim 6 --fast --fault garbage,cmd=FWfocus
+check "a stray byte while probing" run_ok --port 6 status
+check "the probe read the focuser right" contains "focuser position  0"
+stop_sims
+
+# --- A line pulled during a move (the emulator at line rate: 3000 steps take 30 s). Windows
+# reports a device that is gone through the port's status, which the wait checks after every
+# empty read: kavrictl.exe must end at once with the hang-up, not at the move's time limit.
+start_sim 7 --trace
+wctl --port 7 move 3000 >"$output" 2>&1 &
+mover=$!
+for _ in $(seq 400); do
+    grep -q 'FWgoFocus' "$work/sim7.err" && break
+    sleep 0.05
+done
+sleep 0.5
+pulled=$(date +%s%N)
+stop_sims
+wait "$mover"
+move_status=$?
+after_pull=$((($(date +%s%N) - pulled) / 1000000))
+echo "line pulled during a move: kavrictl.exe ended ${after_pull} ms later, exit $move_status"
+check "a pulled line ends the move at once (${after_pull} ms)" \
+    test "$move_status" = 1 -a "$after_pull" -lt 10000
+check "a pulled line is told as a hang-up" contains "the line was hung up on COM7"
+
 # --- The settings, where the Windows focuser driver reads them.
 key='HKLM\Software\ASCOM\Focuser Drivers\Orvanta.Focuser'
 "$wine_run" reg query "$key" /reg:32 >"$output" 2>&1

@@ -138,14 +138,18 @@ void ControlDialog::UpdateData(bool save) {
 
 // Thermometer names are kept as windows-1251 bytes like the filter names. Every stored byte
 // string has a display form that encodes back to the same bytes, so writing the shown text back
-// keeps names this program cannot have typed. A typed character the code page lacks is refused:
-// the field shows the stored name again and the user is told.
+// keeps names this program cannot have typed. A typed name the rule of every front end refuses
+// is refused: the field shows the stored name again and the user is told.
 bool ControlDialog::ThermometerNameBytes(int k, std::string& bytes) {
     auto* edit = FindControlAs<QLineEdit>(*this, Id::ThermometerName0 + k);
-    QString unsupported;
-    if (NameBytes(edit->text(), bytes, unsupported)) return true;
+    const NameCheck check = CheckTypedName(NameKind::Thermometer, edit->text().toStdString(),
+                                           device_->TermometerName[k]);
+    if (check.problem == NameProblem::None) {
+        bytes = check.bytes;
+        return true;
+    }
     edit->setText(NameText(device_->TermometerName[k]));
-    ShowWarning(UnsupportedCharacterMessage(unsupported));
+    ShowWarning(NameRefusalMessage(NameKind::Thermometer, check));
     return false;
 }
 

@@ -188,15 +188,15 @@ void ControlDialog::OnListDoubleClick(QPoint point, int row) {
 
 void ControlDialog::OnLabelEdited(int row, const QString& text) {
     // One byte per character, so eight Cyrillic letters fill the controller's slot. A name
-    // the code page cannot hold is refused whole: nothing is sent and the row keeps its name.
-    std::string bytes;
-    QString unsupported;
-    if (!NameBytes(text, bytes, unsupported)) {
-        ShowWarning(UnsupportedCharacterMessage(unsupported));
+    // the rule of every front end refuses (a character the code page lacks, a control
+    // character, more than eight characters) is refused whole rather than cut: nothing is sent
+    // and the row keeps its name.
+    const NameCheck check = CheckTypedName(NameKind::Filter, text.toStdString());
+    if (check.problem != NameProblem::None) {
+        ShowWarning(NameRefusalMessage(NameKind::Filter, check));
         return;
     }
-    bytes.resize(std::min<size_t>(bytes.size(), kConfigNameLength));
-    device_->FWWRITENAME(row, bytes.c_str());
+    device_->FWWRITENAME(row, check.bytes.c_str());
     // The list shows the name as typed until it is rebuilt from the table.
     if (QTreeWidgetItem* item = filterList_->topLevelItem(row)) item->setText(0, text);
 }

@@ -58,18 +58,25 @@ QString NameText(std::string_view bytes) {
     return QString::fromStdString(Cp1251ToUtf8(name));
 }
 
-bool NameBytes(const QString& text, std::string& bytes, QString& unsupported) {
-    std::string missing;
-    if (Utf8ToCp1251(text.toStdString(), bytes, &missing)) return true;
-    unsupported = QString::fromStdString(missing);
-    return false;
-}
-
-QString UnsupportedCharacterMessage(const QString& character) {
-    return QStringLiteral(
-               "Символа «%1» нет в кодировке windows-1251, в которой контроллер "
-               "хранит имена.\nИмя не изменено.")
-        .arg(character);
+QString NameRefusalMessage(NameKind kind, const NameCheck& check) {
+    QString reason;
+    switch (check.problem) {
+        case NameProblem::None:
+            return {};
+        case NameProblem::Unsupported:
+            reason = QStringLiteral(
+                         "Символа «%1» нет в кодировке windows-1251, в которой контроллер "
+                         "хранит имена.")
+                         .arg(QString::fromStdString(check.character));
+            break;
+        case NameProblem::Control:
+            reason = QStringLiteral("Имя содержит управляющий символ.");
+            break;
+        case NameProblem::TooLong:
+            reason = QStringLiteral("Имя длиннее %1 символов.").arg(MaxNameLength(kind));
+            break;
+    }
+    return reason + QStringLiteral("\nИмя не изменено.");
 }
 
 }  // namespace kavri::ui

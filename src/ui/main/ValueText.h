@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "device/NameRule.h"
+
 namespace kavri::ui {
 
 // The whole of `text`, blanks around it aside, as a decimal integer with an optional sign;
@@ -26,11 +28,7 @@ QString FocusShiftText(int32_t focuserPosition);
 // so NameBytes(NameText(b)) gives b back.
 QString NameText(std::string_view bytes);
 
-// What the user typed, as windows-1251 bytes (one per character). False, with `bytes`
-// unchanged and `unsupported` naming the character, when the code page lacks one.
-bool NameBytes(const QString& text, std::string& bytes, QString& unsupported);
-
-// The message that refuses such a name.
-QString UnsupportedCharacterMessage(const QString& character);
+// Why a typed name is refused (NameRule), in the dialog's words.
+QString NameRefusalMessage(NameKind kind, const NameCheck& check);
 
 }  // namespace kavri::ui

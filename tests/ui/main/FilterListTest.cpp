@@ -214,18 +214,25 @@ TEST_F(FilterListTest, RowsShowTheTableAndNamesAreWindows1251BytesBothWays) {
     }
     Rename(1, QStringLiteral("Красный"));
     EXPECT_EQ(sim::FilterName(emulator_->GetImage(), 1), red);
-    Rename(3, QStringLiteral("Светофильтр"));  // cut to the slot's eight bytes
-    EXPECT_EQ(sim::FilterName(emulator_->GetImage(), 3), "\xD1\xE2\xE5\xF2\xEE\xF4\xE8\xEB");
-    EXPECT_EQ(List()->CellText(3, 0), QStringLiteral("Светофильтр"));
+    Rename(3, QStringLiteral("Светофил"));  // eight Cyrillic letters fill the slot
     dialog_->FillFilterList();
     EXPECT_EQ(List()->CellText(3, 0), QStringLiteral("Светофил"));
+    EXPECT_EQ(sim::FilterName(emulator_->GetImage(), 3), "\xD1\xE2\xE5\xF2\xEE\xF4\xE8\xEB");
     EXPECT_EQ(Sent("FWWRITENAME"), 2);
     EXPECT_TRUE(warnings_.isEmpty());
 
-    // A character the code page lacks, or a cancelled edit: nothing is sent.
-    Rename(4, QStringLiteral("H\u03B1"));  // "Hα"
-    ASSERT_EQ(warnings_.size(), 1);
-    EXPECT_TRUE(warnings_[0].contains(QStringLiteral("\u03B1")));
+    // A name the rule of every front end refuses is refused whole, never cut, and a cancelled
+    // edit changes nothing: nothing is sent, and the row keeps its name.
+    const std::pair<QString, QString> refused[] = {
+        {QStringLiteral("Светофильтр"), QStringLiteral("длиннее 8 символов")},
+        {QStringLiteral("A\tB"), QStringLiteral("управляющий символ")},
+        {QStringLiteral("H\u03B1"), QStringLiteral("\u03B1")}};  // "Hα"
+    for (const auto& [text, reason] : refused) {
+        Rename(4, text);
+        const QString last = warnings_.value(warnings_.size() - 1);  // empty without one
+        EXPECT_TRUE(last.contains(reason)) << last.toStdString();
+    }
+    EXPECT_EQ(warnings_.size(), 3);
     Rename(2, QStringLiteral("X"), false);
     EXPECT_EQ(Sent("FWWRITENAME"), 2);
     EXPECT_EQ(List()->CellText(2, 0), QStringLiteral("Красный"));

@@ -13,10 +13,13 @@
 
 #include "MainDialogRig.h"
 #include "device/Cp1251.h"
+#include "persist/RegistryFileStore.h"
+#include "persist/RegistrySettings.h"
 #include "ui/common/UpDownControl.h"
 #include "ui/main/ControlApp.h"
 #include "ui/settings/FocuserSettingsDialog.h"
 #include "ui/settings/MicrostepTableDialog.h"
+#include "ui/settings/SettingsTemplates.h"
 #include "ui/settings/WheelSettingsDialog.h"
 
 namespace kavri::ui::test {
@@ -101,26 +104,43 @@ TEST_F(MainDialogTest, HungUpLineDisconnectsAtTheNextTickAndTellsOnce) {
 }
 
 // The port chosen in the dialog survives into the next start through the settings store, and
-// the connection is closed before the device goes.
-TEST_F(MainDialogTest, ExitStoresTheChosenPortForTheNextStart) {
+// the connection is closed before the device goes. The program saves only what it changed
+// itself: what another program stores while it runs stays through its saves (the wheel
+// settings' OK, the exit).
+TEST_F(MainDialogTest, ExitStoresWhatTheProgramChangedForTheNextStart) {
     Start();  // the emulator and the port map; this rig's own dialog is not used
     dialog_.reset();
     device_.reset();
+    const std::string path = dir_.File("registry.reg");
+    RegistryFileStore store(path);
     bool wasConnected = false, closedBeforeTheDeviceWent = false;
-    ControlApp program(store_);
+    ControlApp program(store);
     program.SetDialogHook([&](ControlDialog& dialog, WheelFocuserDevice& device) {
         QTimer::singleShot(0, &dialog, [&] {
             dialog.OnConnect();
             wasConnected = device.port != nullptr;
+            RegistryFileStore other(path);  // another program saves
+            other.SetValue(DriverKey, "MinMotorStep", SettingsValue::Dword(25));
+            other.SetValue("Software\\Other", "Theirs", SettingsValue::Dword(8));
+            EXPECT_TRUE(other.Flush());
+            WheelSettingsDialog wheel(&device);
+            wheel.show();
+            Press(wheel, kOkButton);  // saves
+            Find<QLineEdit>(dialog, Id::ThermometerName0)->setText(QStringLiteral("Main"));
             Find<QComboBox>(dialog, Id::PortCombo)->setCurrentIndex(3);  // disabled, but set
-            Press(dialog, Id::Exit);
+            Press(dialog, Id::Exit);                                     // saves again
             closedBeforeTheDeviceWent = device.port == nullptr;
         });
     });
     EXPECT_FALSE(program.InitInstance());
     EXPECT_TRUE(wasConnected);
     EXPECT_TRUE(closedBeforeTheDeviceWent);
-    WheelFocuserDevice next(store_, timers_);
+    const std::string text = kavri::test::ReadFileText(path);
+    for (const char* line : {"\"MinMotorStep\"=dword:00000019", "\"Theirs\"=dword:00000008",
+                             "\"TermometerName0\"=\"Main\""}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+    }
+    WheelFocuserDevice next(store, timers_);
     EXPECT_EQ(Find<QComboBox>(ControlDialog(&next), Id::PortCombo)->currentIndex(), 3);
     next.settings.ComPort = 16;  // searchable, but beyond the list's COM15: kept as it is
     ControlDialog beyond(&next);
@@ -130,7 +150,7 @@ TEST_F(MainDialogTest, ExitStoresTheChosenPortForTheNextStart) {
 }
 
 // Thermometer names are windows-1251 bytes in the device, as .fws files and the settings store
-// hand them over; a name the code page cannot hold is refused and the stored one shown again.
+// hand them over; a typed name the name rule refuses is refused and the stored one shown again.
 TEST_F(MainDialogTest, ThermometerNamesTravelBothWaysInWindows1251) {
     Start();
     QLineEdit* mirror = Edit(Id::ThermometerName0);
