@@ -13,6 +13,7 @@
 #include "ui/dialogs/ControlDialogTemplate.h"
 #include "ui/dialogs/SettingsTemplates.h"
 #include "ui/win32/WindowText.h"
+#include "ui/win32/WindowsTimerService.h"
 
 namespace kavri::ui::win32::test {
 namespace {
@@ -208,16 +209,25 @@ TEST(Win32ControlsTest, KeysReachTheBehaviourFirst) {
     }
 }
 
-TEST(Win32ControlsTest, TimerTicksUntilStopped) {
+// The dialog's timer and the device's (a thread timer) both tick in the dialog's loop.
+TEST(Win32ControlsTest, TimersTickUntilStopped) {
     Recorder events;
     DialogWindow dialog(ControlDialogTemplate(), events, nullptr);
     const auto ticks = [&] { return std::count(events.events.begin(), events.events.end(), "timer 7"); };
+    WindowsTimerService deviceTimers;
+    int deviceTicks = 0;
+    EXPECT_EQ(deviceTimers.StartTimer(1, 0, [] {}), 0);
+    const int deviceTimer = deviceTimers.StartTimer(1, 20, [&] { ++deviceTicks; });
+    ASSERT_NE(deviceTimer, 0);
     dialog.StartTimer(7, 20);
-    ASSERT_TRUE(Pump(dialog, [&] { return ticks() >= 3; }));
+    ASSERT_TRUE(Pump(dialog, [&] { return ticks() >= 3 && deviceTicks >= 3; }));
     dialog.StopTimer(7);
+    deviceTimers.StopTimer(deviceTimer);
     const auto stopped = ticks();
+    const int deviceStopped = deviceTicks;
     Pump(dialog, [] { return false; }, 150);
     EXPECT_EQ(ticks(), stopped);
+    EXPECT_EQ(deviceTicks, deviceStopped);
 }
 
 // Answers the next dialog box this thread shows (a message box, a file dialog) from a timer
