@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/ui/DialogRig.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
+#include <deque>
 #include <fstream>
+
+#include "ui/win32/WindowText.h"
 
 namespace kavri::ui::win32::test {
 
@@ -44,6 +49,57 @@ bool Pump(DialogWindow& dialog, const std::function<bool()>& done, int ms) {
         if (GetTickCount64() >= end) return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
+}
+
+namespace {
+
+std::deque<DialogStep> g_steps;
+
+void CALLBACK TakeStep(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (g_steps.empty()) {
+        KillTimer(nullptr, timer);
+        return;
+    }
+    struct Search {
+        const std::string* caption;
+        HWND found;
+    } search{&g_steps.front().caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(p);
+        wchar_t name[16] = {};
+        GetClassNameW(w, name, 16);
+        if (IsWindowVisible(w) && IsWindowEnabled(w) && lstrcmpW(name, L"#32770") == 0 &&
+            (s.caption->empty() || WindowText(w) == *s.caption))
+            s.found = w;
+        return s.found == nullptr ? TRUE : FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) return;
+    const std::function<void(HWND)> act = std::move(g_steps.front().act);
+    g_steps.pop_front();
+    act(search.found);
+}
+
+}  // namespace
+
+void PlanDialogs(std::vector<DialogStep> steps) {
+    g_steps.assign(steps.begin(), steps.end());
+    SetTimer(nullptr, 0, 50, &TakeStep);
+}
+
+bool DialogsDone() {
+    return g_steps.empty();
+}
+
+std::string ItemText(HWND dialog, int id) {
+    return WindowText(GetDlgItem(dialog, id));
+}
+
+int RowImage(HWND list, int row) {
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    return item.iImage;
 }
 
 std::vector<uint32_t> CaptureWindow(HWND window, int& width, int& height) {

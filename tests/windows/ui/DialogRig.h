@@ -51,6 +51,21 @@ std::vector<uint32_t> CaptureWindow(HWND window, int& width, int& height);
 // Writes such pixels as a 24-bit BMP file.
 bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height);
 
+// Dialogs that open over the one under test (a settings dialog, a message box, a file choice)
+// run their own modal loops: these steps are taken there, in order, from a thread timer. Each
+// waits for a shown, enabled dialog window with its caption (empty: any), then acts on it: reads
+// it, posts its clicks. A dialog the step closes hands the turn back to the one below it.
+struct DialogStep {
+    std::string caption;
+    std::function<void(HWND)> act;
+};
+void PlanDialogs(std::vector<DialogStep> steps);
+bool DialogsDone();
+
+// A control's text, and an image of a list row, as the windows hold them.
+std::string ItemText(HWND dialog, int id);
+int RowImage(HWND list, int row);
+
 // A mouse click (two quick ones for a double click) at a point of a window, through the
 // system's input queue as the user's would come.
 void Click(HWND window, Point point, int clicks = 1);

@@ -110,11 +110,7 @@ TEST(Win32ControlsTest, ListShowsColumnsRowsAndTheirIcons) {
     for (int row : {0, 1}) {
         for (int image : {0, 1}) {
             c.SetRowImage(kList, row, image);
-            LVITEMW item{};
-            item.mask = LVIF_IMAGE;
-            item.iItem = row;
-            SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-            EXPECT_EQ(item.iImage, image);
+            EXPECT_EQ(RowImage(list, row), image);
         }
     }
     // Cells lie side by side along their row.
@@ -230,27 +226,6 @@ TEST(Win32ControlsTest, TimersTickUntilStopped) {
     EXPECT_EQ(deviceTicks, deviceStopped);
 }
 
-// Answers the next dialog box this thread shows (a message box, a file dialog) from a timer
-// its modal loop runs.
-std::function<void(HWND)> g_answer;
-void CALLBACK AnswerTimer(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND box = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM found) {
-        wchar_t name[16] = {};
-        GetClassNameW(w, name, 16);
-        if (IsWindowVisible(w) && IsWindowEnabled(w) && lstrcmpW(name, L"#32770") == 0)
-            *reinterpret_cast<HWND*>(found) = w;
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&box));
-    if (box == nullptr) return;
-    KillTimer(nullptr, timer);
-    g_answer(box);
-}
-void AnswerNextDialog(std::function<void(HWND)> answer) {
-    g_answer = std::move(answer);
-    SetTimer(nullptr, 0, 50, &AnswerTimer);
-}
-
 // The texts of a window's children, and whether one shows an icon.
 std::vector<std::string> ChildTexts(HWND window, bool& icon) {
     static std::vector<std::string> texts;
@@ -277,11 +252,11 @@ TEST(Win32ControlsTest, MessageBoxesAndFileChoices) {
         std::string caption;
         std::vector<std::string> texts;
         bool icon = false;
-        AnswerNextDialog([&](HWND box) {
-            caption = WindowText(box);
-            texts = ChildTexts(box, icon);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-        });
+        PlanDialogs({{"", [&](HWND box) {
+                          caption = WindowText(box);
+                          texts = ChildTexts(box, icon);
+                          PostMessageW(box, WM_COMMAND, IDOK, 0);
+                      }}});
         dialog.ShowMessage("Связь с контроллером потеряна.", "Load Failed", style);
         EXPECT_EQ(caption, "Load Failed");
         EXPECT_NE(std::find(texts.begin(), texts.end(), "Связь с контроллером потеряна."), texts.end());
@@ -297,7 +272,7 @@ TEST(Win32ControlsTest, MessageBoxesAndFileChoices) {
          {std::tuple{FileChoice::Save, "evening", IDOK}, {FileChoice::Open, "night.fws", IDOK},
           {FileChoice::Open, "night.fws", IDCANCEL}}) {
         bool typeOffered = false;
-        AnswerNextDialog([&](HWND box) {
+        PlanDialogs({{"", [&](HWND box) {
             EnumChildWindows(box, [](HWND w, LPARAM offered) {
                 if (SendMessageW(w, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                  reinterpret_cast<LPARAM>(L"Settings File (*.fws)")) >= 0)
@@ -306,7 +281,7 @@ TEST(Win32ControlsTest, MessageBoxesAndFileChoices) {
             }, reinterpret_cast<LPARAM>(&typeOffered));
             SetWindowTextW(GetFocus(), Utf8ToWide(dir.File(typed)).c_str());
             PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
-        });
+        }}});
         const std::optional<std::string> path = dialog.ChooseFile(choice, settings);
         EXPECT_TRUE(typeOffered);
         if (answer == IDOK) {
