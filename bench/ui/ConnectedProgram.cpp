@@ -5,8 +5,9 @@
 #include <QTimer>
 
 #include "persist/RegistryFileStore.h"
-#include "ui/main/ControlApp.h"
-#include "ui/main/ControlDialog.h"
+#include "ui/dialogs/ControlDialog.h"
+#include "ui/qt/ControlApp.h"
+#include "ui/qt/QtDialog.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -14,9 +15,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(KAVRI_VERSION));
     kavri::RegistryFileStore store;
     kavri::ui::ControlApp program(store);
-    program.SetDialogHook([](kavri::ui::ControlDialog& dialog, kavri::WheelFocuserDevice&) {
+    program.SetDialogHook([](kavri::ui::QtDialog& window, kavri::ui::ControlDialog& dialog,
+                             kavri::WheelFocuserDevice&) {
         // Queued, so it runs inside the dialog's own loop as a button click would.
-        QTimer::singleShot(0, &dialog, [&dialog] { dialog.OnConnect(); });
+        QTimer::singleShot(0, &window, [&dialog] { dialog.OnConnect(); });
     });
     program.InitInstance();
     return 0;

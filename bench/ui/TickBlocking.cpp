@@ -28,7 +28,10 @@
 #include "persist/MemorySettingsStore.h"
 #include "sim/Emulator.h"
 #include "transport/SerialPort.h"
-#include "ui/main/ControlDialog.h"
+#include "ui/dialogs/ControlDialog.h"
+#include "ui/dialogs/ControlDialogTemplate.h"
+#include "ui/qt/QtDialog.h"
+#include "ui/qt/UserPrompts.h"
 
 namespace {
 
@@ -85,10 +88,11 @@ int main(int argc, char** argv) {
         kavri::WheelFocuserDevice device(store, timers);
         device.log.SetSink([](const char*) {});
         device.settings.ComPort = 1;
-        kavri::ui::ControlDialog dialog(&device);
-        dialog.SetWarningSink([](const QString& text) {
-            std::fprintf(stderr, "warning: %s\n", text.toUtf8().constData());
+        kavri::ui::ScopedPromptHandlers prompts([](const kavri::ui::MessageRequest& message) {
+            std::fprintf(stderr, "warning: %s\n", message.text.toUtf8().constData());
         });
+        kavri::ui::ControlDialog dialog(device);
+        kavri::ui::QtDialog window(kavri::ui::ControlDialogTemplate(), dialog);
         dialog.OnConnect();
         if (device.port == nullptr || !device.focuserPresent || !device.wheelPresent ||
             device.config.thermometerCount != 4) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog described as data: its caption, font and size, and every control with its id, kind,
 // style, text and rectangle in dialog units. Texts are UTF-8 and numbers plain, so every front
-// end reads the same table: the Qt builder (ui/common/DialogBuilder.h) makes widgets of it, the
+// end reads the same table: the Qt builder (ui/qt/DialogBuilder.h) makes widgets of it, the
 // Win32 one (ui/win32/DialogResource.h) a dialog template in memory. A dialog's layout lives in
 // one table that reads like its resource.
 #pragma once
