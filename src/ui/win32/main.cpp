@@ -1,19 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kavri-control.exe: the desktop program on Windows, with native dialogs built from the same
-// templates as the Qt program's. The main dialog opens from its template; Exit, Escape and the
-// close box end it. Its other controls have no behaviour in this program yet: the dialogs'
-// behaviour, shared with the Qt program, is not part of it.
+// templates, and running the same dialog behaviour, as the Qt program. Settings come from the
+// registry (the Windows settings store) and go back there at exit; ports are the system's COM
+// ports.
 #include <windows.h>
 
 #include <shellapi.h>
 
 #include <cwchar>
+#include <memory>
 #include <string>
 
+#include "device/WheelFocuserDevice.h"
+#include "persist/DefaultSettingsStore.h"
 #include "transport/WideTextWin32.h"
+#include "ui/dialogs/ControlDialog.h"
 #include "ui/dialogs/ControlDialogTemplate.h"
-#include "ui/dialogs/DialogEvents.h"
 #include "ui/win32/DialogWindow.h"
+#include "ui/win32/WindowsTimerService.h"
 
 namespace {
 
@@ -72,27 +76,25 @@ int AnswerOptions() {
     return status;
 }
 
-// The main dialog's frame: it ends on the cancel command, which Exit, Escape and the close box
-// send.
-class MainDialogFrame : public kavri::ui::DialogEvents {
-public:
-    void OnInitDialog(kavri::ui::DialogControls& controls) override { controls_ = &controls; }
-    void OnCommand(int id) override {
-        if (id == kavri::ui::kCancelCommand) controls_->EndDialog(id);
-    }
-
-private:
-    kavri::ui::DialogControls* controls_ = nullptr;
-};
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (const int status = AnswerOptions(); status >= 0) return status;
     try {
-        MainDialogFrame frame;
-        kavri::ui::win32::DialogWindow dialog(kavri::ui::ControlDialogTemplate(), frame, nullptr);
-        dialog.RunModal();
+        const auto store = kavri::OpenDefaultSettingsStore();
+        // The timers outlive the device, which stops its own timer when it is destroyed; the
+        // dialog goes first, then the device, which disconnects and saves the settings.
+        kavri::ui::win32::WindowsTimerService timers;
+        auto device = std::make_unique<kavri::WheelFocuserDevice>(*store, timers);
+        {
+            // Settings that will be saved where the focuser driver may not look (the registry
+            // refused the machine-wide key) are told once, as the dialog opens.
+            kavri::ui::ControlDialog behaviour(*device, store->StorageWarning());
+            kavri::ui::win32::DialogWindow dialog(kavri::ui::ControlDialogTemplate(), behaviour,
+                                                  nullptr);
+            dialog.RunModal();
+        }
+        device.reset();
     } catch (const std::exception& e) {
         TellCaller(std::string("kavri-control: ") + e.what() + "\n", true);
         return 1;
