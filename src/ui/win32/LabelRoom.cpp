@@ -60,14 +60,14 @@ void FitLabels(HWND dialog, const DialogTemplate& tmpl) {
     RECT client{};
     GetClientRect(dialog, &client);
     const int margin = Across(dialog, 4);
-    const int gap = Across(dialog, 2);
+    const int gap = 1;  // pixels: a label may come as close as this to its neighbours
     for (size_t i = 0; i < windows.size(); ++i) {
         const ControlTemplate& c = tmpl.controls[i];
         if (c.kind != ControlKind::Static && c.kind != ControlKind::CheckBox) continue;
         const RECT r = Bounds(dialog, windows[i]);
         const int need = LabelWidthNeeded(windows[i], c.kind);
-        if (need <= r.right - r.left) continue;
-        // The free room on the label's lines.
+        // The free room on the label's lines. A control that starts inside the label (some
+        // templates let a label run under the next button) bounds it like one to its right.
         LONG left = client.left + margin;
         LONG right = client.right - margin;
         for (size_t j = 0; j < windows.size(); ++j) {
@@ -78,21 +78,25 @@ void FitLabels(HWND dialog, const DialogTemplate& tmpl) {
             if (around) {
                 left = std::max<LONG>(left, o.left + gap);
                 right = std::min<LONG>(right, o.right - gap);
-            } else if (o.left >= r.right) {
+            } else if (o.left > r.left) {
                 right = std::min<LONG>(right, o.left - gap);
             } else if (o.right <= r.left) {
                 left = std::max<LONG>(left, o.right + gap);
             }
         }
+        // Text that fits its place and stays clear of the neighbours is left alone.
+        if (need <= r.right - r.left && r.left + need <= right) continue;
         LONG newLeft = r.left;
-        LONG newRight = std::min<LONG>(right, r.left + need);
         if ((c.style & Style::Centered) != 0) {
             // About the same centre, shifted to stay inside the room.
             newLeft = (r.left + r.right - need) / 2;
-            newLeft = std::max<LONG>(left, std::min<LONG>(newLeft, right - need));
-            newRight = std::min<LONG>(right, newLeft + need);
+        } else {
+            // To the right first; what does not fit there moves it left into the free room.
+            newLeft = std::min<LONG>(r.left, right - need);
         }
-        if (newRight - newLeft > r.right - r.left) {
+        newLeft = std::max<LONG>(left, std::min<LONG>(newLeft, right - need));
+        const LONG newRight = std::min<LONG>(right, newLeft + need);
+        if (newLeft != r.left || newRight != r.right) {
             SetWindowPos(windows[i], nullptr, newLeft, r.top, newRight - newLeft, r.bottom - r.top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
         }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The templates were laid out for a narrower face than the system's dialog face of today
 // (Tahoma, Segoe UI), in which some labels would wrap into lines their control cannot show or
-// be cut. Such a label (a static or a check box) grows into the free room beside it: to the
-// right, or both ways for a centred text, up to the next control on its lines, the frame of a
-// group box around it, or the dialog's margin. Texts that fit stay as the template places them.
+// be cut, and a few labels run under the next control. Such a label (a static or a check box)
+// takes the free room beside it: it grows to the right, or both ways for a centred text, and
+// moves left when that is not enough, between the controls on its lines, the frame of a group
+// box around it and the dialog's margin. Texts that fit stay as the template places them.
 #pragma once
 
 #include <windows.h>

@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <deque>
+#include <cstdlib>
 #include <fstream>
+#include <set>
+
+#include <gtest/gtest.h>
 
 #include "ui/win32/WindowText.h"
 
@@ -102,6 +106,8 @@ int RowImage(HWND list, int row) {
     return item.iImage;
 }
 
+namespace {
+
 std::vector<uint32_t> CaptureWindow(HWND window, int& width, int& height) {
     RECT r{};
     GetWindowRect(window, &r);
@@ -146,6 +152,19 @@ bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int 
         out.write(row.data(), stride);
     }
     return static_cast<bool>(out);
+}
+
+}  // namespace
+
+void Shoot(HWND window, const char* name) {
+    SCOPED_TRACE(name);
+    int width = 0, height = 0;
+    const std::vector<uint32_t> pixels = CaptureWindow(window, width, height);
+    ASSERT_FALSE(pixels.empty());
+    EXPECT_GT(std::set<uint32_t>(pixels.begin(), pixels.end()).size(), 8u);
+    if (const char* folder = std::getenv("KAVRI_SCREENSHOT_DIR")) {
+        EXPECT_TRUE(WriteBmp(std::string(folder) + "/" + name + ".bmp", pixels, width, height));
+    }
 }
 
 void Click(HWND window, Point point, int clicks) {

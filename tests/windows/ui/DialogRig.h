@@ -45,11 +45,10 @@ private:
 // Shows the dialog and runs its messages until `done` holds (true) or `ms` pass (false).
 bool Pump(DialogWindow& dialog, const std::function<bool()>& done, int ms = 5000);
 
-// The window as it is on the screen, frame included, as 32-bit pixels (row by row from the
-// top); empty when it cannot be read.
-std::vector<uint32_t> CaptureWindow(HWND window, int& width, int& height);
-// Writes such pixels as a 24-bit BMP file.
-bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height);
+// A screenshot of the window as it is on the screen, frame included, written as `name`.bmp
+// into the folder KAVRI_SCREENSHOT_DIR names (when it names one), for looking at it. Checks
+// that a window was drawn: frame, texts and controls, not an empty rectangle.
+void Shoot(HWND window, const char* name);
 
 // Dialogs that open over the one under test (a settings dialog, a message box, a file choice)
 // run their own modal loops: these steps are taken there, in order, from a thread timer. Each

@@ -2,7 +2,8 @@
 // The desktop program on Windows as kavri-control.exe builds it (the dialogs' shared behaviour
 // over the Win32 windows), against the Linux emulator on a COM port of Wine (dialogs-e2e.sh
 // starts it): each dialog is opened and driven with window messages, and checked against what
-// the controller received (the emulator's trace) and what the dialog shows.
+// the controller received (the emulator's trace) and what the dialog shows. Screenshots of the
+// four dialogs, filled from the controller, are taken on the way (DialogRig.h: Shoot).
 #include <windows.h>
 
 #include <commctrl.h>
@@ -44,7 +45,7 @@ size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-void Click(HWND dialog, int id) {
+void Press(HWND dialog, int id) {
     PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
@@ -68,7 +69,7 @@ TEST(Win32EndToEndTest, EveryDialogDrivesTheController) {
     // Connect: the filter table comes from the controller, the current filter has the
     // yellow icon, the port can no longer be changed.
     EXPECT_EQ(SendMessageW(GetDlgItem(main, Id::PortCombo), CB_GETCURSEL, 0, 0), std::atoi(com));
-    Click(main, Id::Connect);
+    Press(main, Id::Connect);
     ASSERT_TRUE(Pump(dialog, [&] { return rows() == 5; }, kSlow)) << Received();
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, Id::PortCombo)));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(main, Id::Disconnect)));
@@ -80,11 +81,28 @@ TEST(Win32EndToEndTest, EveryDialogDrivesTheController) {
     EXPECT_TRUE(Pump(dialog, [&] { return RowImage(list, 2) == 1 && RowImage(list, 0) == 0; }, kSlow));
     EXPECT_NE(Received().find("FWGOTO"), std::string::npos);
 
+    // A click on a correction cell opens the editor over it with the cell's number; the number
+    // typed there is written to the controller's table when the focus moves on.
+    const Rect cell = dialog.CellRect(Id::FilterList, 1, 2);
+    Click(list, {(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2});
+    ASSERT_TRUE(Pump(dialog, [&] { return dialog.CellEditorOpen(); }, kSlow));
+    const HWND editor = GetDlgItem(list, Id::CellEditor);
+    EXPECT_EQ(ItemText(list, Id::CellEditor), dialog.ListCell(Id::FilterList, 1, 2));
+    Pump(dialog, [] { return false; }, 300);  // painted
+    Shoot(main, "win32-main-cell-editor");
+    SendMessageW(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"7"));
+    const auto tableWrites = Count(Received(), "FWwriteEE");
+    dialog.SetFocus(Id::PositionDisplay);
+    EXPECT_TRUE(Pump(dialog, [&] { return !dialog.CellEditorOpen() && dialog.ListCell(Id::FilterList, 1, 2) == "7"; },
+                     kSlow));
+    EXPECT_GT(Count(Received(), "FWwriteEE"), tableWrites);
+
     // A target typed and Go: the focuser moves there, the position shows it.
     Type(main, Id::TargetPosition, L"1200");
-    Click(main, Id::Go);
+    Press(main, Id::Go);
     EXPECT_TRUE(Pump(dialog, [&] { return ItemText(main, Id::PositionDisplay) == "1200"; }, kSlow));
     EXPECT_NE(Received().find("FWgoFocus"), std::string::npos);
+    Shoot(main, "win32-main");
 
     // The wheel settings show the controller's speed; a new one is written to its EEPROM and
     // shown when the dialog opens again.
@@ -92,18 +110,19 @@ TEST(Win32EndToEndTest, EveryDialogDrivesTheController) {
     const auto writes = Count(Received(), "FWwriteEE");
     PlanDialogs({{WheelSettingsTemplate().caption, [&](HWND w) {
                       speed = ItemText(w, wheel_ids::kSpeedEdit);
+                      Shoot(w, "win32-wheel-settings");
                       Type(w, wheel_ids::kSpeedEdit, L"321");
-                      Click(w, kOkButton);
+                      Press(w, kOkButton);
                   }}});
-    Click(main, Id::WheelSettings);
+    Press(main, Id::WheelSettings);
     ASSERT_TRUE(Pump(dialog, [&] { return DialogsDone() && IsWindowEnabled(main); }, kSlow));
     EXPECT_FALSE(speed.empty());
     EXPECT_EQ(Count(Received(), "FWwriteEE"), writes + 1);
     PlanDialogs({{WheelSettingsTemplate().caption, [&](HWND w) {
                       speed = ItemText(w, wheel_ids::kSpeedEdit);
-                      Click(w, kCancelButton);
+                      Press(w, kCancelButton);
                   }}});
-    Click(main, Id::WheelSettings);
+    Press(main, Id::WheelSettings);
     ASSERT_TRUE(Pump(dialog, [&] { return DialogsDone() && IsWindowEnabled(main); }, kSlow));
     EXPECT_EQ(speed, "321");
 
@@ -112,23 +131,26 @@ TEST(Win32EndToEndTest, EveryDialogDrivesTheController) {
     std::string backlash, table;
     PlanDialogs({{FocuserSettingsTemplate().caption, [&](HWND w) {
                       backlash = ItemText(w, focuser_ids::kBacklashEdit);
-                      Click(w, focuser_ids::kMicrostepsButton);
+                      Shoot(w, "win32-focuser-settings");
+                      Press(w, focuser_ids::kMicrostepsButton);
                   }},
                  {MicrostepTableTemplate().caption, [&](HWND w) {
                       SendMessageW(GetDlgItem(w, microstep_ids::kSin), BM_CLICK, 0, 0);
                       table = ItemText(w, microstep_ids::kTableEdit);
-                      Click(w, kOkButton);  // Apply: sent, the dialog stays
-                      Click(w, kCancelButton);
+                      UpdateWindow(w);
+                      Shoot(w, "win32-microstep-table");
+                      Press(w, kOkButton);  // Apply: sent, the dialog stays
+                      Press(w, kCancelButton);
                   }},
-                 {FocuserSettingsTemplate().caption, [&](HWND w) { Click(w, kCancelButton); }}});
-    Click(main, Id::FocuserSettings);
+                 {FocuserSettingsTemplate().caption, [&](HWND w) { Press(w, kCancelButton); }}});
+    Press(main, Id::FocuserSettings);
     ASSERT_TRUE(Pump(dialog, [&] { return DialogsDone() && IsWindowEnabled(main); }, kSlow));
     EXPECT_FALSE(backlash.empty());
     EXPECT_EQ(table.rfind("0 ", 0), 0u) << table;
     EXPECT_NE(Received().find("FWym"), std::string::npos);
 
     // Disconnect empties the list and offers the port again.
-    Click(main, Id::Disconnect);
+    Press(main, Id::Disconnect);
     EXPECT_TRUE(Pump(dialog, [&] { return rows() == 0 && IsWindowEnabled(GetDlgItem(main, Id::PortCombo)); },
                      kSlow));
 }
