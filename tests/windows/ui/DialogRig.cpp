@@ -17,7 +17,6 @@ namespace kavri::ui::win32::test {
 
 void Recorder::OnInitDialog(DialogControls& c) {
     controls = &c;
-    if (onInit) onInit(c);
 }
 
 bool Recorder::OnKey(const KeyPress& key) {

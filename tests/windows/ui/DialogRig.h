@@ -17,12 +17,11 @@
 namespace kavri::ui::win32::test {
 
 // Every event as a line: "command 2", "key 6 5" (Key::Digit, digit 5), "spin 3002 -1",
-// "double-click 3018 1", "timer 7". Tests may fill the dialog, answer keys and paint.
+// "double-click 3018 1", "timer 7". Tests may answer keys and clicks, and paint.
 class Recorder : public DialogEvents {
 public:
     DialogControls* controls = nullptr;
     std::vector<std::string> events;
-    std::function<void(DialogControls&)> onInit;
     std::function<bool(const KeyPress&)> onKey;
     std::function<void(int listId, Point point)> onClick;
     std::function<void(DialogControls&)> onPaint;

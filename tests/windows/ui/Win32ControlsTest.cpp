@@ -34,48 +34,30 @@ void FillList(DialogControls& c) {
     c.AddListRow(kList, {"Ha", "1", "-3", "none"}, 0);
 }
 
+// What the end-to-end test does not reach: the three check states, an arrow key in the buddy
+// of a backwards range, focus, rectangles, ids without a control, multi-line text.
 TEST(Win32ControlsTest, ReachEveryKindOfControlById) {
     Recorder events;
     DialogWindow dialog(ControlDialogTemplate(), events, nullptr);
     DialogControls& c = dialog;
-    for (const auto& [id, text] : {std::pair{Id::ThermometerName0, "Труба"}, {Id::Direction, "U"},
-                                   {Id::Go, "Go!"}, {Id::TargetPosition, ""}}) {
-        c.SetText(id, text);
-        EXPECT_EQ(c.Text(id), text);
-        EXPECT_EQ(WindowText(Item(dialog, id)), text);
-    }
+    c.SetText(Id::ThermometerName0, "Труба");
+    EXPECT_EQ(c.Text(Id::ThermometerName0), "Труба");
     EXPECT_TRUE(events.Saw("text 3051"));  // set like typed
-    for (bool on : {true, false}) {
-        c.Enable(Id::Disconnect, on);
-        EXPECT_EQ(IsWindowEnabled(Item(dialog, Id::Disconnect)) != FALSE, on);
-    }
     for (CheckState state : {CheckState::Checked, CheckState::Indeterminate, CheckState::Clear}) {
         c.SetCheck(Id::AutoBox0, state);
         EXPECT_EQ(SendMessageW(Item(dialog, Id::AutoBox0), BM_GETCHECK, 0, 0), static_cast<LRESULT>(state));
         EXPECT_EQ(c.Check(Id::AutoBox0), state);
     }
-    c.SetComboItems(Id::PortCombo, {"Auto", "COM7"});
-    EXPECT_EQ(SendMessageW(Item(dialog, Id::PortCombo), CB_GETCOUNT, 0, 0), 2);
-    for (int index : {1, -1}) {
-        c.SelectComboItem(Id::PortCombo, index);
-        EXPECT_EQ(SendMessageW(Item(dialog, Id::PortCombo), CB_GETCURSEL, 0, 0), index);
-        EXPECT_EQ(c.ComboSelection(Id::PortCombo), index);
-    }
     c.SetSpinRange(Id::MinStepSpin, 1000, 10);  // backwards: the up arrow proposes -1
-    int lower = 0, upper = 0;
-    SendMessageW(Item(dialog, Id::MinStepSpin), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&lower),
-                 reinterpret_cast<LPARAM>(&upper));
-    EXPECT_EQ(lower, 1000);
-    EXPECT_EQ(upper, 10);
     ASSERT_TRUE(Pump(dialog, [] { return true; }));
-    c.SetFocus(Id::PositionDisplay);
-    EXPECT_EQ(GetFocus(), Item(dialog, Id::PositionDisplay));
-    EXPECT_EQ(c.FocusedControl(), Id::PositionDisplay);
+    c.SetFocus(Id::MinStep);
+    EXPECT_EQ(c.FocusedControl(), Id::MinStep);
+    PostMessageW(Item(dialog, Id::MinStep), WM_KEYDOWN, VK_UP, 0);
+    EXPECT_TRUE(Pump(dialog, [&] { return events.Saw("spin 3027 -1"); }));
     RECT list{};
     GetWindowRect(Item(dialog, kList), &list);
     MapWindowPoints(nullptr, dialog.Handle(), reinterpret_cast<POINT*>(&list), 2);
     EXPECT_EQ(c.ControlRect(kList), (Rect{list.left, list.top, list.right, list.bottom}));
-    // An id without a control is ignored and reads empty.
     c.SetText(9999, "x");
     EXPECT_EQ(c.Text(9999), "");
     EXPECT_EQ(c.ComboSelection(9999), -1);
