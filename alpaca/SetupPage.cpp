@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "alpaca/Parameters.h"
-#include "device/PortNaming.h"
+#include "transport/PortNaming.h"
 #include "transport/SerialPort.h"
 
 namespace kavri::alpaca {

@@ -1,16 +1,14 @@
 #include "alpaca/WorkerController.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <iostream>
-#include <stdexcept>
 
 #include "device/FilterEntry.h"
-#include "device/PortNaming.h"
 #include "device/TemperatureLog.h"
-#include "indi/DeviceJobs.h"
+#include "device/DeviceOperations.h"
+#include "server/DeviceJobs.h"
+#include "transport/PortNaming.h"
 
 namespace kavri::alpaca {
 
@@ -21,8 +19,9 @@ constexpr auto kPollInterval = 1s;
 
 // A filter change, then where the focuser stands: the controller moves the focuser to the
 // filter's own position itself as the wheel turns.
-indi::JobResult ChangeFilterJob(indi::DeviceState& state, int32_t index) {
-    indi::JobResult result = indi::SelectFilterJob(state, index);
+server::JobResult ChangeFilterJob(server::DeviceState& state, int32_t index,
+                                  const std::string& label) {
+    server::JobResult result = server::SelectFilterJob(state, index, label);
     if (state.device.port != nullptr && state.device.focuserPresent) {
         int32_t position = 0;
         state.device.GetPosition(position);
@@ -30,9 +29,9 @@ indi::JobResult ChangeFilterJob(indi::DeviceState& state, int32_t index) {
     return result;
 }
 
-std::string ChoiceLabel(const indi::PortChoice& choice) {
-    if (!choice.devicePath.empty()) return choice.devicePath;
-    return choice.number == 0 ? "Auto" : indi::PortText(choice.number);
+std::string ChoiceLabel(const PortChoice& choice) {
+    if (!choice.IsPath() && !IsComPortNumber(choice.number)) return "Auto";
+    return PortChoiceText(choice);
 }
 
 // A reading as the controller gives it, in hundredths of a degree: 12.34, not the single
@@ -49,19 +48,19 @@ int Index(DeviceKind device) {
 }  // namespace
 
 WorkerController::WorkerController(boost::asio::io_context& io, SettingsStore& store,
-                                   std::optional<indi::PortChoice> port)
-    : io_(io),
-      worker_(std::make_unique<indi::DeviceWorker>(store)),
-      snapshot_(worker_->InitialSnapshot()),
-      wake_(io),
-      poll_(io) {
-    // The event loop gets a descriptor of its own: the worker closes its pipe itself.
-    const int wake = worker_->WakeFd() >= 0 ? dup(worker_->WakeFd()) : -1;
-    if (wake < 0) throw std::runtime_error("cannot watch the device worker");
-    wake_.assign(wake);
+                                   std::optional<PortChoice> port)
+    : io_(io), poll_(io) {
+    // The worker's thread posts the delivery to the event loop; it runs there, unless this
+    // object is gone by then.
+    worker_ = std::make_unique<server::DeviceWorker>(
+        store, [this, &io, alive = std::weak_ptr<bool>(alive_)] {
+            boost::asio::post(io, [this, alive] {
+                if (alive.lock() && !stopped_) worker_->Deliver();
+            });
+        });
+    snapshot_ = worker_->InitialSnapshot();
     const int stored = snapshot_.settings.ComPort;
-    choice_ = port ? *port : indi::PortChoice{IsComPortNumber(stored) ? stored : 0, {}};
-    WatchWorker();
+    choice_ = port ? *port : PortChoice{IsComPortNumber(stored) ? stored : 0, {}};
     SchedulePoll();
 }
 
@@ -72,22 +71,11 @@ WorkerController::~WorkerController() {
 
 void WorkerController::Stop() {
     stopped_ = true;
-    boost::system::error_code ignored;
     poll_.cancel();
-    wake_.cancel(ignored);
 }
 
 std::string WorkerController::Activity() const {
     return activity_;
-}
-
-void WorkerController::WatchWorker() {
-    wake_.async_wait(boost::asio::posix::descriptor_base::wait_read,
-                     [this](boost::system::error_code error) {
-                         if (error || stopped_) return;
-                         worker_->Deliver();
-                         WatchWorker();
-                     });
 }
 
 void WorkerController::SchedulePoll() {
@@ -97,12 +85,12 @@ void WorkerController::SchedulePoll() {
         if (snapshot_.connected) {
             // Skipped while a command runs, and it gives way between exchanges to one that
             // arrives: the poll never delays a client's command.
-            indi::DeviceWorker* worker = worker_.get();
+            server::DeviceWorker* worker = worker_.get();
             worker_->SubmitBackground(
-                [worker](indi::DeviceState& state) {
-                    return indi::PollJob(state, [worker] { return worker->CommandWaiting(); });
+                [worker](server::DeviceState& state) {
+                    return server::PollJob(state, [worker] { return worker->CommandWaiting(); });
                 },
-                [this](const indi::JobResult& result, const indi::DeviceSnapshot& snapshot) {
+                [this](const server::JobResult& result, const server::DeviceSnapshot& snapshot) {
                     Apply(result, snapshot);
                     Reconcile();
                 });
@@ -112,12 +100,12 @@ void WorkerController::SchedulePoll() {
 }
 
 bool WorkerController::Run(Command command, const std::string& activity,
-                           indi::DeviceWorker::Work work, indi::DeviceWorker::Done done,
+                           server::DeviceWorker::Work work, server::DeviceWorker::Done done,
                            std::string& refusal) {
     const bool accepted = worker_->Submit(
         activity, std::move(work),
-        [this, done = std::move(done)](const indi::JobResult& result,
-                                       const indi::DeviceSnapshot& snapshot) {
+        [this, done = std::move(done)](const server::JobResult& result,
+                                       const server::DeviceSnapshot& snapshot) {
             // The command is still the running one while its completion is applied.
             done(result, snapshot);
             command_ = Command::kNone;
@@ -133,7 +121,7 @@ bool WorkerController::Run(Command command, const std::string& activity,
     return accepted;
 }
 
-void WorkerController::Apply(const indi::JobResult& result, const indi::DeviceSnapshot& snapshot) {
+void WorkerController::Apply(const server::JobResult& result, const server::DeviceSnapshot& snapshot) {
     const bool wasOpen = snapshot_.connected;
     snapshot_ = snapshot;
     if (!result.ok && !result.message.empty()) {
@@ -182,10 +170,10 @@ void WorkerController::Reconcile() {
     });
     std::string refusal;
     if (wanted && !snapshot_.connected) {
-        const indi::PortChoice choice = choice_;
+        const PortChoice choice = choice_;
         Run(Command::kConnect, "connecting to " + ChoiceLabel(choice),
-            [choice](indi::DeviceState& state) { return indi::ConnectJob(state, choice); },
-            [this](const indi::JobResult& result, const indi::DeviceSnapshot& snapshot) {
+            [choice](server::DeviceState& state) { return server::ConnectJob(state, choice); },
+            [this](const server::JobResult& result, const server::DeviceSnapshot& snapshot) {
                 Apply(result, snapshot);
                 if (snapshot.connected) return;
                 const std::string reason =
@@ -200,8 +188,8 @@ void WorkerController::Reconcile() {
             refusal);
     } else if (!wanted && snapshot_.connected) {
         Run(Command::kDisconnect, "disconnecting",
-            [](indi::DeviceState& state) { return indi::DisconnectJob(state); },
-            [this](const indi::JobResult& result, const indi::DeviceSnapshot& snapshot) {
+            [](server::DeviceState& state) { return server::DisconnectJob(state); },
+            [this](const server::JobResult& result, const server::DeviceSnapshot& snapshot) {
                 Apply(result, snapshot);
                 for (const DeviceKind device : {DeviceKind::Focuser, DeviceKind::FilterWheel}) {
                     if (links_[Index(device)] == Link::kDisconnecting) {
@@ -270,9 +258,9 @@ Outcome WorkerController::Move(int32_t position) {
         return Outcome::Fail(ascom::kNotConnected, "The focuser is not connected");
     }
     std::string reason;
-    const indi::FocusRange range{snapshot_.settings.AscomFocusShift,
-                                 snapshot_.settings.AscomMaxFocusPos};
-    const auto target = indi::AbsoluteTarget(position, range, reason);
+    const server::FocusRange range{snapshot_.settings.AscomFocusShift,
+                                   snapshot_.settings.AscomMaxFocusPos};
+    const auto target = server::AbsoluteTarget(position, range, reason);
     if (!target) return Outcome::Fail(ascom::kInvalidValue, reason);
     if (const std::string busy = BusyReason(); !busy.empty()) {
         return Outcome::Fail(ascom::kInvalidOperation, busy);
@@ -280,10 +268,10 @@ Outcome WorkerController::Move(int32_t position) {
     std::string refusal;
     const int32_t controllerTarget = *target;
     if (!Run(Command::kMove, "moving the focuser to " + std::to_string(position),
-             [controllerTarget](indi::DeviceState& state) {
-                 return indi::MoveJob(state, controllerTarget);
+             [controllerTarget](server::DeviceState& state) {
+                 return server::MoveJob(state, controllerTarget);
              },
-             [this](const indi::JobResult& result, const indi::DeviceSnapshot& snapshot) {
+             [this](const server::JobResult& result, const server::DeviceSnapshot& snapshot) {
                  Apply(result, snapshot);
              },
              refusal)) {
@@ -306,12 +294,15 @@ Outcome WorkerController::SelectSlot(int32_t slot) {
         return Outcome::Fail(ascom::kInvalidOperation, busy);
     }
     const std::string name =
-        indi::DisplayName(snapshot_.filters[static_cast<size_t>(slot)].name, kConfigNameLength);
+        server::DisplayName(snapshot_.filters[static_cast<size_t>(slot)].name, kConfigNameLength);
+    const std::string label = "Slot " + std::to_string(slot) + " (\"" + name + "\")";
     std::string refusal;
     if (!Run(Command::kFilterChange,
              "turning the wheel to slot " + std::to_string(slot) + " (\"" + name + "\")",
-             [slot](indi::DeviceState& state) { return ChangeFilterJob(state, slot); },
-             [this](const indi::JobResult& result, const indi::DeviceSnapshot& snapshot) {
+             [slot, label](server::DeviceState& state) {
+                 return ChangeFilterJob(state, slot, label);
+             },
+             [this](const server::JobResult& result, const server::DeviceSnapshot& snapshot) {
                  Apply(result, snapshot);
              },
              refusal)) {
@@ -341,8 +332,8 @@ void WorkerController::SetTempComp(bool on, Done done) {
     const bool accepted = Run(
         Command::kCompensation,
         on ? "switching temperature compensation on" : "switching temperature compensation off",
-        [selector](indi::DeviceState& state) { return indi::CompensationJob(state, selector); },
-        [this, done](const indi::JobResult& result, const indi::DeviceSnapshot& snapshot) {
+        [selector](server::DeviceState& state) { return server::CompensationJob(state, selector); },
+        [this, done](const server::JobResult& result, const server::DeviceSnapshot& snapshot) {
             Apply(result, snapshot);
             done(result.ok ? Outcome{} : Outcome::Fail(ascom::kControllerError, result.message));
         },
@@ -351,7 +342,7 @@ void WorkerController::SetTempComp(bool on, Done done) {
 }
 
 void WorkerController::ChoosePort(const std::string& text, Done done) {
-    const auto parsed = indi::ParsePortText(text);
+    const auto parsed = ParsePortChoice(text);
     if (!parsed) {
         return done(Outcome::Fail(ascom::kInvalidValue,
                                   "\"" + text + "\" is no port: choose Auto or COM1 to COM16"));
@@ -371,12 +362,12 @@ void WorkerController::ChoosePort(const std::string& text, Done done) {
     std::string refusal;
     const bool accepted = !worker_->Busy() && Run(
         Command::kSettings, "storing the port",
-        [number](indi::DeviceState& state) {
-            return indi::SettingsJob(state, [number](WheelFocuserDevice& device) {
-                device.settings.ComPort = number;
+        [number](server::DeviceState& state) {
+            return server::SettingsJob(state, [number](WheelFocuserDevice& device) {
+                StorePortChoice(device, PortChoice{number, {}});
             });
         },
-        [done, label, when](const indi::JobResult& result, const indi::DeviceSnapshot&) {
+        [done, label, when](const server::JobResult& result, const server::DeviceSnapshot&) {
             done(result.ok ? Outcome{0, label + " is stored" + when}
                            : Outcome::Fail(ascom::kControllerError,
                                            label + " is chosen for this run" + when + ", but " +
@@ -393,13 +384,13 @@ ControllerView WorkerController::View() const {
         view.connected[d] = links_[d] == Link::kOn;
         view.connecting[d] = links_[d] == Link::kConnecting || links_[d] == Link::kDisconnecting;
     }
-    const indi::DeviceSnapshot& s = snapshot_;
+    const server::DeviceSnapshot& s = snapshot_;
     const int thermometers = std::min<int>(s.config.thermometerCount, kMaxThermometers);
     const int preferred = s.settings.AscomPreferredTermometer;
 
     FocuserView& focuser = view.focuser;
     focuser.present = s.focuserPresent;
-    focuser.position = indi::ClientPosition(s.focuserPosition, s.settings.AscomFocusShift);
+    focuser.position = server::ClientPosition(s.focuserPosition, s.settings.AscomFocusShift);
     bool shiftMoves = false;
     if (command_ == Command::kFilterChange && targetSlot_ >= 0 &&
         static_cast<size_t>(targetSlot_) < s.filters.size()) {
@@ -418,11 +409,11 @@ ControllerView WorkerController::View() const {
     WheelView& wheel = view.wheel;
     wheel.present = s.wheelPresent;
     for (const FilterEntry& filter : s.filters) {
-        wheel.names.push_back(indi::DisplayName(filter.name, kConfigNameLength));
+        wheel.names.push_back(server::DisplayName(filter.name, kConfigNameLength));
     }
     wheel.position = command_ == Command::kFilterChange ? -1 : s.currentFilter;
 
-    view.portChoice = choice_.devicePath.empty() ? indi::PortText(choice_.number) : choice_.devicePath;
+    view.portChoice = PortChoiceText(choice_);
     view.portName = s.connected ? s.portName : "";
     view.activity = activity_;
     view.lastProblem = lastProblem_;

@@ -1,8 +1,8 @@
-// The Alpaca devices over the one thread that owns the controller (the INDI driver's worker):
-// the adapter between the members and the device. Reads come from the latest snapshot the
-// worker delivered; operations become jobs on the worker. The worker's completions arrive
-// through its wake-up descriptor, which the server's event loop watches, and a timer polls
-// the controller once a second while connected.
+// The Alpaca devices over the one thread that owns the controller (the servers' device
+// worker): the adapter between the members and the device. Reads come from the latest snapshot
+// the worker delivered; operations become jobs on the worker. The worker tells of completions
+// by posting their delivery to the server's event loop, and a timer polls the controller once
+// a second while connected.
 //
 // Each device has its own connection as its clients see it; the port opens with the first
 // and closes with the last. One command runs at a time: a move or a filter change asked for
@@ -16,8 +16,8 @@
 
 #include "alpaca/AsioInclude.h"
 #include "alpaca/Controller.h"
-#include "indi/DeviceWorker.h"
-#include "indi/Mappings.h"
+#include "server/DeviceWorker.h"
+#include "server/Mappings.h"
 
 namespace kavri {
 class SettingsStore;
@@ -30,7 +30,7 @@ public:
     // Starts the worker, which builds the device from `store`. `port` is the command line's
     // choice; without one, the stored port is used.
     WorkerController(boost::asio::io_context& io, SettingsStore& store,
-                     std::optional<indi::PortChoice> port);
+                     std::optional<PortChoice> port);
     // Lets a running job end, then closes the port and saves the settings.
     ~WorkerController() override;
 
@@ -52,15 +52,14 @@ private:
     enum class Command { kNone, kConnect, kDisconnect, kMove, kFilterChange, kCompensation,
                          kSettings };
 
-    void WatchWorker();
     void SchedulePoll();
     // Opens or closes the port when what the devices want differs from what is.
     void Reconcile();
     // Runs `work` as the worker's command; false (with the reason) when another runs.
-    bool Run(Command command, const std::string& activity, indi::DeviceWorker::Work work,
-             indi::DeviceWorker::Done done, std::string& refusal);
+    bool Run(Command command, const std::string& activity, server::DeviceWorker::Work work,
+             server::DeviceWorker::Done done, std::string& refusal);
     // Takes a snapshot from a completion; a connection the line lost ends both devices'.
-    void Apply(const indi::JobResult& result, const indi::DeviceSnapshot& snapshot);
+    void Apply(const server::JobResult& result, const server::DeviceSnapshot& snapshot);
     void Settle(DeviceKind device, Link link, const Outcome& outcome);
     bool Present(DeviceKind device) const;
     // Why a command cannot start now; empty when it can.
@@ -68,13 +67,14 @@ private:
     int PreferredThermometer() const;
 
     boost::asio::io_context& io_;
-    std::unique_ptr<indi::DeviceWorker> worker_;
-    indi::DeviceSnapshot snapshot_;
-    boost::asio::posix::stream_descriptor wake_;
+    // Alive as long as this object: a delivery the worker posted runs only while it is.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    std::unique_ptr<server::DeviceWorker> worker_;
+    server::DeviceSnapshot snapshot_;
     boost::asio::steady_timer poll_;
     bool stopped_ = false;
 
-    indi::PortChoice choice_;
+    PortChoice choice_;
     Link links_[kDeviceKinds] = {Link::kOff, Link::kOff};
     std::vector<Done> waiters_[kDeviceKinds];
     Command command_ = Command::kNone;

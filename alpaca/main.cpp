@@ -6,7 +6,7 @@
 #include "alpaca/AlpacaServer.h"
 #include "alpaca/Options.h"
 #include "alpaca/WorkerController.h"
-#include "device/PortNaming.h"
+#include "transport/PortChoice.h"
 #include "device/TemperatureLog.h"
 #include "persist/DefaultSettingsStore.h"
 
@@ -16,10 +16,9 @@ using namespace kavri::alpaca;
 
 namespace {
 
-int Serve(const ProgramOptions& options, std::optional<indi::PortChoice> port) {
-    // The process-wide port naming and temperature log exist before the worker starts, so at
-    // exit they outlive it.
-    SetActivePortNaming(std::nullopt);
+int Serve(const ProgramOptions& options, std::optional<PortChoice> port) {
+    // The process-wide temperature log exists before the worker starts, so at exit it
+    // outlives it.
     SetActiveTemperatureLog(std::nullopt);
     auto store = OpenDefaultSettingsStore();
     for (const std::string& notice : store->TakeNotices()) {
@@ -72,9 +71,9 @@ int main(int argc, char** argv) {
     ProgramOptions options;
     const int status = ParseOptions(argc, argv, options, std::cout, std::cerr);
     if (status >= 0) return status;
-    std::optional<indi::PortChoice> port;
+    std::optional<PortChoice> port;
     if (!options.port.empty()) {
-        port = indi::ParsePortText(options.port);
+        port = ParsePortChoice(options.port);
         if (!port) {
             std::cerr << "kavri-alpaca: --port takes auto, COM1 to COM16 (or 1 to 16) or a device "
                          "path, not \"" << options.port << "\"\nTry kavri-alpaca --help\n";

@@ -163,12 +163,6 @@ std::string OneLine(std::string text) {
     return text;
 }
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 }  // namespace
 
 std::optional<Invocation> ParseArguments(const std::vector<std::string>& args, std::string& error) {
@@ -275,28 +269,6 @@ std::optional<int64_t> ParseInteger(const std::string& text, int64_t low, int64_
     if (ec != std::errc() || ptr != last || first == last) return std::nullopt;
     if (value < low || value > high) return std::nullopt;
     return value;
-}
-
-std::optional<PortChoice> ParsePortChoice(const std::string& text) {
-    PortChoice choice;
-    // A '/' marks a path; so does the Windows device namespace ("\\.\COM20", "\\?\..."), the
-    // only way to name a port above COM16 there.
-    const bool windowsDevice =
-        (text.rfind("\\\\.\\", 0) == 0 || text.rfind("\\\\?\\", 0) == 0) && text.size() > 4;
-    if (text.find('/') != std::string::npos || windowsDevice) {
-        choice.devicePath = text;
-        return choice;
-    }
-    const std::string lower = Lower(text);
-    if (lower == "auto") return choice;
-    const std::string digits = lower.rfind("com", 0) == 0 ? lower.substr(3) : lower;
-    if (digits.empty() ||
-        !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); }))
-        return std::nullopt;
-    const auto number = ParseInteger(digits, 1, 16);
-    if (!number) return std::nullopt;
-    choice.number = static_cast<int>(*number);
-    return choice;
 }
 
 }  // namespace kavri::cli

@@ -13,6 +13,7 @@ namespace kavri::cli {
 
 struct GlobalOptions {
     std::optional<std::string> port;     // -p, --port: as given, checked by ParsePortChoice
+                                         // (transport/PortChoice.h)
     std::optional<std::string> logFile;  // --log
     bool json = false;
     bool verbose = false;
@@ -35,14 +36,5 @@ std::optional<Invocation> ParseArguments(const std::vector<std::string>& args, s
 
 // A whole-string decimal integer (leading sign allowed) within [low, high].
 std::optional<int64_t> ParseInteger(const std::string& text, int64_t low, int64_t high);
-
-// The port for this run: 0 = search COM1..COM16, 1..16 = COMn; or a device path.
-struct PortChoice {
-    int number = 0;
-    std::string devicePath;  // non-empty: open this device
-};
-// "auto", "N", "COMN" (any case, N = 1..16) or a path: anything holding a '/', or a Windows
-// device name such as "\\.\COM20".
-std::optional<PortChoice> ParsePortChoice(const std::string& text);
 
 }  // namespace kavri::cli

@@ -10,15 +10,15 @@
 #include <fstream>
 
 #include "cli/CalibrationPlot.h"
-#include "cli/ConfigWrite.h"
+#include "device/DeviceOperations.h"
 #include "cli/DeviceView.h"
 #include "cli/NameText.h"
 #include "cli/Session.h"
 #include "cli/TextTable.h"
-#include "device/CompensationFit.h"
-#include "device/FocusLogFiles.h"
-#include "device/PathText.h"
-#include "device/RegularFile.h"
+#include "calibration/CompensationFit.h"
+#include "calibration/FocusLogFiles.h"
+#include "platform/PathText.h"
+#include "platform/RegularFile.h"
 #include "device/SettingsBlock.h"
 #include "device/TemperatureLog.h"
 #include "persist/DefaultSettingsStore.h"
@@ -367,9 +367,10 @@ private:
             return;
         }
         std::optional<Outcome> failure = RequireFocuser(session.Device());
-        if (!failure) {
-            failure = WriteConfigFields(
-                session.Device(), {{FindConfigField("thermoCompStepsPerDegree"), coefficient}});
+        if (!failure && !WriteConfiguration(session.Device(),
+                                            {{FindConfigField("thermoCompStepsPerDegree"),
+                                              coefficient}})) {
+            failure = Outcome::Failure(kExitFailed, session.Device().failureReason);
         }
         if (failure) {
             outcome.status = failure->status;

@@ -5,7 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "device/PrintfFormat.h"
+#include "platform/PrintfFormat.h"
 
 namespace kavri::cli {
 

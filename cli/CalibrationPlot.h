@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "device/CompensationFit.h"
-#include "device/FocusPoints.h"
+#include "calibration/CompensationFit.h"
+#include "calibration/FocusPoints.h"
 
 namespace kavri::cli {
 

@@ -5,11 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/ConfigFields.h"
-#include "cli/ConfigWrite.h"
 #include "cli/DeviceView.h"
 #include "cli/Session.h"
 #include "cli/TextTable.h"
+#include "device/DeviceOperations.h"
 
 namespace kavri::cli {
 
@@ -30,13 +29,10 @@ public:
             }
             if (eq == std::string::npos) continue;
             const std::string text = arg.substr(eq + 1);
-            if (!ParseInteger(text, INT64_MIN, INT64_MAX)) {
-                return "config field " + name + ": '" + text + "' is not a number";
-            }
-            const auto value = ParseInteger(text, field->low, field->high);
-            if (!value) {
-                return "config field " + name + " holds " + std::to_string(field->low) + ".." +
-                       std::to_string(field->high) + ", not " + text;
+            const auto value = ParseInteger(text, INT64_MIN, INT64_MAX);
+            if (!value) return "config field " + name + ": '" + text + "' is not a number";
+            if (const auto refusal = CheckConfigValues({{field, *value}})) {
+                return "config field " + ConfigRefusalText(*refusal);
             }
             if (std::any_of(assignments_.begin(), assignments_.end(),
                             [&](const auto& a) { return a.first == field; })) {
@@ -49,9 +45,10 @@ public:
 
     Outcome Run(CommandContext& context) override {
         WheelFocuserDevice& device = context.session->Device();
-        if (!assignments_.empty()) {
-            // Only the named fields change; the whole image goes out, filter rows included.
-            if (auto failure = WriteConfigFields(device, assignments_)) return *failure;
+        // Only the named fields change; the whole image goes out, filter rows included, and is
+        // read back.
+        if (!assignments_.empty() && !WriteConfiguration(device, assignments_)) {
+            return Outcome::Failure(kExitFailed, device.failureReason);
         }
 
         std::vector<const ConfigField*> fields = shown_;
@@ -72,7 +69,7 @@ public:
 private:
     std::vector<std::string> args_;
     std::vector<const ConfigField*> shown_;
-    ConfigAssignments assignments_;
+    ConfigValues assignments_;
 };
 
 class MicrostepsCommand : public Command {

@@ -49,12 +49,12 @@ public:
         WheelFocuserDevice& device = context.session->Device();
         if (auto missing = RequireFocuser(device)) return *missing;
         if (move_ && !device.MoveTo(target_)) {
-            return Outcome::Failure(kExitFailed, "the focuser did not finish the move to " +
-                                                     std::to_string(target_) + " in time");
+            return Outcome::Failure(kExitFailed, "move to " + std::to_string(target_) + ": " +
+                                                     device.failureReason);
         }
         if (!move_ && !device.SetPosition(target_)) {
-            return Outcome::Failure(
-                kExitFailed, "the focuser did not take the position " + std::to_string(target_));
+            return Outcome::Failure(kExitFailed, "position " + std::to_string(target_) + ": " +
+                                                     device.failureReason);
         }
         return PositionOutcome(device.focuserPosition);
     }

@@ -5,7 +5,7 @@
 
 #include <csignal>
 
-#include "device/LoopTimerService.h"
+#include "platform/LoopTimerService.h"
 
 namespace kavri::cli {
 

@@ -6,6 +6,7 @@
 #include "cli/HelpText.h"
 #include "cli/NameText.h"
 #include "cli/Session.h"
+#include "transport/PortChoice.h"
 
 namespace kavri::cli {
 

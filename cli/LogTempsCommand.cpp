@@ -9,7 +9,7 @@
 #include "cli/Interrupts.h"
 #include "cli/NameText.h"
 #include "cli/Session.h"
-#include "device/PathText.h"
+#include "platform/PathText.h"
 #include "device/TemperatureLog.h"
 
 namespace kavri::cli {

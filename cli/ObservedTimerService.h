@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "device/LoopTimerService.h"
+#include "platform/LoopTimerService.h"
 
 namespace kavri::cli {
 

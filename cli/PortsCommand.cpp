@@ -3,7 +3,7 @@
 
 #include "cli/Command.h"
 #include "cli/TextTable.h"
-#include "device/PortNaming.h"
+#include "transport/PortNaming.h"
 #include "transport/SerialPort.h"
 
 namespace kavri::cli {

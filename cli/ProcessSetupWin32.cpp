@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "cli/ProcessSetup.h"
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 
 namespace kavri::cli {
 

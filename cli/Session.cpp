@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "device/CommandExchange.h"
-#include "device/PortNaming.h"
+#include "device/DeviceOperations.h"
 #include "persist/DefaultSettingsStore.h"
+#include "transport/PortNaming.h"
 
 namespace kavri::cli {
 
@@ -39,16 +40,11 @@ Session::Session(const GlobalOptions& options, std::ostream& diagnostics)
         diagnostics_ << "kavrictl: warning: " << warning << '\n' << std::flush;
     }
     device_->SetExchangeTrace(options_.trace);
-    storedLogFile_ = device_->LogFile;
-    if (options_.logFile) device_->LogFile = *options_.logFile;
 }
 
 Session::~Session() {
     device_->Disconnect();
-    // The run's --log does not replace the stored log file setting.
-    device_->LogFile = storedLogFile_;
     device_.reset();  // saves the settings
-    SetActivePortNaming(std::nullopt);
 }
 
 void Session::OnDiagnosticLine(const char* line) {
@@ -75,28 +71,21 @@ void Session::Note(const std::string& text) {
 
 bool Session::Connect(std::string& error) {
     WheelFocuserDevice& device = *device_;
-    const int storedPort = device.settings.ComPort;
-
-    PortChoice choice;
-    choice.number = storedPort;
+    // This run's port, or the stored one; a stored number outside COM1..COM16 searches them all.
+    PortChoice choice{IsComPortNumber(device.settings.ComPort) ? device.settings.ComPort : 0, {}};
     if (options_.port) choice = *ParsePortChoice(*options_.port);
-    if (choice.number < 0 || choice.number > kLastComPort) choice.number = 0;
-
-    // The device's own Connect, on one port or, with number 0, searching them all; it says
-    // why each port that exists could not be used.
-    const std::vector<int> candidates = PortsToTry(choice.number, choice.devicePath);
-    const int number = candidates.size() == 1 ? candidates.front() : 0;
-    if (number > 0) Note("trying " + ActivePortNaming().Label(number));
-    device.settings.ComPort = number;
-    const bool connected = device.Connect();
-    // The port of this run never replaces the stored one.
-    device.settings.ComPort = storedPort;
-
-    if (!connected) {
+    if (choice.IsPath()) {
+        Note("trying " + choice.devicePath);
+    } else if (IsComPortNumber(choice.number)) {
+        Note("trying " + PortNaming::FromEnvironment().Label(choice.number));
+    }
+    // For this run only: neither the port nor the log file is stored. The connection says why
+    // each port that exists could not be used.
+    if (!ConnectTo(device, {.port = choice, .logFile = options_.logFile})) {
         error = device.failureReason;
         return false;
     }
-    portName_ = choice.devicePath.empty() ? ComName(device.portNumber) : choice.devicePath;
+    portName_ = choice.IsPath() ? choice.devicePath : ComName(device.portNumber);
     Note("connected on " + portName_ + (device.wheelPresent ? ", wheel" : "") +
          (device.focuserPresent ? ", focuser" : ""));
     return true;
@@ -111,11 +100,7 @@ std::string Session::LogFileProblem() const {
 }
 
 bool Session::SaveSettings(std::string& error) {
-    WheelFocuserDevice& device = *device_;
-    const std::string runLogFile = device.LogFile;
-    device.LogFile = storedLogFile_;
-    const bool saved = device.SaveRegistry();
-    device.LogFile = runLogFile;
+    const bool saved = device_->SaveRegistry();
     if (!saved) error = "cannot save the program's settings to " + store_->Location();
     return saved;
 }

@@ -1,7 +1,8 @@
 // One run's device: built as the desktop program builds it (settings loaded from the settings
 // store, temperature-log timer on a timer service), connected on the port of this run, and on
 // destruction disconnected and left to save its settings. A port or log file given on the
-// command line is for this run only: the stored ComPort and LogFile are put back.
+// command line is for this run only: the connection takes them, the stored ComPort and LogFile
+// never see them.
 #pragma once
 
 #include <iosfwd>
@@ -41,9 +42,8 @@ public:
     // connect, or a line could not be written to it since. Empty when all is well.
     std::string LogFileProblem() const;
 
-    // Saves the program's settings now (the device saves them again when the run ends), with
-    // the stored port and log file rather than this run's. False with a reason when the
-    // settings store cannot be written.
+    // Saves the program's settings now (the device saves them again when the run ends). False
+    // with a reason when the settings store cannot be written.
     bool SaveSettings(std::string& error);
 
 private:
@@ -54,7 +54,6 @@ private:
     std::unique_ptr<SettingsStore> store_;  // the platform's: OpenDefaultSettingsStore()
     ObservedTimerService timers_;
     std::unique_ptr<WheelFocuserDevice> device_;  // last: destroyed before store and timers
-    std::string storedLogFile_;
     std::string portName_;
 };
 

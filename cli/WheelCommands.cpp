@@ -8,6 +8,7 @@
 #include "cli/NameText.h"
 #include "cli/Session.h"
 #include "cli/TextTable.h"
+#include "device/DeviceOperations.h"
 
 namespace kavri::cli {
 
@@ -84,8 +85,8 @@ public:
             return Outcome::Failure(kExitUsage, reason);
         }
         if (!device.SelectFilter(index)) {
-            return Outcome::Failure(kExitFailed,
-                                    "the wheel did not reach filter " + FilterLabel(device, index));
+            return Outcome::Failure(kExitFailed, "filter " + FilterLabel(device, index) + ": " +
+                                                     device.failureReason);
         }
         Outcome outcome;
         outcome.data["currentFilter"] = device.currentFilter;
@@ -218,18 +219,18 @@ public:
         WheelFocuserDevice& device = context.session->Device();
         if (auto missing = RequireWheel(device)) return *missing;
         if (auto bad = RequireRow(device, index_)) return *bad;
-        FilterEntry& row = device.filters[static_cast<size_t>(index_)];
-        const bool correctionChanged = correction_ && *correction_ != row.wheelPosition;
-        const bool shiftChanged = focusShift_ && *focusShift_ != row.focuserPosition;
+        FilterEntry& edited = device.filters[static_cast<size_t>(index_)];
+        const bool correctionChanged = correction_ && *correction_ != edited.wheelPosition;
+        const bool shiftChanged = focusShift_ && *focusShift_ != edited.focuserPosition;
 
         Outcome outcome;
         if (correctionChanged || shiftChanged) {
-            if (correction_) row.wheelPosition = *correction_;
-            if (focusShift_) row.focuserPosition = *focusShift_;
-            if (!device.WriteFilterTable()) {
-                return Outcome::Failure(kExitFailed,
-                                        "the controller did not accept the filter table");
+            if (correction_) edited.wheelPosition = *correction_;
+            if (focusShift_) edited.focuserPosition = *focusShift_;
+            if (!WriteConfiguration(device)) {
+                return Outcome::Failure(kExitFailed, device.failureReason);
             }
+            if (auto bad = RequireRow(device, index_)) return *bad;
             // A new position of the filter in the light path takes effect by going there again.
             if (correctionChanged && index_ == device.currentFilter &&
                 !device.SelectFilter(index_)) {
@@ -239,6 +240,7 @@ public:
                                             FilterLabel(device, index_));
             }
         }
+        const FilterEntry& row = device.filters[static_cast<size_t>(index_)];
         outcome.data["index"] = index_;
         outcome.data["name"] = FilterName(row);
         outcome.data["wheelPosition"] = row.wheelPosition;

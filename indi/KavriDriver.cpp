@@ -1,13 +1,14 @@
 #include "indi/KavriDriver.h"
 
+#include <fcntl.h>
 #include <libindi/eventloop.h>
 #include <libindi/indidriver.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "device/PortNaming.h"
 #include "device/TemperatureLog.h"
 #include "persist/DefaultSettingsStore.h"
 
@@ -68,27 +69,41 @@ KavriDriver::KavriDriver() : FilterInterface(this) {
     setSupportedConnections(CONNECTION_NONE);
     *FilterNameTP = ITextVectorProperty{};
 
-    // The process-wide port naming and temperature log exist before the worker starts, so at
-    // exit they outlive it (statics are destroyed in reverse order of construction).
-    SetActivePortNaming(std::nullopt);
+    // The process-wide temperature log exists before the worker starts, so at exit it
+    // outlives it (statics are destroyed in reverse order of construction).
     SetActiveTemperatureLog(std::nullopt);
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        wakeRead_ = fds[0];
+        wakeWrite_ = fds[1];
+    }
     store_ = OpenDefaultSettingsStore();
-    worker_ = std::make_unique<DeviceWorker>(*store_);
+    const int wake = wakeWrite_;
+    worker_ = std::make_unique<DeviceWorker>(*store_, [wake] {
+        const char byte = 1;
+        // A full pipe already holds a wake-up; nothing is lost when this write fails.
+        [[maybe_unused]] ssize_t written = write(wake, &byte, 1);
+    });
     snapshot_ = worker_->InitialSnapshot();
-    addCallback(worker_->WakeFd(), &KavriDriver::OnWake, this);
+    addCallback(wakeRead_, &KavriDriver::OnWake, this);
 }
 
 KavriDriver::~KavriDriver() {
     StopMoveProgress();
     worker_.reset();  // the device disconnects and saves its settings on its own thread
     FreeFilterNames();
+    if (wakeRead_ >= 0) close(wakeRead_);
+    if (wakeWrite_ >= 0) close(wakeWrite_);
 }
 
 const char* KavriDriver::getDefaultName() {
     return kDeviceName;
 }
 
-void KavriDriver::OnWake(int, void* self) {
+void KavriDriver::OnWake(int fd, void* self) {
+    char buffer[64];
+    while (read(fd, buffer, sizeof buffer) > 0) {
+    }
     static_cast<KavriDriver*>(self)->worker_->Deliver();
 }
 
@@ -103,7 +118,7 @@ bool KavriDriver::initProperties() {
     Element port;
     port.name = "PORT";
     port.label = "Port";
-    port.text = PortText(snapshot_.settings.ComPort);
+    port.text = PortChoiceText(PortChoice{snapshot_.settings.ComPort, {}});
     own_.at(prop::kDevicePort)->Update(*this, {port});
 
     // Shorter than libindi's labels, which KStars' panel cuts.
@@ -297,7 +312,7 @@ bool KavriDriver::Dispatch(const Request& request) {
     switch (route->action) {
         case Action::Sync: {
             const auto target =
-                SyncTarget(NumberIn(request, "FOCUS_SYNC_VALUE", NAN), Range(), reason);
+                AbsoluteTarget(NumberIn(request, "FOCUS_SYNC_VALUE", NAN), Range(), reason);
             if (!target) return Reject(name, reason), true;
             const int32_t position = *target;
             RunCommand(name, "a position sync",
@@ -305,10 +320,10 @@ bool KavriDriver::Dispatch(const Request& request) {
             return true;
         }
         case Action::Config: {
-            auto change = ConfigChangeFor(request, snapshot_, reason);
-            if (!change) return Reject(name, reason), true;
+            auto values = ConfigValuesFor(request, snapshot_, reason);
+            if (!values) return Reject(name, reason), true;
             RunCommand(name, "a configuration write",
-                       [change = *change](DeviceState& s) { return ConfigJob(s, change); });
+                       [values = *values](DeviceState& s) { return ConfigJob(s, values); });
             return true;
         }
         case Action::BacklashToggle: {
@@ -324,7 +339,7 @@ bool KavriDriver::Dispatch(const Request& request) {
                        true;
             }
             RunCommand(name, "a configuration write", [steps](DeviceState& s) {
-                return ConfigJob(s, [steps](ControllerConfig& c) { c.focuserBacklash = steps; });
+                return ConfigJob(s, {{FindConfigField("focuserBacklash"), steps}});
             });
             return true;
         }
@@ -352,7 +367,11 @@ bool KavriDriver::Dispatch(const Request& request) {
             auto renames = RenamesFor(request, snapshot_, reason);
             if (!renames) return Reject(name, reason), true;
             RunCommand(name, "renaming filters",
-                       [renames = *renames](DeviceState& s) { return RenameJob(s, renames); });
+                       [renames = *renames, snapshot = snapshot_](DeviceState& s) {
+                           return RenameJob(s, renames, [&snapshot](int index) {
+                               return FilterLabel(snapshot, index);
+                           });
+                       });
             return true;
         }
         case Action::FocusShift: {

@@ -2,8 +2,8 @@
 // the filter-wheel interfaces. This class is the INDI plumbing only: the standard properties
 // come from libindi's Focuser and FilterInterface, the driver's own from one table, and every
 // client request goes through one dispatch that turns it into a job for the worker thread.
-// The event loop never waits on the device: a job's completion comes back through the
-// worker's pipe and is applied here.
+// The event loop never waits on the device: the worker tells of a job's completion through a
+// pipe the event loop watches, and the completion is applied here.
 //
 // Property states follow one rule for every client: a property is defined before any update
 // of it; a connection starts every property from the controller's fresh state (Idle, or Ok for
@@ -20,15 +20,20 @@
 #include <memory>
 #include <string>
 
-#include "indi/DeviceWorker.h"
+#include "indi/Mappings.h"
 #include "indi/OwnProperty.h"
 #include "indi/PropertyValues.h"
+#include "server/DeviceWorker.h"
 
 namespace kavri {
 class SettingsStore;
 }
 
 namespace kavri::indi {
+
+using server::DeviceState;
+using server::DeviceWorker;
+using server::JobResult;
 
 class KavriDriver : public INDI::Focuser, public INDI::FilterInterface {
 public:
@@ -141,6 +146,10 @@ private:
 
     static void OnWake(int fd, void* self);
 
+    // The pipe through which the worker wakes the event loop: read end watched, write end
+    // written by the worker's notification.
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
     std::unique_ptr<SettingsStore> store_;
     std::unique_ptr<DeviceWorker> worker_;
     DeviceSnapshot snapshot_;

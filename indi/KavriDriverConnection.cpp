@@ -42,7 +42,7 @@ void KavriDriver::OnConnection(const Request& request) {
 }
 
 void KavriDriver::StartConnect() {
-    const auto choice = ParsePortText(own_.at(prop::kDevicePort)->TextOf("PORT"));
+    const auto choice = ParsePortChoice(own_.at(prop::kDevicePort)->TextOf("PORT"));
     if (!choice) {
         setConnected(false, IPS_ALERT, "Set DEVICE_PORT to auto, COMn or a device path");
         return;
@@ -120,7 +120,7 @@ void KavriDriver::EndConnection(IPState state, const std::string& message,
 void KavriDriver::OnPort(const Request& request) {
     OwnProperty& port = *own_.at(prop::kDevicePort);
     const std::string text = request.texts.empty() ? std::string() : request.texts.front();
-    if (!ParsePortText(text)) {
+    if (!ParsePortChoice(text)) {
         port.Send(IPS_ALERT, "Not a port: \"" + text +
                                  "\"; use auto, COM1..COM16 (or 1..16) or a device path");
         return;

@@ -158,8 +158,10 @@ bool KavriDriver::StartFilterChange(int32_t index, std::string& refusal) {
     const FilterEntry& row = snapshot_.filters[static_cast<size_t>(index)];
     const int32_t focuserBefore = snapshot_.focuserPosition;
     const uint64_t session = session_;
+    const std::string label = FilterLabel(snapshot_, index);
     const bool accepted = worker_->Submit(
-        "a filter change", [index](DeviceState& s) { return SelectFilterJob(s, index); },
+        "a filter change",
+        [index, label](DeviceState& s) { return SelectFilterJob(s, index, label); },
         [this, session, slot, focuserBefore](const JobResult& result,
                                              const DeviceSnapshot& snapshot) {
             if (!Current(session)) return;

@@ -57,6 +57,12 @@ std::string ThermometerLabel(const DeviceSnapshot& snapshot, int index) {
     return "T" + std::to_string(index);
 }
 
+// The range of a field of the image, for the elements that set it as stored.
+std::pair<double, double> RangeOf(const char* name) {
+    const ConfigField* field = FindConfigField(name);
+    return {static_cast<double>(field->low), static_cast<double>(field->high)};
+}
+
 std::string FilterLabelOf(const DeviceSnapshot& snapshot, size_t index) {
     const std::string name = DisplayName(snapshot.filters[index].name, kConfigNameLength);
     return name.empty() ? "Filter " + std::to_string(index + 1) : name;
@@ -122,6 +128,15 @@ double NumberIn(const Request& request, std::string_view name, double fallback) 
     return fallback;
 }
 
+std::string FilterLabel(const DeviceSnapshot& snapshot, int32_t index) {
+    std::string label = "Filter " + std::to_string(SlotOfIndex(index));
+    if (index >= 0 && static_cast<size_t>(index) < snapshot.filters.size()) {
+        label += " (\"" + DisplayName(snapshot.filters[static_cast<size_t>(index)].name,
+                                       kConfigNameLength) + "\")";
+    }
+    return label;
+}
+
 int SlotElementIndex(std::string_view element, std::string_view prefix) {
     if (element.substr(0, prefix.size()) != prefix) return -1;
     const std::string_view digits = element.substr(prefix.size());
@@ -181,10 +196,11 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
     }
     if (p == prop::kWheelSettings) {
         const WheelSettingsValues w = WheelSettingsFromConfig(c);
-        return {Number("FILTER_COUNT", "Filters", w.filterCount, 2, 10),
+        const auto [fewest, most] = RangeOf("filterCount");
+        return {Number("FILTER_COUNT", "Filters", w.filterCount, fewest, most),
                 Number("WHEEL_SPEED", "Speed, steps/s", w.speed, 10, 1000),
                 Number("MAX_STEPS_BETWEEN_FILTERS", "Max. steps/filter",
-                       w.maxStepsBetweenFilters, 0, 65535)};
+                       w.maxStepsBetweenFilters, 0, RangeOf("maxStepsBetweenFilters").second)};
     }
     if (p == prop::kWheelOptions) {
         const WheelSettingsValues w = WheelSettingsFromConfig(c);
@@ -203,10 +219,14 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
     }
     if (p == prop::kFocuserSettings) {
         const FocuserSettingsValues f = FocuserSettingsFromConfig(c, s.largestDivisor);
-        return {Number("IDLE_POWER", "Idle power", f.idlePower, 0, 255),
-                Number("THERMOMETER_COUNT", "Thermometers", f.thermometerCount, 0, 8),
+        // The idle power is shown one below the stored byte: the same 0..255.
+        const auto [idleLow, idleHigh] = RangeOf("focuserIdlePower");
+        const auto [fewest, most] = RangeOf("thermometerCount");
+        const auto [compLow, compHigh] = RangeOf("thermoCompStepsPerDegree");
+        return {Number("IDLE_POWER", "Idle power", f.idlePower, idleLow, idleHigh),
+                Number("THERMOMETER_COUNT", "Thermometers", f.thermometerCount, fewest, most),
                 Number("COMP_STEPS_PER_DEGREE", "Steps per degree",
-                       f.compensationStepsPerDegree, -1000, 1000),
+                       f.compensationStepsPerDegree, compLow, compHigh),
                 Number("TEMPERATURE_AVERAGING", "Temp. averaging", f.temperatureAveraging, 0,
                        1000),
                 Number("DIRECTION_CHANGE_THRESHOLD", "Reversal threshold",
@@ -240,12 +260,13 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
     return {};
 }
 
-std::optional<ConfigChange> ConfigChangeFor(const Request& request, const DeviceSnapshot& s,
+std::optional<ConfigValues> ConfigValuesFor(const Request& request, const DeviceSnapshot& s,
                                             std::string& reason) {
     const std::string& p = request.property;
     const auto elements = ElementsFor(p, s);
     if (!NumbersInRange(request, elements, reason)) return std::nullopt;
     const ControllerConfig& c = s.config;
+    const auto field = [](const char* name) { return FindConfigField(name); };
 
     if (p == prop::kWheelSettings) {
         WheelSettingsValues w = WheelSettingsFromConfig(c);
@@ -254,14 +275,14 @@ std::optional<ConfigChange> ConfigChangeFor(const Request& request, const Device
         w.speed = static_cast<unsigned>(Whole(NumberIn(request, "WHEEL_SPEED", w.speed)));
         w.maxStepsBetweenFilters = static_cast<unsigned>(
             Whole(NumberIn(request, "MAX_STEPS_BETWEEN_FILTERS", w.maxStepsBetweenFilters)));
-        return [w](ControllerConfig& config) { WheelSettingsToConfig(w, config); };
+        return WheelSettingsFields(w);
     }
     if (p == prop::kWheelOptions) {
         WheelSettingsValues w = WheelSettingsFromConfig(c);
         w.halfStep = SwitchIn(request, "HALF_STEP", w.halfStep);
         w.motorOffWhenIdle = SwitchIn(request, "MOTOR_OFF_WHEN_IDLE", w.motorOffWhenIdle);
         w.sensorSeesHome = SwitchIn(request, "SENSOR_SEES_HOME", w.sensorSeesHome);
-        return [w](ControllerConfig& config) { WheelSettingsToConfig(w, config); };
+        return WheelSettingsFields(w);
     }
     if (p == prop::kPowerOutput) {
         const int on = OnIndex(request, elements);
@@ -269,8 +290,7 @@ std::optional<ConfigChange> ConfigChangeFor(const Request& request, const Device
             reason = "Choose one of the power output modes";
             return std::nullopt;
         }
-        return
-            [on](ControllerConfig& config) { config.powerOutputMode = PowerOutputModeStored(on); };
+        return ConfigValues{{field("powerOutputMode"), PowerOutputModeStored(on)}};
     }
     if (p == prop::kFocuserSettings) {
         FocuserSettingsValues f = FocuserSettingsFromConfig(c, s.largestDivisor);
@@ -283,13 +303,12 @@ std::optional<ConfigChange> ConfigChangeFor(const Request& request, const Device
             Whole(NumberIn(request, "TEMPERATURE_AVERAGING", f.temperatureAveraging)));
         f.directionChangeThreshold = static_cast<unsigned>(
             Whole(NumberIn(request, "DIRECTION_CHANGE_THRESHOLD", f.directionChangeThreshold)));
-        // The step size is its own property; an unknown choice leaves the stored byte alone.
-        const uint8_t step = c.focuserStepMicrosteps;
-        const int divisor = s.largestDivisor;
-        return [f, step, divisor](ControllerConfig& config) {
-            FocuserSettingsToConfig(f, divisor, config);
-            config.focuserStepMicrosteps = step;
-        };
+        // The step size is its own property: the stored byte stays as it is here.
+        ConfigValues values = FocuserSettingsFields(f, s.largestDivisor);
+        std::erase_if(values, [](const auto& v) {
+            return std::string_view(v.first->name) == "focuserStepMicrosteps";
+        });
+        return values;
     }
     if (p == prop::kStepSize) {
         const int on = OnIndex(request, elements);
@@ -297,18 +316,15 @@ std::optional<ConfigChange> ConfigChangeFor(const Request& request, const Device
             reason = "Choose one of the step sizes";
             return std::nullopt;
         }
-        const uint8_t stored = MicrostepStored(s.largestDivisor, on);
-        return [stored](ControllerConfig& config) { config.focuserStepMicrosteps = stored; };
+        return ConfigValues{{field("focuserStepMicrosteps"), MicrostepStored(s.largestDivisor, on)}};
     }
     if (p == prop::kSpeed) {
-        const auto speed =
-            static_cast<uint16_t>(Whole(NumberIn(request, "FOCUS_SPEED_VALUE", c.focuserSpeed)));
-        return [speed](ControllerConfig& config) { config.focuserSpeed = speed; };
+        return ConfigValues{
+            {field("focuserSpeed"), Whole(NumberIn(request, "FOCUS_SPEED_VALUE", c.focuserSpeed))}};
     }
     if (p == prop::kBacklashSteps) {
-        const auto steps = static_cast<uint16_t>(
-            Whole(NumberIn(request, "FOCUS_BACKLASH_VALUE", c.focuserBacklash)));
-        return [steps](ControllerConfig& config) { config.focuserBacklash = steps; };
+        return ConfigValues{{field("focuserBacklash"),
+                             Whole(NumberIn(request, "FOCUS_BACKLASH_VALUE", c.focuserBacklash))}};
     }
     reason = "Not a setting of the controller: " + p;
     return std::nullopt;

@@ -9,9 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "indi/DeviceSnapshot.h"
+#include "device/ConfigFields.h"
+#include "server/DeviceSnapshot.h"
 
 namespace kavri::indi {
+
+using server::DeviceSnapshot;
+using server::Readings;
 
 // Property names: the standard ones clients look for, and the driver's own.
 namespace prop {
@@ -70,11 +74,10 @@ std::vector<Element> ElementsFor(std::string_view property, const DeviceSnapshot
 // The value of element `name` in a request, or `fallback` when the request does not carry it.
 double NumberIn(const Request& request, std::string_view name, double fallback);
 
-// The change of the configuration image that a request asks for, checked against the element
-// ranges; std::nullopt with the reason for a value out of range, and for a property that is not
-// part of the image.
-using ConfigChange = std::function<void(ControllerConfig&)>;
-std::optional<ConfigChange> ConfigChangeFor(const Request& request, const DeviceSnapshot& snapshot,
+// The field values of the configuration image that a request asks for, checked against the
+// element ranges; std::nullopt with the reason for a value out of range, and for a property
+// that is not part of the image.
+std::optional<ConfigValues> ConfigValuesFor(const Request& request, const DeviceSnapshot& snapshot,
                                             std::string& reason);
 
 // The same for the driver's stored settings (FOCUS_MAX, DRIVER_SETTINGS, THERMOMETER_NAMES).
@@ -91,6 +94,9 @@ std::optional<std::vector<std::pair<int, std::string>>> RenamesFor(const Request
 std::optional<std::vector<std::pair<int, int32_t>>> FocusShiftsFor(const Request& request,
                                                                    const DeviceSnapshot& snapshot,
                                                                    std::string& reason);
+
+// How messages name a filter: "Filter 3 ("Ha")", by its 1-based slot.
+std::string FilterLabel(const DeviceSnapshot& snapshot, int32_t index);
 
 // Per-filter elements are named with a prefix and the 1-based slot.
 inline constexpr std::string_view kFilterNamePrefix = "FILTER_SLOT_NAME_";

@@ -11,7 +11,7 @@
 #include <numbers>
 #include <sstream>
 
-#include "persist/AtomicFileWriter.h"
+#include "platform/AtomicFileWriter.h"
 
 namespace kavri::sim {
 

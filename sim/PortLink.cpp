@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "device/PortNaming.h"
-#include "persist/AtomicFileWriter.h"
+#include "platform/AtomicFileWriter.h"
+#include "platform/PortMapLocation.h"
 
 namespace kavri::sim {
 
@@ -31,7 +31,7 @@ bool MakeParentDirectories(const std::string& dir, std::string* error) {
 
 std::string ComPortLinkPath(int number) {
     // The same place the programs look, by the same rule.
-    return PortNaming::FromEnvironment().LinkPath(number).string();
+    return PortMapLinkPath(number).string();
 }
 
 PortLink::~PortLink() {

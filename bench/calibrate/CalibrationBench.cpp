@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "device/CompensationFit.h"
-#include "device/FocusPoints.h"
+#include "calibration/CompensationFit.h"
+#include "calibration/FocusPoints.h"
 #include "support/SyntheticLog.h"
 #include "support/TempDir.h"
 

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "device/ManualTimerService.h"
-#include "device/PortNaming.h"
+#include "platform/ManualTimerService.h"
+#include "transport/PortNaming.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
 #include "sim/Emulator.h"
@@ -70,16 +70,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // COM1 names the emulator for this process only; the user's port map is not touched.
+    // COM1 names the emulator in a port map of this run's own; the user's is not touched.
     char dirTemplate[] = "/tmp/kavri-bench-XXXXXX";
     if (!mkdtemp(dirTemplate)) {
         std::perror("mkdtemp");
         return 1;
     }
     const std::filesystem::path dir = dirTemplate;
-    kavri::PortNaming naming(dir);
-    naming.SetDevice(1, emulator.SlavePath());
-    kavri::SetActivePortNaming(naming);
+    std::filesystem::create_directories(dir / "kavri/ports");
+    std::filesystem::create_symlink(emulator.SlavePath(), dir / "kavri/ports/com1");
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
 
     int status = 0;
     {
@@ -145,7 +145,6 @@ int main(int argc, char** argv) {
         }
         dialog.OnDisconnect();
     }
-    kavri::SetActivePortNaming(std::nullopt);
     emulator.Stop();
     std::filesystem::remove_all(dir);
     return status;

@@ -9,11 +9,15 @@ namespace kavri {
 // Identities are printed in full lower-case hex: a 64-bit address cut to 32 bits could make two
 // clients look alike in the log.
 bool ClientSet::ConnectMulti(const void* client) {
+    return JoinClient(client, [this] { clientsOwner.Connect(); });
+}
+
+bool ClientSet::JoinClient(const void* client, const std::function<void()>& connect) {
     const auto id = reinterpret_cast<uintptr_t>(client);
     if (clients.empty()) {
         // Written before the port opens, so this line reaches the sink only.
         clientsOwner.log.Print("ConnectMulti(0x%" PRIxPTR ") = connect\r\n", id);
-        clientsOwner.Connect();
+        connect();
         if (clientsOwner.port == nullptr) return false;
     } else {
         clientsOwner.log.Print("ConnectMulti(0x%" PRIxPTR ") = skip\r\n", id);

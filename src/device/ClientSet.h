@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <set>
 
 namespace kavri {
@@ -18,6 +19,10 @@ public:
     // Joins `client` (an address used only as an identity). The first client connects the
     // owner; true when the client is joined, i.e. the port is open.
     bool ConnectMulti(const void* client);
+
+    // ConnectMulti with the first client's connection made by `connect` rather than by the
+    // owner's Connect: the desktop program connects on the port its user chose.
+    bool JoinClient(const void* client, const std::function<void()>& connect);
 
     // Removes `client`; when no client is left the owner disconnects. Does nothing while the
     // port is closed.

@@ -12,7 +12,10 @@ CommandExchange::CommandExchange(WheelFocuserDevice& device, Busy busy) : device
     } else {
         started_ = device.port != nullptr;
     }
-    if (!started_) return;
+    if (!started_) {
+        device.failureReason = device.port == nullptr ? kNotConnected : kBusy;
+        return;
+    }
     device.failureReason.clear();
     hungUpBefore_ = PortHungUp(device.port);
     ApplyExchangeTrace(device);

@@ -44,5 +44,8 @@ private:
 
 // The reason a hung-up line gives, in the log and in failureReason.
 inline constexpr const char* kLineHungUp = "the line was hung up";
+// The reasons of an exchange that could not start.
+inline constexpr const char* kNotConnected = "the controller is not connected";
+inline constexpr const char* kBusy = "the controller is busy with another exchange";
 
 }  // namespace kavri

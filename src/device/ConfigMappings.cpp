@@ -8,9 +8,9 @@ int IdlePowerShown(uint8_t stored) {
     return (stored + 255) % 256;
 }
 
-uint8_t IdlePowerStored(int shown) {
-    // Unsigned arithmetic keeps the wrap-around defined for any int.
-    return static_cast<uint8_t>(static_cast<unsigned>(shown) + 1u);
+int64_t IdlePowerStored(int64_t shown) {
+    if (shown < 0 || shown > 255) return shown;
+    return (shown + 1) % 256;
 }
 
 bool HalfStepChecked(uint8_t wheelStepMode) {
@@ -70,14 +70,17 @@ WheelSettingsValues WheelSettingsFromConfig(const ControllerConfig& config) {
     return values;
 }
 
-void WheelSettingsToConfig(const WheelSettingsValues& values, ControllerConfig& config) {
-    config.filterCount = static_cast<uint8_t>(values.filterCount);
-    config.wheelSpeed = static_cast<uint16_t>(values.speed);
-    config.wheelStepMode = WheelStepModeStored(values.halfStep);
-    config.wheelMotorOffWhenIdle = values.motorOffWhenIdle ? 1 : 0;
-    config.filterSensorSeesHome = values.sensorSeesHome ? 1 : 0;
-    config.powerOutputMode = PowerOutputModeStored(values.powerOutputIndex);
-    config.maxStepsBetweenFilters = static_cast<uint16_t>(values.maxStepsBetweenFilters);
+ConfigValues WheelSettingsFields(const WheelSettingsValues& values) {
+    const auto field = [](const char* name) { return FindConfigField(name); };
+    return {
+        {field("filterCount"), values.filterCount},
+        {field("wheelSpeed"), values.speed},
+        {field("wheelStepMode"), WheelStepModeStored(values.halfStep)},
+        {field("wheelMotorOffWhenIdle"), values.motorOffWhenIdle ? 1 : 0},
+        {field("filterSensorSeesHome"), values.sensorSeesHome ? 1 : 0},
+        {field("powerOutputMode"), PowerOutputModeStored(values.powerOutputIndex)},
+        {field("maxStepsBetweenFilters"), values.maxStepsBetweenFilters},
+    };
 }
 
 FocuserSettingsValues FocuserSettingsFromConfig(const ControllerConfig& config,
@@ -94,16 +97,18 @@ FocuserSettingsValues FocuserSettingsFromConfig(const ControllerConfig& config,
     return values;
 }
 
-void FocuserSettingsToConfig(const FocuserSettingsValues& values, int largestDivisor,
-                             ControllerConfig& config) {
-    config.focuserSpeed = static_cast<uint16_t>(values.speed);
-    config.focuserIdlePower = IdlePowerStored(values.idlePower);
-    config.focuserBacklash = static_cast<uint16_t>(values.backlash);
-    config.thermometerCount = static_cast<uint8_t>(values.thermometerCount);
-    config.thermoCompStepsPerDegree = static_cast<int16_t>(values.compensationStepsPerDegree);
-    config.temperatureAveraging = static_cast<uint16_t>(values.temperatureAveraging);
-    config.directionChangeThreshold = static_cast<uint16_t>(values.directionChangeThreshold);
-    config.focuserStepMicrosteps = MicrostepStored(largestDivisor, values.stepChoice);
+ConfigValues FocuserSettingsFields(const FocuserSettingsValues& values, int largestDivisor) {
+    const auto field = [](const char* name) { return FindConfigField(name); };
+    return {
+        {field("focuserSpeed"), values.speed},
+        {field("focuserIdlePower"), IdlePowerStored(values.idlePower)},
+        {field("focuserBacklash"), values.backlash},
+        {field("thermometerCount"), values.thermometerCount},
+        {field("thermoCompStepsPerDegree"), values.compensationStepsPerDegree},
+        {field("temperatureAveraging"), values.temperatureAveraging},
+        {field("directionChangeThreshold"), values.directionChangeThreshold},
+        {field("focuserStepMicrosteps"), MicrostepStored(largestDivisor, values.stepChoice)},
+    };
 }
 
 }  // namespace kavri

@@ -1,6 +1,7 @@
-// How the settings dialogs and the command-line tool show the fields of the configuration
-// image, and how their values go back into it. Plain functions without any UI, so every
-// front end maps the stored bytes the same way.
+// How the settings dialogs and the servers show the fields of the configuration image, and
+// which field values theirs stand for. Plain functions without any UI, so every front end maps
+// the stored bytes the same way; the values go back through the one configuration write
+// (DeviceOperations.h), which refuses what a field cannot hold instead of cutting it.
 #pragma once
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "device/ConfigFields.h"
 #include "device/ControllerConfig.h"
 
 namespace kavri {
@@ -16,8 +18,9 @@ namespace kavri {
 
 // The idle power is stored one above the value shown, modulo 256: stored 0 shows 255.
 int IdlePowerShown(uint8_t stored);
-// Shown value back to the stored byte: low 8 bits of shown + 1, so 255 stores 0.
-uint8_t IdlePowerStored(int shown);
+// Shown value (0..255) back to the stored byte: shown + 1, and 255 stores 0. A shown value
+// outside 0..255 is returned as it is, for the field's range to refuse.
+int64_t IdlePowerStored(int64_t shown);
 
 // The half-step box is checked for a stored step mode below 2 (0 or 1).
 bool HalfStepChecked(uint8_t wheelStepMode);
@@ -62,8 +65,8 @@ struct WheelSettingsValues {
     unsigned maxStepsBetweenFilters = 0;
 };
 WheelSettingsValues WheelSettingsFromConfig(const ControllerConfig& config);
-// Stores the low 8 or 16 bits of each value; every other byte of the image stays as it was.
-void WheelSettingsToConfig(const WheelSettingsValues& values, ControllerConfig& config);
+// The field values the dialog's values stand for, not cut to the fields' bytes.
+ConfigValues WheelSettingsFields(const WheelSettingsValues& values);
 
 // The focuser fields as the focuser settings dialog holds them. The step size is a choice
 // among MicrostepDivisors(largestDivisor), which the caller obtains from "FWubStep".
@@ -78,7 +81,7 @@ struct FocuserSettingsValues {
     int stepChoice = -1;  // index into MicrostepDivisors(largestDivisor), −1 none
 };
 FocuserSettingsValues FocuserSettingsFromConfig(const ControllerConfig& config, int largestDivisor);
-void FocuserSettingsToConfig(const FocuserSettingsValues& values, int largestDivisor,
-                             ControllerConfig& config);
+// As WheelSettingsFields; the step size among the choices of `largestDivisor`.
+ConfigValues FocuserSettingsFields(const FocuserSettingsValues& values, int largestDivisor);
 
 }  // namespace kavri

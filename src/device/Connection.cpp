@@ -6,8 +6,8 @@
 
 #include "device/CommandExchange.h"
 #include "device/ControllerConfig.h"
-#include "device/PortNaming.h"
-#include "device/WheelFocuserDevice.h"
+#include "device/DeviceOperations.h"
+#include "transport/PortNaming.h"
 
 namespace kavri {
 
@@ -17,13 +17,15 @@ constexpr int kBaudRate = 9600;
 constexpr const char* kNoAnswer = "no answer";
 constexpr const char* kGarbledAnswers = "garbled answers, twice";
 
-// Opens COM n and probes it. False with the reason in `detail`; `absent` tells a number without
-// any device, which a search passes over without a word.
-bool OpenAndProbe(WheelFocuserDevice& device, int32_t n, std::string& detail, bool& absent) {
+// Opens the device at `path` and probes it; `number` is its COM number (0 for a device path
+// given as such). False with the reason in `detail`; `absent` tells a device that does not
+// exist, which a search passes over without a word.
+bool OpenAndProbe(WheelFocuserDevice& device, const std::string& path, int number,
+                  const std::string& logFile, std::string& detail, bool& absent) {
     absent = false;
     PortStatus status;
     // A number without a device here, or a device that does not exist, fails at once.
-    device.port = OpenSerialPort(ActivePortNaming().DevicePath(n), kBaudRate, &status);
+    device.port = OpenSerialPort(path, kBaudRate, &status);
     if (!device.port) {
         absent = status.problem == PortProblem::kNoDevice;
         detail = status.message;
@@ -37,14 +39,59 @@ bool OpenAndProbe(WheelFocuserDevice& device, int32_t n, std::string& detail, bo
         device.Disconnect();
         return false;
     }
-    device.portNumber = n;
+    device.portNumber = number;
     // Each connection starts the log file empty; a file that cannot be created leaves the
     // log without one, and the connection stands regardless.
-    if (!device.LogFile.empty()) {
+    if (!logFile.empty()) {
         device.log.CloseFile();
-        device.log.OpenFile(device.LogFile);
+        device.log.OpenFile(logFile);
     }
     return true;
+}
+
+// One port, COM n or a device path: the only one tried, even when it fails, since the user
+// chose it.
+bool ConnectOne(WheelFocuserDevice& device, const PortChoice& choice, const std::string& logFile) {
+    if (device.port) return true;
+    device.failureReason.clear();
+    const PortNaming naming = PortNaming::FromEnvironment();
+    const std::string path = choice.IsPath() ? choice.devicePath : naming.DevicePath(choice.number);
+    std::string detail;
+    bool absent = false;
+    if (OpenAndProbe(device, path, choice.IsPath() ? 0 : choice.number, logFile, detail, absent)) {
+        return true;
+    }
+    const std::string label = choice.IsPath() ? choice.devicePath : naming.Label(choice.number);
+    device.failureReason = "no controller found on " + label + ": " + detail;
+    device.Print("%s\r\n", device.failureReason.c_str());
+    return false;
+}
+
+// Auto: COM1..COM16 in turn, until one answers.
+bool Search(WheelFocuserDevice& device, const std::string& logFile) {
+    if (device.port) return true;
+    device.failureReason.clear();
+    const PortNaming naming = PortNaming::FromEnvironment();
+    std::string unusable;
+    for (int number = kFirstComPort; number <= kLastComPort; ++number) {
+        std::string detail;
+        bool absent = false;
+        if (OpenAndProbe(device, naming.DevicePath(number), number, logFile, detail, absent)) {
+            return true;
+        }
+        if (absent) continue;
+        const std::string entry = naming.Label(number) + ": " + detail;
+        device.Print("%s\r\n", entry.c_str());
+        unusable += "; " + entry;
+    }
+    device.failureReason = "no controller found on any of COM" + std::to_string(kFirstComPort) +
+                           "..COM" + std::to_string(kLastComPort) + unusable;
+    return false;
+}
+
+bool ConnectOn(WheelFocuserDevice& device, const PortChoice& choice, const std::string& logFile) {
+    if (choice.IsPath() || IsComPortNumber(choice.number)) return ConnectOne(device, choice, logFile);
+    return Search(device, logFile);
 }
 
 }  // namespace
@@ -52,33 +99,23 @@ bool OpenAndProbe(WheelFocuserDevice& device, int32_t n, std::string& detail, bo
 bool WheelFocuserDevice::Connect() {
     // A configured port is the only one tried, even when it fails: the user chose it.
     if (settings.ComPort > 0) return OpenPort(settings.ComPort);
-    if (port) return true;
-    failureReason.clear();
-    const PortNaming naming = ActivePortNaming();
-    std::string unusable;
-    for (int number = kFirstComPort; number <= kLastComPort; ++number) {
-        std::string detail;
-        bool absent = false;
-        if (OpenAndProbe(*this, number, detail, absent)) return true;
-        if (absent) continue;
-        const std::string entry = naming.Label(number) + ": " + detail;
-        Print("%s\r\n", entry.c_str());
-        unusable += "; " + entry;
-    }
-    failureReason = "no controller found on any of COM" + std::to_string(kFirstComPort) + "..COM" +
-                    std::to_string(kLastComPort) + unusable;
-    return false;
+    return Search(*this, LogFile);
 }
 
 bool WheelFocuserDevice::OpenPort(int32_t n) {
-    if (port) return true;
-    failureReason.clear();
-    std::string detail;
-    bool absent = false;
-    if (OpenAndProbe(*this, n, detail, absent)) return true;
-    failureReason = "no controller found on " + ActivePortNaming().Label(n) + ": " + detail;
-    Print("%s\r\n", failureReason.c_str());
-    return false;
+    return ConnectOne(*this, PortChoice{n, {}}, LogFile);
+}
+
+void StorePortChoice(WheelFocuserDevice& device, const PortChoice& choice) {
+    if (!choice.IsPath()) device.settings.ComPort = choice.number;
+}
+
+bool ConnectTo(WheelFocuserDevice& device, const ConnectRequest& request) {
+    if (request.storePort) StorePortChoice(device, request.port);
+    const std::string logFile = request.logFile.value_or(device.LogFile);
+    if (request.client == nullptr) return ConnectOn(device, request.port, logFile);
+    return device.JoinClient(request.client,
+                             [&] { ConnectOn(device, request.port, logFile); });
 }
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <utility>
 
-#include "device/RegularFile.h"
+#include "platform/RegularFile.h"
 
 namespace kavri {
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "device/DiagnosticSink.h"
-#include "device/PrintfFormat.h"
+#include "platform/DiagnosticSink.h"
+#include "platform/PrintfFormat.h"
 
 namespace kavri {
 

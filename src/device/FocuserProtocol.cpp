@@ -68,6 +68,7 @@ bool WheelFocuserDevice::MoveTo(int32_t target) {
         if (stopwatch.ElapsedMs() >= limit) {
             Print("Failed GoFocus(%i->%i) in=%.1fms timeout=%ims\r\n", focuserPosition, target,
                   stopwatch.ElapsedMillis(), limit);
+            failureReason = "the focuser did not report the end of the move in time";
             return false;
         }
         uint8_t reply = 0;
@@ -86,7 +87,10 @@ bool WheelFocuserDevice::SetPosition(int32_t position) {
     EncodePosition(position, args);
     uint8_t reply = 0;
     // Any answer at all means the controller took the new position; its value is not defined.
-    if (SendCommandWithArgs(port, "FWsetFocus", args, 2, &reply, 1) < 1) return false;
+    if (SendCommandWithArgs(port, "FWsetFocus", args, 2, &reply, 1) < 1) {
+        failureReason = "the controller did not answer the new position";
+        return false;
+    }
     focuserPosition = DecodeInt16(args);
     return true;
 }
@@ -140,7 +144,11 @@ bool WheelFocuserDevice::FWautoCompSet(int32_t thermometer) {
     if (!exchange) return false;
     const uint8_t arg = SelectorByte(thermometer);
     uint8_t reply = 0;
-    return SendCommandWithArgs(port, "FWautoCompSet", &arg, 1, &reply, 1) == 1 && reply == '!';
+    if (SendCommandWithArgs(port, "FWautoCompSet", &arg, 1, &reply, 1) == 1 && reply == '!') {
+        return true;
+    }
+    failureReason = "the controller did not accept the compensation thermometer";
+    return false;
 }
 
 bool WheelFocuserDevice::FWubStep(int32_t& stepMicrosteps, int32_t& maxDivisor) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "device/ClassicNumber.h"
+#include "platform/ClassicNumber.h"
 
 namespace kavri {
 

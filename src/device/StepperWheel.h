@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "device/FilterEntry.h"
-#include "device/Sleeper.h"
+#include "platform/Sleeper.h"
 
 namespace kavri {
 

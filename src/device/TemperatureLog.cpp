@@ -5,8 +5,8 @@
 #include <cstring>
 #include <system_error>
 
-#include "device/PathText.h"
-#include "device/RegularFile.h"
+#include "platform/PathText.h"
+#include "platform/RegularFile.h"
 
 namespace kavri {
 

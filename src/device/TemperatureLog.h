@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "device/LocalClock.h"
+#include "platform/LocalClock.h"
 
 namespace kavri {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "device/DataDirectory.h"
+#include "platform/DataDirectory.h"
 #include "device/TemperatureLog.h"
 #include "device/WheelFocuserDevice.h"
 

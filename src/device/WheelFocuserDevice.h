@@ -18,9 +18,9 @@
 #include "device/DiagnosticLog.h"
 #include "device/SettingsBlock.h"
 #include "device/SettingsStore.h"
-#include "device/Sleeper.h"
+#include "platform/Sleeper.h"
 #include "device/StepperWheel.h"
-#include "device/TimerService.h"
+#include "platform/TimerService.h"
 #include "transport/SerialPort.h"
 
 namespace kavri {

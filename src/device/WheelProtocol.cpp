@@ -7,6 +7,7 @@
 #include <new>
 
 #include "device/CommandExchange.h"
+#include "device/ConfigFields.h"
 #include "device/WheelFocuserDevice.h"
 #include "transport/Stopwatch.h"
 
@@ -95,7 +96,10 @@ bool WheelFocuserDevice::FWCOUNT() {
 bool WheelFocuserDevice::SelectFilter(int32_t target) {
     // The shortest way round divides by the number of rows: without a table there is no way
     // to compute a time limit, so nothing is sent.
-    if (filters.empty()) return false;
+    if (filters.empty()) {
+        failureReason = "the filter table is empty";
+        return false;
+    }
     CommandExchange exchange(*this);
     if (!exchange) return false;
 
@@ -119,6 +123,7 @@ bool WheelFocuserDevice::SelectFilter(int32_t target) {
     for (;;) {
         if (stopwatch.ElapsedMs() >= limit) {
             Print("Failed Goto(%i->%i) in=%.1fms\r\n", previous, target, stopwatch.ElapsedMillis());
+            failureReason = "the wheel did not report the filter in time";
             return false;
         }
         if (ReadBytes(port, reply, 1) == 0) {
@@ -146,6 +151,7 @@ bool WheelFocuserDevice::SelectFilter(int32_t target) {
         if (reply[0] == '/') {
             Print("Failed Goto(%i->%i) in=%.1fms\r\n", previous, target, stopwatch.ElapsedMillis());
             currentFilter = -1;
+            failureReason = "the wheel reported a failure; its position is unknown";
             return false;
         }
         // Progress characters and anything else: keep waiting.
@@ -184,16 +190,7 @@ bool WheelFocuserDevice::WriteFilterTable() {
     if (!guard) return false;
     // Only the image's ten slots have room; rows beyond them stay in the table alone, and
     // slots beyond the table keep their contents.
-    const size_t rows = std::min(filters.size(), static_cast<size_t>(kConfigFilterSlots));
-    for (size_t i = 0; i < rows; ++i) {
-        const FilterEntry& row = filters[i];
-        // Copy from a terminated view of the 20-byte name so a full buffer is never overrun.
-        char name[kFilterNameSize + 1] = {};
-        std::memcpy(name, row.name, kFilterNameSize);
-        CopyName(config.filterNames[i], name, kConfigNameLength);
-        config.filterWheelPositions[i] = static_cast<int16_t>(row.wheelPosition);
-        config.filterFocuserPositions[i] = static_cast<int16_t>(row.focuserPosition);
-    }
+    PutFilterRows(config, filters);
     return FWwriteEE(0, kConfigSize, config.data());
 }
 

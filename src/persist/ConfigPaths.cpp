@@ -1,7 +1,7 @@
 #include "persist/ConfigPaths.h"
 
-#include "device/DataDirectory.h"
-#include "device/PathText.h"
+#include "platform/DataDirectory.h"
+#include "platform/PathText.h"
 
 namespace kavri {
 

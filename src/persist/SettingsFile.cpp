@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "device/ExchangeGuard.h"
-#include "device/RegularFile.h"
+#include "platform/RegularFile.h"
 #include "device/WheelFocuserDevice.h"
-#include "persist/AtomicFileWriter.h"
+#include "platform/AtomicFileWriter.h"
 #include "persist/SettingsFileCheck.h"
 
 namespace kavri {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "device/PortNaming.h"
+#include "transport/PortNaming.h"
 #include "device/TemperatureLog.h"
 
 namespace kavri {

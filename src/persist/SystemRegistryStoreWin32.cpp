@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "persist/SystemRegistryStore.h"
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 
 namespace kavri {
 

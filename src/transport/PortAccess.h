@@ -1,21 +1,20 @@
-// What decides whether a serial device may be opened, and the words for what goes wrong: the
-// checks made before the device is opened (opening a real port raises its modem lines, and
-// opening an arbitrary character device can have effects of its own).
+// Who holds a serial port, and the words for a port another program holds: the same on every
+// platform. How much the platform can tell differs: Linux names the holder through the lock
+// files of serial programs, while Windows only refuses the second exclusive open.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "transport/SerialPort.h"
-#include "transport/UucpLock.h"
 
 namespace kavri {
 
-// Checks `name` without opening it: it exists, is a terminal device, and is not the terminal
-// this program runs in. `realPath` gets the device's path with links resolved.
-PortStatus CheckSerialDevice(const std::string& name, std::string& realPath);
-
-// The status for an errno of open(2) on the device.
-PortStatus OpenErrorStatus(const std::string& realPath, int error);
+// The live process that holds a port.
+struct LockHolder {
+    long pid = 0;
+    std::string program;  // its program name; empty when unknown
+};
 
 // The status for a port another program holds: "in use by <who>"; `holder` may be unknown
 // (pid 0).
@@ -24,5 +23,9 @@ PortStatus HeldByStatus(const std::string& who);
 
 // Who holds a port that was opened exclusively.
 inline constexpr const char* kExclusiveHolder = "another program (it opened the port exclusively)";
+
+// Whether the device's port is held by another running copy of this program (a client that
+// started the INDI driver twice). False where the platform cannot name the holder.
+bool HeldByAnotherCopyOfThisProgram(const std::string& devicePath);
 
 }  // namespace kavri

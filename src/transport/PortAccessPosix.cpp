@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
-#include "transport/PortAccess.h"
+#include "transport/PortAccessPosix.h"
+#include "transport/UucpLock.h"
 
 namespace kavri {
 
@@ -107,14 +109,13 @@ PortStatus OpenErrorStatus(const std::string& realPath, int error) {
     }
 }
 
-PortStatus HeldByStatus(const LockHolder& holder) {
-    if (holder.pid <= 0) return HeldByStatus("another program (its lock file names the port)");
-    const std::string who = holder.program.empty() ? "another program" : holder.program;
-    return HeldByStatus(who + " (process " + std::to_string(holder.pid) + ")");
-}
-
-PortStatus HeldByStatus(const std::string& who) {
-    return Problem(PortProblem::kInUse, "in use by " + who);
+bool HeldByAnotherCopyOfThisProgram(const std::string& devicePath) {
+    // The name the kernel keeps for this process, as lock holders are named.
+    std::ifstream comm("/proc/self/comm");
+    std::string self;
+    std::getline(comm, self);
+    const auto holder = UucpLockHolder(devicePath);
+    return holder && holder->pid != getpid() && !self.empty() && holder->program == self;
 }
 
 PortStatus InspectSerialPort(const std::string& name) {

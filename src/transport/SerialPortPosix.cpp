@@ -18,7 +18,7 @@
 #include <memory>
 #include <utility>
 
-#include "transport/PortAccess.h"
+#include "transport/PortAccessPosix.h"
 #include "transport/SerialPort.h"
 #include "transport/UucpLock.h"
 

@@ -11,8 +11,9 @@
 #include <memory>
 #include <utility>
 
+#include "transport/PortAccess.h"
 #include "transport/SerialPort.h"
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 
 namespace kavri {
 
@@ -45,8 +46,7 @@ PortStatus OpenErrorStatus(DWORD error) {
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
         case ERROR_BUSY:
-            return Problem(PortProblem::kInUse,
-                           "in use by another program (it opened the port exclusively)");
+            return HeldByStatus(kExclusiveHolder);
         default:
             return Problem(PortProblem::kFailed, "cannot open: " + Win32ErrorText(error));
     }

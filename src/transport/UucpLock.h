@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "transport/PortAccess.h"
+
 namespace kavri {
 
 // The folder of the lock files: the one installed with SetUucpLockDirectory, else the
@@ -21,13 +23,8 @@ void SetUucpLockDirectory(std::optional<std::string> directory);
 // Empty without a folder.
 std::string UucpLockPath(const std::string& devicePath);
 
-// The live process a lock names.
-struct LockHolder {
-    long pid = 0;
-    std::string program;  // from /proc/<pid>/comm; empty when unknown
-};
-
-// The live holder of the device's lock, if any (stale and missing locks give nothing).
+// The live holder of the device's lock, if any (stale and missing locks give nothing); its
+// program name comes from /proc/<pid>/comm.
 std::optional<LockHolder> UucpLockHolder(const std::string& devicePath);
 
 // The lock this process holds on one device while its port is open.

@@ -2,7 +2,6 @@
 
 #include <stdlib.h>
 
-#include "device/PortNaming.h"
 #include "device/TemperatureLog.h"
 
 namespace kavri::test {
@@ -12,7 +11,6 @@ using namespace std::chrono_literals;
 void AlpacaRig::SetUp() {
     setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
     setenv("XDG_DATA_HOME", dir_.File("data").c_str(), 1);
-    SetActivePortNaming(std::nullopt);
     SetActiveTemperatureLog(std::nullopt);
 }
 
@@ -37,7 +35,7 @@ void AlpacaRig::StartServer() {
     identity.location = "test";
     io_ = std::make_unique<boost::asio::io_context>();
     controller_ = std::make_unique<alpaca::WorkerController>(
-        *io_, *store_, indi::PortChoice{0, emulator_->SlavePath()});
+        *io_, *store_, PortChoice{0, emulator_->SlavePath()});
     alpaca::ServerOptions options;
     options.httpPort = 0;
     options.discovery = false;

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/Arguments.h"
+#include "transport/PortChoice.h"
 
 namespace kavri::cli {
 namespace {
@@ -80,17 +81,22 @@ TEST(ArgumentsTest, LinesAreParsedOrRefusedInOneLine) {
     }
 }
 
+// One port parser for every program: Auto, COM1..COM16 (blanks around ignored), or a device
+// path - a '/', or a Windows device name, the only way to name a port above COM16 there.
 TEST(ArgumentsTest, PortChoicesAndIntegers) {
-    EXPECT_EQ(ParsePortChoice("AUTO")->number, 0);
-    EXPECT_EQ(ParsePortChoice("16")->number, 16);
-    EXPECT_EQ(ParsePortChoice("com3")->number, 3);
+    const std::pair<const char*, int> numbers[] = {{"AUTO", 0}, {" auto ", 0}, {"16", 16},
+                                                   {"com3", 3}, {"COM16", 16}};
+    for (const auto& [text, number] : numbers) EXPECT_EQ(ParsePortChoice(text)->number, number);
     for (const char* path : {"/dev/ttyUSB0", "\\\\.\\COM20", "\\\\.\\com3", "\\\\?\\COM21"}) {
         EXPECT_EQ(ParsePortChoice(path)->devicePath, path);
     }
-    for (const char* bad : {"0", "17", "COM", "COM-1", "COM+3", "COM20", "ttyUSB0", "", "\\\\.\\",
-                            "\\\\server\\share", "C:\\COM20"}) {
+    for (const char* bad : {"0", "17", "COM", "COM0", "COM-1", "COM+3", "COM20", "3x", "ttyUSB0",
+                            "", "\\\\.\\", "\\\\server\\share", "C:\\COM20"}) {
         EXPECT_FALSE(ParsePortChoice(bad)) << bad;
     }
+    EXPECT_EQ(PortChoiceText({0, {}}), "auto");
+    EXPECT_EQ(PortChoiceText({7, {}}), "COM7");
+    EXPECT_EQ(PortChoiceText({99, {}}), "auto");
     EXPECT_EQ(ParseInteger("+7", 0, 10), 7);
     EXPECT_EQ(ParseInteger("-32768", -32768, 32767), -32768);
     for (const char* bad : {"", "+", "-", "+-5", "5 ", "0x10", "1e3", "99999999999999999999"}) {

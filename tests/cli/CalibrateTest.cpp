@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "cli/KavrictlFixture.h"
-#include "device/LocalClock.h"
+#include "platform/LocalClock.h"
 #include "sim/ImageLayout.h"
 #include "support/SyntheticLog.h"
 

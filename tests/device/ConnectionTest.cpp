@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <map>
 
-#include "device/DataDirectory.h"
+#include "platform/DataDirectory.h"
 #include "device/DeviceOnPeer.h"
-#include "device/PortNaming.h"
+#include "transport/PortNaming.h"
 #include "persist/RegistrySettings.h"
 #include "support/TempDir.h"
 #include "transport/UucpLock.h"
@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(PortNaming, DefaultsLinksAndDevicesNamedForARun) {
+TEST(PortNaming, DefaultsAndLinks) {
     TempDir temp;
     const fs::path ports = fs::path(temp.Path()) / "kavri" / "ports";
     fs::create_directories(ports);
@@ -29,7 +29,7 @@ TEST(PortNaming, DefaultsLinksAndDevicesNamedForARun) {
     // A dangling link still decides the port: it must not fall back to /dev/ttyACM1.
     fs::create_symlink(temp.File("gone"), ports / "com6");
     ASSERT_EQ(setenv("XDG_CONFIG_HOME", temp.Path().c_str(), 1), 0);
-    PortNaming naming = PortNaming::FromEnvironment();
+    const PortNaming naming = PortNaming::FromEnvironment();
     std::string devices;  // 0 and 17 are no COM numbers
     for (int number = 0; number <= 17; ++number) devices += naming.DevicePath(number) + ",";
     const std::string links = (ports / "com5").string() + "," + (ports / "com6").string() + ",";
@@ -38,11 +38,6 @@ TEST(PortNaming, DefaultsLinksAndDevicesNamedForARun) {
                            "/dev/ttyS3,/dev/ttyS4,/dev/ttyS5,/dev/ttyS6,/dev/ttyS7,,");
     EXPECT_EQ(naming.Label(5), "COM5 (/dev/null)");
     EXPECT_FALSE(naming.Describe(6).exists);
-    // A device named for this run wins over the link; numbers outside 1..16 take none.
-    naming.SetDevice(6, "/dev/zero");
-    naming.SetDevice(17, "/dev/zero");
-    EXPECT_EQ(naming.DevicePath(6), "/dev/zero");
-    EXPECT_EQ(naming.DevicePath(17), "");
 }
 
 TEST(DataDirectory, XdgVariablesWithHomeFallback) {

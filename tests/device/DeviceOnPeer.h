@@ -6,14 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "device/ManualTimerService.h"
-#include "device/PortNaming.h"
+#include "platform/ManualTimerService.h"
+#include "transport/PortNaming.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
 #include "support/ScriptedPeer.h"
@@ -69,7 +70,7 @@ protected:
         config_ = std::filesystem::path(dir_.Path()) / "kavri";
         std::filesystem::create_directories(config_ / "ports");
         for (int n = kFirstComPort; n <= kLastComPort; ++n) Link(n, dir_.File("absent"));
-        SetActivePortNaming(PortNaming(config_));
+        setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);  // config_ is its kavri folder
         device = std::make_unique<WheelFocuserDevice>(store, timers);
         device->SetSink([this](const char* line) {
             const std::string text(line);
@@ -78,7 +79,6 @@ protected:
     }
     void TearDown() override {
         device.reset();
-        SetActivePortNaming(std::nullopt);
     }
     void Link(int number, const std::string& target) {
         const auto link = config_ / "ports" / ("com" + std::to_string(number));

@@ -140,29 +140,56 @@ TEST(MicrostepCurves, ASineTableDrawsACircleWithSpokesWhateverItsInversion) {
               f.currentPath);
 }
 
-TEST(ConfigMappings, TheImageIsLittleEndianADialogRoundTripKeepsEveryByteAndValuesAreMapped) {
+// A dialog's values stand for field values that keep every byte through a round trip; typed
+// values are mapped, and the ones a field cannot hold are refused with its range, never cut.
+TEST(ConfigMappings, ARoundTripKeepsEveryByteAndValuesBeyondAFieldAreRefused) {
     ControllerConfig config{};
     for (int i = 0; i < kConfigSize; ++i) config.data()[i] = static_cast<uint8_t>(0xA0 ^ i);
     config.wheelStepMode = config.wheelMotorOffWhenIdle = config.filterSensorSeesHome = 1;
     config.powerOutputMode = 3;
     config.focuserStepMicrosteps = 4;
-    const ControllerConfig before = config;
-    WheelSettingsToConfig(WheelSettingsFromConfig(config), config);
-    FocuserSettingsToConfig(FocuserSettingsFromConfig(config, 16), 16, config);
-    for (int i = 0; i < kConfigSize; ++i) EXPECT_EQ(config.data()[i], before.data()[i]) << i;
+    config.filterCount = 7;
+    config.thermometerCount = 5;
     config.thermoCompStepsPerDegree = -250;
+    const ControllerConfig before = config;
+    const ConfigValues wheel = WheelSettingsFields(WheelSettingsFromConfig(config));
+    const ConfigValues focuser = FocuserSettingsFields(FocuserSettingsFromConfig(config, 16), 16);
+    ASSERT_FALSE(CheckConfigValues(wheel));
+    ASSERT_FALSE(CheckConfigValues(focuser));
+    PutConfigValues(config, wheel);
+    PutConfigValues(config, focuser);
+    for (int i = 0; i < kConfigSize; ++i) EXPECT_EQ(config.data()[i], before.data()[i]) << i;
     EXPECT_EQ(config.data()[16] | config.data()[17] << 8, 0xFF06);
-    EXPECT_EQ(FocuserSettingsFromConfig(config, 16).compensationStepsPerDegree, -250);
-    config = {};  // step mode 0 opens checked and an unchanged OK stores 1
-    WheelSettingsValues wheel = WheelSettingsFromConfig(config);
-    wheel.speed = 70000;          // typed out of range: the low 16 bits
-    wheel.powerOutputIndex = -1;  // no selection
-    WheelSettingsToConfig(wheel, config);
-    EXPECT_EQ(config.wheelStepMode, 1);
-    EXPECT_EQ(static_cast<uint16_t>(config.wheelSpeed), 70000 - 65536);
-    EXPECT_EQ(config.powerOutputMode, 255);
+    EXPECT_EQ(ReadConfigField(config, *FindConfigField("thermoCompStepsPerDegree")), -250);
+
+    WheelSettingsValues shown = WheelSettingsFromConfig(ControllerConfig{});
+    shown.filterCount = 5;
+    shown.powerOutputIndex = -1;  // no selection
+    ControllerConfig stored{};    // step mode 0 opens checked, and an unchanged OK stores 1
+    PutConfigValues(stored, WheelSettingsFields(shown));
+    EXPECT_EQ(stored.wheelStepMode, 1);
+    EXPECT_EQ(stored.powerOutputMode, 255);
     EXPECT_STREQ(kPowerOutputModeTexts[3], "Активен=0,  Пассивен=1");
-    EXPECT_EQ(IdlePowerStored(511), 0);  // typed values keep their low 8 bits
+    EXPECT_EQ(IdlePowerStored(255), 0);  // shown 255 is stored 0, shown 0 as 1
+    EXPECT_EQ(IdlePowerStored(0), 1);
+    const struct {
+        const char* field;
+        int64_t value;
+        const char* refusal;  // nullptr: taken
+    } typed[] = {
+        {"filterCount", 300, "filterCount holds 1..10, not 300"},  // not 44
+        {"filterCount", 0, "filterCount holds 1..10, not 0"},
+        {"filterCount", 1, nullptr},
+        {"wheelSpeed", 70000, "wheelSpeed holds 0..65535, not 70000"},
+        {"focuserIdlePower", IdlePowerStored(511), "focuserIdlePower holds 0..255, not 511"},
+        {"thermometerCount", 9, "thermometerCount holds 0..8, not 9"},
+        {"thermoCompStepsPerDegree", -1001, "thermoCompStepsPerDegree holds -1000..1000, not -1001"},
+        {"thermoCompStepsPerDegree", -1000, nullptr},
+    };
+    for (const auto& t : typed) {
+        const auto refusal = CheckConfigValues({{FindConfigField(t.field), t.value}});
+        EXPECT_EQ(refusal ? ConfigRefusalText(*refusal) : "taken", t.refusal ? t.refusal : "taken");
+    }
     // Step choices 1/1 .. 1/largest; the stored step is largest / divisor, 0 for no choice.
     EXPECT_EQ(MicrostepDivisors(12), (std::vector<int>{1, 2, 4, 8}));
     EXPECT_EQ(MicrostepDivisors(INT_MAX).size(), 31u);  // no overflow on absurd replies

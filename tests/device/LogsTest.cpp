@@ -10,7 +10,7 @@
 
 #include "device/DeviceOnPeer.h"
 #include "device/DiagnosticLog.h"
-#include "device/ManualTimerService.h"
+#include "platform/ManualTimerService.h"
 #include "device/TemperatureLog.h"
 #include "support/TempDir.h"
 

@@ -297,7 +297,7 @@ TEST_F(IndiDriverTest, EveryFaultEndsItsRequestAndAReconnectStartsFresh) {
     };
     const Case cases[] = {
         {"silent,cmd=FWGOTO,times=1", "Number", "FILTER_SLOT", "FILTER_SLOT_VALUE", "2", "Alert",
-         "did not report filter 2"},
+         "did not report the filter in time"},
         {"drop,cmd=FWgoFocus", "Number", "ABS_FOCUS_POSITION", "FOCUS_ABSOLUTE_POSITION", "20",
          "Alert", "did not report the end"},
         {"short,cmd=FWreadEE", "Number", "FOCUS_SPEED", "FOCUS_SPEED_VALUE", "150", "Alert",
@@ -347,12 +347,13 @@ TEST_F(IndiDriverTest, EveryFaultEndsItsRequestAndAReconnectStartsFresh) {
 }
 
 TEST_F(IndiDriverTest, AMoveShowsProgressAndADisconnectDuringItAlwaysSucceeds) {
-    // Line rate and real motion: 60 steps at 20 steps per second take 3 s. The backlash of
-    // 1000 plays no part outward, but a time limit that took it for the speed would end the
-    // move early.
+    // Line rate and real motion: 60 steps at 10 steps per second take 6 s, long enough for
+    // everything below to happen during the move on a loaded machine. The backlash of 1000
+    // plays no part outward, but a time limit that took it for the speed would end the move
+    // early.
     Start(false);
     sim::Image slow = sim::DefaultImage();
-    sim::WriteU16(slow, sim::offset::kFocuserSpeed, 20);
+    sim::WriteU16(slow, sim::offset::kFocuserSpeed, 10);
     sim::WriteU16(slow, sim::offset::kFocuserBacklash, 1000);
     Emulator().SetImage(slow);
     ASSERT_TRUE(ConnectTo(Emulator().SlavePath()));
@@ -361,22 +362,21 @@ TEST_F(IndiDriverTest, AMoveShowsProgressAndADisconnectDuringItAlwaysSucceeds) {
     ASSERT_TRUE(Client().WaitState("ABS_FOCUS_POSITION", {"Busy"}, moveSince));
     EXPECT_TRUE(Client().WaitState("REL_FOCUS_POSITION", {"Busy"}, relativeSince));
     EXPECT_EQ(Client().Property("ABS_FOCUS_POSITION").message,
-              "Moving to 60: 60 steps at 20 steps/s, about 3.0 s");
+              "Moving to 60: 60 steps at 10 steps/s, about 6.0 s");
 
-    // The event loop never waits on the line, so any request is answered at once: the bound
-    // is ten times what a loaded machine takes under the sanitizers.
+    // The event loop never waits on the line, so any request is answered while the controller
+    // is still moving.
     const int asked = Client().Property("FOCUS_TEMPERATURE").updates;
-    auto start = Clock::now();
     Client().Ask("FOCUS_TEMPERATURE");
     EXPECT_TRUE(Client().WaitFor(
         [&] { return Client().Property("FOCUS_TEMPERATURE").updates > asked; }, 5s));
-    EXPECT_LT(Clock::now() - start, 500ms);
+    EXPECT_NE(Emulator().FocuserPosition(), 60);
 
-    // Another command is refused with the reason; another move leaves the running one Busy.
-    start = Clock::now();
+    // Another command is refused with the reason, during the move; another move leaves the
+    // running one Busy.
     int since = Client().SetNumber("FILTER_SLOT", "FILTER_SLOT_VALUE", 3);
     EXPECT_TRUE(Client().WaitState("FILTER_SLOT", {"Alert"}, since, 5s));
-    EXPECT_LT(Clock::now() - start, 500ms);
+    EXPECT_NE(Emulator().FocuserPosition(), 60);
     EXPECT_TRUE(Client().Heard("busy (a focuser move)"));
     since = Client().SetNumber("ABS_FOCUS_POSITION", "FOCUS_ABSOLUTE_POSITION", 30);
     EXPECT_TRUE(Client().WaitFor(
@@ -387,21 +387,24 @@ TEST_F(IndiDriverTest, AMoveShowsProgressAndADisconnectDuringItAlwaysSucceeds) {
         5s));
     EXPECT_EQ(Client().Property("ABS_FOCUS_POSITION").state, "Busy");
 
-    // Progress at least once a second, without a position the controller did not report.
+    // Progress once a second, without a position the controller did not report: over 2.2 s at
+    // least two updates, none more than 2 s apart however loaded the machine (a move without
+    // progress would go silent for its whole 6 s).
     Client().WaitFor([] { return false; }, 2200ms);
     const auto& history = Client().Property("ABS_FOCUS_POSITION").history;
+    EXPECT_GE(history.size(), static_cast<size_t>(moveSince) + 3);
     for (size_t i = static_cast<size_t>(moveSince) + 1; i < history.size(); ++i) {
         EXPECT_EQ(history[i].state, "Busy");
-        EXPECT_LT(history[i].at - history[i - 1].at, 1200ms) << history[i].message;
+        EXPECT_LT(history[i].at - history[i - 1].at, 2s) << history[i].message;
     }
-    EXPECT_NE(history.back().message.find("of about 3.0 s"), std::string::npos);
+    EXPECT_NE(history.back().message.find("of about 6.0 s"), std::string::npos);
     EXPECT_EQ(Client().Number("ABS_FOCUS_POSITION", "FOCUS_ABSOLUTE_POSITION"), 0);
 
-    // A disconnect is done at once; the move's properties end Alert with what will happen.
-    start = Clock::now();
+    // A disconnect is done at once, before the move ends; the move's properties end Alert with
+    // what will happen.
     since = Client().SetSwitch("CONNECTION", "DISCONNECT");
     ASSERT_TRUE(Client().WaitState("CONNECTION", {"Idle"}, since, 5s));
-    EXPECT_LT(Clock::now() - start, 500ms);
+    EXPECT_NE(Emulator().FocuserPosition(), 60);
     EXPECT_EQ(history.back().state, "Alert");
     EXPECT_NE(history.back().message.find("Disconnected during the move to 60"),
               std::string::npos);

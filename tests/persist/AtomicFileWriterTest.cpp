@@ -1,4 +1,4 @@
-#include "persist/AtomicFileWriter.h"
+#include "platform/AtomicFileWriter.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

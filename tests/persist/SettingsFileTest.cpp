@@ -11,7 +11,7 @@
 #include <functional>
 #include <tuple>
 
-#include "device/ManualTimerService.h"
+#include "platform/ManualTimerService.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
 #include "persist/SettingsFileCheck.h"

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "device/ManualTimerService.h"
+#include "platform/ManualTimerService.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
 #include "persist/RegistrySettings.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "device/FocusLogFiles.h"
+#include "calibration/FocusLogFiles.h"
 
 namespace kavri::test {
 

@@ -12,7 +12,8 @@
 
 #include "support/ScriptedPeer.h"
 #include "support/TempDir.h"
-#include "transport/PortAccess.h"
+#include "transport/PortAccessPosix.h"
+#include "transport/UucpLock.h"
 
 namespace kavri::test {
 namespace {

@@ -9,13 +9,13 @@
 #include <filesystem>
 #include <thread>
 
-#include "device/DataDirectory.h"
-#include "device/LoopTimerService.h"
-#include "device/PathText.h"
-#include "device/PortNaming.h"
-#include "device/RegularFile.h"
+#include "platform/DataDirectory.h"
+#include "platform/LoopTimerService.h"
+#include "platform/PathText.h"
+#include "transport/PortNaming.h"
+#include "platform/RegularFile.h"
 #include "device/TemperatureLog.h"
-#include "persist/AtomicFileWriter.h"
+#include "platform/AtomicFileWriter.h"
 #include "support/TempDir.h"
 #include "transport/SerialPort.h"
 
@@ -119,12 +119,10 @@ TEST(Win32FoldersTest, UserFoldersComeFromAbsoluteVariablesOrTheSystem) {
 }
 
 TEST(Win32PortsTest, ComNumbersAreTheSystemsPortsAndOthersAreRefusedUntouched) {
-    PortNaming naming({});
+    const PortNaming naming({});
     EXPECT_EQ(naming.DevicePath(12), "\\\\.\\COM12");
     EXPECT_EQ(naming.DevicePath(17), "");
     EXPECT_EQ(naming.Label(3), "COM3");
-    naming.SetDevice(1, "\\\\.\\COM42");
-    EXPECT_EQ(naming.Label(1), "\\\\.\\COM42");
 
     TempDir dir;
     WriteFileText(dir.File("notes.txt"), "keep");

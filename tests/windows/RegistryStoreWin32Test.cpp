@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "device/ManualTimerService.h"
+#include "platform/ManualTimerService.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/RegistrySettings.h"
 #include "persist/SystemRegistryStore.h"

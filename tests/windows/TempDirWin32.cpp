@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "device/PathText.h"
+#include "platform/PathText.h"
 #include "support/TempDir.h"
 
 namespace kavri::test {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/ControlDialog.h"
 
-#include "device/WheelFocuserDevice.h"
+#include "device/DeviceOperations.h"
 #include "ui/dialogs/ControlDialogTemplate.h"
 #include "ui/dialogs/ValueText.h"
 
@@ -137,9 +137,10 @@ bool ControlDialog::ThermometerNameBytes(int k, std::string& bytes) {
 
 void ControlDialog::OnConnect() {
     UpdateData(true);
-    device_->settings.ComPort = portIndex_;
     c_->SetWaitCursor(true);
-    if (!device_->ConnectMulti(this)) {
+    // The chosen port (Auto or COMn, the list's index) is kept as the program's port, and this
+    // dialog joins the connection on it.
+    if (!ConnectTo(*device_, {.port = {portIndex_, {}}, .storePort = true, .client = this})) {
         c_->SetWaitCursor(false);
         return;
     }
@@ -159,7 +160,7 @@ void ControlDialog::OnDisconnect() {
 
 void ControlDialog::OnCancel() {
     UpdateData(true);
-    device_->settings.ComPort = portIndex_;
+    StorePortChoice(*device_, PortChoice{portIndex_, {}});
     device_->DisconnectMulti(this);
     c_->EndDialog(kCancelCommand);
 }

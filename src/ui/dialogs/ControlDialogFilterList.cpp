@@ -4,7 +4,7 @@
 // selection.
 #include <string>
 
-#include "device/WheelFocuserDevice.h"
+#include "device/DeviceOperations.h"
 #include "ui/dialogs/ControlDialog.h"
 #include "ui/dialogs/ControlDialogTemplate.h"
 #include "ui/dialogs/ValueText.h"
@@ -100,8 +100,14 @@ void ControlDialog::EndCellEdit() {
     if (value == field) return;
     field = static_cast<int32_t>(value);
 
+    // The table is read back: the list shows what the controller holds, so a write it did not
+    // take is told and leaves the old value in the cell.
+    const bool written = WriteConfiguration(*device_);
     FillFilterList();
-    device_->WriteFilterTable();
+    if (!written) {
+        ShowWarning("Контроллер не принял таблицу фильтров.");
+        return;
+    }
     // A new wheel position of the filter in the light path takes effect only by going there.
     if (editColumn_ == kCorrectionColumn && editRow_ == device_->currentFilter)
         device_->SelectFilter(device_->currentFilter);

@@ -5,7 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "device/ClassicNumber.h"
+#include "device/ConfigFields.h"
+#include "platform/ClassicNumber.h"
 #include "ui/dialogs/ValueText.h"
 
 namespace kavri::ui {
@@ -93,6 +94,15 @@ bool FieldReader::Signed(int id, int32_t& value) {
     }
     value = *parsed;
     return true;
+}
+
+void RefuseOutOfRange(DialogControls& controls, std::string_view caption, int id,
+                      const ConfigRefusal& refusal) {
+    controls.ShowMessage("Введите целое число от " + std::to_string(refusal.field->low) + " до " +
+                             std::to_string(refusal.field->high) + ".",
+                         caption, MessageStyle::Warning);
+    controls.SetFocus(id);
+    controls.SelectText(id);
 }
 
 bool FieldReader::Double(int id, double& value) {

@@ -10,6 +10,10 @@
 
 #include "ui/dialogs/DialogControls.h"
 
+namespace kavri {
+struct ConfigRefusal;
+}
+
 namespace kavri::ui {
 
 // Decimal text, surrounding blanks allowed, optional '+'; the whole text must be the number
@@ -44,5 +48,11 @@ private:
     std::string caption_;
     bool ok_ = true;
 };
+
+// Refuses a value the controller cannot hold as a field that does not read is refused: the
+// message (with the dialog's `caption`) gives the field's range, and the edit with `id` gets
+// the focus and its text selected.
+void RefuseOutOfRange(DialogControls& controls, std::string_view caption, int id,
+                      const ConfigRefusal& refusal);
 
 }  // namespace kavri::ui

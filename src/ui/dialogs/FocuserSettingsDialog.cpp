@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/FocuserSettingsDialog.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
-#include "device/WheelFocuserDevice.h"
+#include "device/DeviceOperations.h"
 #include "ui/dialogs/FieldText.h"
 #include "ui/dialogs/MicrostepTableDialog.h"
 #include "ui/dialogs/SettingsTemplates.h"
@@ -44,11 +45,6 @@ void FocuserSettingsDialog::FieldsFromConfig() {
     // The step choice is made when the list is filled, from the divisor asked for below.
     values = FocuserSettingsFromConfig(device->config, 0);
     device->FWubStep(currentStep, largestDivisor);
-}
-
-void FocuserSettingsDialog::FieldsToConfig() {
-    if (!PortOpen()) return;
-    FocuserSettingsToConfig(values, largestDivisor, device->config);
 }
 
 void FocuserSettingsDialog::FillStepList() {
@@ -94,11 +90,28 @@ bool FocuserSettingsDialog::ReadFields() {
     reader.Double(kStepLengthEdit, stepLength);
     reader.Signed(kMaxFocusPosEdit, maxFocusPos);
     reader.Signed(kFocusShiftEdit, focusShift);
-    // Nothing is taken over unless every field reads, so a refused OK followed by Cancel
-    // leaves the driver's settings as they were.
+    // Nothing is taken over unless every field reads and fits, so a refused OK followed by
+    // Cancel leaves the driver's settings as they were.
     if (!reader.Ok()) return false;
     read.stepChoice = c_->ComboSelection(kStepCombo);
+    const ConfigValues readFields = FocuserSettingsFields(read, largestDivisor);
+    if (const auto refusal = PortOpen() ? CheckConfigValues(readFields) : std::nullopt) {
+        static const std::map<std::string, int> edits = {
+            {"focuserSpeed", kSpeedEdit},
+            {"focuserIdlePower", kIdlePowerEdit},
+            {"focuserBacklash", kBacklashEdit},
+            {"thermometerCount", kThermometerEdit},
+            {"thermoCompStepsPerDegree", kCompensationEdit},
+            {"temperatureAveraging", kAveragingEdit},
+            {"directionChangeThreshold", kThresholdEdit},
+        };
+        const auto edit = edits.find(refusal->field->name);
+        RefuseOutOfRange(*c_, FocuserSettingsTemplate().caption,
+                         edit != edits.end() ? edit->second : kSpeedEdit, *refusal);
+        return false;
+    }
     values = read;
+    fields = readFields;
     if (device != nullptr) {
         device->settings.StepLenInMicrons = stepLength;
         device->settings.AscomMaxFocusPos = maxFocusPos;
@@ -109,10 +122,8 @@ bool FocuserSettingsDialog::ReadFields() {
 
 void FocuserSettingsDialog::OnOK() {
     if (!ReadFields()) return;  // the refused field has its message and the focus
-    FieldsToConfig();
-    if (device != nullptr && !device->WriteFilterTable()) {
-        // The device's copy keeps the new values; the controller still runs on the old ones
-        // until the next connection reads them back.
+    // Read back, so the device's copy is what the controller holds whatever happened.
+    if (PortOpen() && !WriteConfiguration(*device, fields)) {
         c_->ShowMessage("Контроллер не принял настройки фокусера.",
                         FocuserSettingsTemplate().caption, MessageStyle::Warning);
     }

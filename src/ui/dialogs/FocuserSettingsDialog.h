@@ -2,8 +2,10 @@
 // The behaviour of the focuser settings (template 201): speed, power at rest, backlash, step
 // size, thermometer count, temperature compensation, averaging and direction-change threshold
 // (all in the controller's configuration image), and the step length, range and position
-// offset kept for the focuser driver. OK stores them and writes the image to the controller;
-// the "Микрошаги" button opens the microstep table.
+// offset kept for the focuser driver. OK writes the image's fields to the controller with the
+// one configuration write, which reads them back; a value the controller cannot hold is
+// refused with its range, and nothing is taken over or sent. The "Микрошаги" button opens the
+// microstep table.
 #pragma once
 
 #include <cstdint>
@@ -32,13 +34,15 @@ public:
 
 private:
     void FieldsFromConfig();
-    void FieldsToConfig();
     void ShowFields();
+    // Reads every edit; false when one does not read or holds a value the controller cannot
+    // (its message shown, nothing taken over).
     bool ReadFields();
     void FillStepList();
     bool PortOpen() const;
 
     FocuserSettingsValues values;  // the image's fields as shown
+    ConfigValues fields;           // what they store, once read
     // Results of "FWubStep": the largest step divisor gives the step list; the step in
     // effect is not used further. With the port closed there is no answer, and 0 leaves
     // the step list empty.

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "device/WheelFocuserDevice.h"
+#include "device/DeviceOperations.h"
 #include "ui/dialogs/FieldText.h"
 #include "ui/dialogs/SettingsTemplates.h"
 
@@ -41,9 +41,26 @@ void WheelSettingsDialog::FieldsFromConfig() {
     values = WheelSettingsFromConfig(device->config);
 }
 
-void WheelSettingsDialog::FieldsToConfig() {
-    if (!PortOpen()) return;
-    WheelSettingsToConfig(values, device->config);
+bool WheelSettingsDialog::WriteFields() {
+    if (!PortOpen()) return true;
+    const ConfigValues fields = WheelSettingsFields(values);
+    if (const auto refusal = CheckConfigValues(fields)) {
+        const std::string name = refusal->field->name;
+        RefuseOutOfRange(*c_, WheelSettingsTemplate().caption,
+                         name == "filterCount" ? kFilterCountEdit
+                         : name == "wheelSpeed" ? kSpeedEdit
+                                                : kMaxStepsEdit,
+                         *refusal);
+        return false;
+    }
+    // The image is read back and the filter table follows the count the controller now
+    // reports; the device's copy is the controller's whatever happened, so the user must know
+    // when the edits did not arrive.
+    if (!WriteConfiguration(*device, fields)) {
+        c_->ShowMessage("Контроллер не принял настройки колеса.", WheelSettingsTemplate().caption,
+                        MessageStyle::Warning);
+    }
+    return true;
 }
 
 void WheelSettingsDialog::ShowFields() {
@@ -81,18 +98,9 @@ void WheelSettingsDialog::EnableControls() {
 }
 
 void WheelSettingsDialog::OnOK() {
-    if (!ReadFields()) return;  // the refused field has its message and the focus
-    FieldsToConfig();
+    // A refused field has its message and the focus, and the dialog stays open.
+    if (!ReadFields() || !WriteFields()) return;
     if (device != nullptr) {
-        if (!device->WriteFilterTable()) {
-            // The probe below reads back what the controller kept, so the user must know the
-            // edits did not arrive.
-            c_->ShowMessage("Контроллер не принял настройки колеса.",
-                            WheelSettingsTemplate().caption, MessageStyle::Warning);
-        }
-        // Reads the image back and resizes the filter table to the count the controller
-        // now reports.
-        device->Probe();
         device->SaveRegistry();
         // This dialog never joined the client set; releasing it closes the port only when
         // no other client holds the connection.

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The behaviour of the wheel settings (template 203): number of filters, motor speed, half or
 // full step, motor off when idle, home-mark sensing, power output mode and the largest step
-// count between filters. OK stores them in the device's configuration image, writes the image
-// to the controller, probes the controller again, saves the device's settings and releases
-// this dialog's hold on the connection. Cancel stores nothing.
+// count between filters. OK writes them to the controller with the one configuration write
+// (which reads the image back and resizes the filter table to the new count), saves the
+// device's settings and releases this dialog's hold on the connection; a value the controller
+// cannot hold is refused with its range, and nothing is sent. Cancel stores nothing.
 #pragma once
 
 #include "device/ConfigMappings.h"
@@ -28,7 +29,8 @@ public:
 
 private:
     void FieldsFromConfig();
-    void FieldsToConfig();
+    // The configuration write of the fields; false when a field was refused (nothing sent).
+    bool WriteFields();
     void ShowFields();
     bool ReadFields();
     void EnableControls();

@@ -6,7 +6,7 @@
 #include <map>
 #include <memory>
 
-#include "device/TimerService.h"
+#include "platform/TimerService.h"
 
 class QTimer;
 

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 #include "ui/win32/WindowText.h"
 
 namespace kavri::ui::win32 {

@@ -3,7 +3,7 @@
 
 #include <commctrl.h>
 
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 
 namespace kavri::ui::win32 {
 

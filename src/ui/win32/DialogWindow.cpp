@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 #include "ui/win32/CellEditor.h"
 #include "ui/win32/DialogResource.h"
 #include "ui/win32/LabelRoom.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 #include "ui/win32/DialogWindow.h"
 #include "ui/win32/WindowText.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 #include "ui/win32/CellEditor.h"
 #include "ui/win32/DialogWindow.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/win32/WindowText.h"
 
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 
 namespace kavri::ui::win32 {
 

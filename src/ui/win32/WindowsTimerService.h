@@ -8,7 +8,7 @@
 
 #include <map>
 
-#include "device/TimerService.h"
+#include "platform/TimerService.h"
 
 namespace kavri::ui::win32 {
 

@@ -13,7 +13,7 @@
 
 #include "device/WheelFocuserDevice.h"
 #include "persist/DefaultSettingsStore.h"
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 #include "ui/dialogs/ControlDialog.h"
 #include "ui/dialogs/ControlDialogTemplate.h"
 #include "ui/win32/DialogWindow.h"

@@ -5,12 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "FakeControls.h"
-#include "device/ManualTimerService.h"
-#include "device/PortNaming.h"
+#include "platform/ManualTimerService.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
 #include "sim/Emulator.h"
@@ -46,17 +47,21 @@ protected:
         emulator_ = std::make_unique<sim::Emulator>(options);
         std::string error;
         ASSERT_TRUE(emulator_->Start(&error)) << error;
-        PortNaming naming(dir_.Path());
-        naming.SetDevice(1, emulator_->SlavePath());
-        naming.SetDevice(2, dir_.File("no-such-port"));
-        SetActivePortNaming(naming);
+        // COM1 is the emulator and COM2 a device that is gone, in this test's own port map.
+        setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
+        const std::filesystem::path ports = std::filesystem::path(dir_.Path()) / "kavri/ports";
+        std::filesystem::create_directories(ports);
+        for (const auto& [com, target] : {std::pair{"com1", emulator_->SlavePath()},
+                                          std::pair{"com2", dir_.File("no-such-port")}}) {
+            std::filesystem::remove(ports / com);
+            std::filesystem::create_symlink(target, ports / com);
+        }
     }
 
     void TearDown() override {
         window_.reset();
         dialog_.reset();
         device_.reset();
-        SetActivePortNaming(std::nullopt);
         if (emulator_) emulator_->Stop();
     }
 

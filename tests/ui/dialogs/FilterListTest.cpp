@@ -55,8 +55,8 @@ TEST_F(FilterListTest, DoubleClickOnARowSelectsItsFilter) {
     EXPECT_EQ(W().WaitCursorDepth(), 0);
 }
 
-// A new value is stored and the image written; the current filter's new correction sends the
-// wheel there again. A value the controller cannot hold (it would be stored cut to another
+// A new value is stored and the image written and read back; the current filter's new
+// correction sends the wheel there again. A value the controller cannot hold (it would be stored cut to another
 // position) or text that is no number (it would read as 0 and move the wheel or focuser there)
 // is refused and the user told.
 TEST_F(FilterListTest, EditedCellsAreStoredAndWrittenOrRefused) {
@@ -93,9 +93,10 @@ TEST_F(FilterListTest, EditedCellsAreStoredAndWrittenOrRefused) {
         EXPECT_EQ(ImagePosition(c.row, c.column), value);
         EXPECT_EQ(Sent("FWwriteEE"), writes + (kept ? 0 : 1));
         EXPECT_EQ(Sent("FWGOTO"), gotos + c.gotos);
-        if (c.gotos > 0) {  // the image first, then the wheel
+        if (c.gotos > 0) {  // the image first, read back, then the wheel
             const auto keywords = emulator_->ReceivedKeywords();
-            EXPECT_EQ(keywords[keywords.size() - 2], "FWwriteEE");
+            EXPECT_EQ(std::vector(keywords.end() - 4, keywords.end()),
+                      (std::vector<std::string>{"FWwriteEE", "FWreadEE", "FWCOUNT", "FWGOTO"}));
         }
         ASSERT_EQ(MessageCount(), shown + (c.value == kRefused ? 1 : 0));
         EXPECT_TRUE(c.value != kRefused || LastMessage().find(c.text) != std::string::npos);

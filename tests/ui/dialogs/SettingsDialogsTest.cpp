@@ -38,10 +38,11 @@ protected:
 };
 
 // Cancel stores nothing. Every control shows its field of the image (the step mode 0 shows as
-// half step, stored as 1); an empty field is refused and keeps the dialog open; OK stores every
-// field, the arrows stopping at 10 filters and 1000 steps/s, then probes, so the table follows
-// the new count, saves the settings and keeps the main dialog's connection. A write the
-// controller refuses is told, and the probe brings the device's copy back to the controller's.
+// half step, stored as 1); an empty field, or a value the controller cannot hold, is refused
+// and keeps the dialog open; OK stores every field, the arrows stopping at 10 filters and 1000
+// steps/s, reads it back, so the table follows the new count, saves the settings and keeps the
+// main dialog's connection. A write the controller refuses is told, and the device's copy is
+// the controller's again.
 TEST_F(SettingsDialogsTest, WheelSettingsStoreEveryFieldOnOkAndNothingOtherwise) {
     using namespace wheel_ids;
     sim::Image image = sim::DefaultImage();
@@ -88,9 +89,21 @@ TEST_F(SettingsDialogsTest, WheelSettingsStoreEveryFieldOnOkAndNothingOtherwise)
     EXPECT_FALSE(dialog.Result());
     EXPECT_EQ(emulator_->GetImage(), image);
     dialog.Type(kMaxStepsEdit, "700");
+    // A count the controller cannot hold is refused with its range, and nothing is sent (it
+    // used to be stored cut to a byte: 300 as 44).
+    const std::string ten = dialog.Text(kFilterCountEdit);
+    dialog.Type(kFilterCountEdit, "300");
+    dialog.Click(kOkButton);
+    ASSERT_EQ(MessageCount(), 2);
+    EXPECT_EQ(LastMessage(), "Введите целое число от 1 до 10.");
+    EXPECT_EQ(dialog.FocusedControl(), kFilterCountEdit);
+    EXPECT_FALSE(dialog.Result());
+    EXPECT_EQ(Sent("FWwriteEE"), 0);
+    EXPECT_EQ(emulator_->GetImage(), image);
+    dialog.Type(kFilterCountEdit, ten);
     dialog.Click(kOkButton);
     EXPECT_EQ(dialog.Result(), kOkButton);
-    EXPECT_EQ(MessageCount(), 1);
+    EXPECT_EQ(MessageCount(), 2);
     const sim::Image stored = emulator_->GetImage();
     EXPECT_EQ(stored[at::kWheelStepMode], 1);
     EXPECT_EQ(stored[at::kWheelMotorOffWhenIdle], 0);
@@ -107,15 +120,16 @@ TEST_F(SettingsDialogsTest, WheelSettingsStoreEveryFieldOnOkAndNothingOtherwise)
     Wheel refused(WheelSettingsTemplate(), device_.get(), desktop_);
     refused.window.Click(kHomeSensor);
     refused.window.Click(kOkButton);
-    ASSERT_EQ(MessageCount(), 2);
+    ASSERT_EQ(MessageCount(), 3);
     EXPECT_EQ(LastMessage(), "Контроллер не принял настройки колеса.");
     EXPECT_EQ(device_->config.filterSensorSeesHome, 1);
 }
 
 // Each edit shows its field of the image (the idle power one below the stored byte) or of the
 // driver settings, and OK writes what was typed back; the step list comes from the controller
-// and selects the stored step. A field that does not read takes over nothing; a write the
-// controller refuses is told, and the device's copy keeps the edits.
+// and selects the stored step. A field that does not read, or holds what the controller cannot,
+// takes over nothing; a write the controller refuses is told, and the device's copy is the
+// controller's again.
 TEST_F(SettingsDialogsTest, FocuserSettingsShowTheImageAndOkStoresEveryField) {
     using namespace focuser_ids;
     const struct {
@@ -186,7 +200,7 @@ TEST_F(SettingsDialogsTest, FocuserSettingsShowTheImageAndOkStoresEveryField) {
     again.window.Click(kOkButton);
     ASSERT_EQ(MessageCount(), 2);
     EXPECT_EQ(LastMessage(), "Контроллер не принял настройки фокусера.");
-    EXPECT_EQ(device_->config.focuserBacklash, 77);
+    EXPECT_EQ(device_->config.focuserBacklash, 33);
 }
 
 // With the port closed there is no step list; without a table read at connection there is no

@@ -2,6 +2,7 @@
 // and the keyboard do through the window's own event handling (the double click that passes
 // through the cell editor, the editor's arrows, keys), and the look of all four dialogs under
 // the font this machine has.
+#include <QAbstractItemDelegate>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -175,7 +176,8 @@ TEST_F(QtDialogTest, DoubleClickThroughTheCellEditorSelectsTheRowsFilter) {
 }
 
 // The editor lies over the cell with the focus in it, hides the cell's own text while open,
-// and its arrows stop at ±1000; the timer stores it once the focus has gone elsewhere.
+// and its arrows stop at ±1000; the timer stores it once the focus has gone elsewhere. The
+// first column's names are edited by the list itself.
 TEST_F(QtDialogTest, CellEditorSitsOverTheCellAndIsStoredWhenLeft) {
     Open();
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, List()->CellRect(2, 3).center());
@@ -201,6 +203,18 @@ TEST_F(QtDialogTest, CellEditorSitsOverTheCellAndIsStoredWhenLeft) {
     EXPECT_TRUE(QTest::qWaitFor([this] { return !qt_->CellEditorOpen(); }, 10000));
     EXPECT_EQ(device_->filters[2].focuserPosition, -1000);
     EXPECT_FALSE(plain(cell));
+
+    // The list's own name editor hands the name over; a cancelled edit hands nothing.
+    for (bool commit : {true, false}) {
+        List()->EditLabel(1);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        ASSERT_NE(editor, nullptr);
+        editor->setText(commit ? QStringLiteral("Красный") : QStringLiteral("X"));
+        if (commit) emit List()->itemDelegate()->commitData(editor);
+        emit List()->itemDelegate()->closeEditor(editor);
+    }
+    EXPECT_EQ(List()->CellText(1, 0), QStringLiteral("Красный"));
+    EXPECT_EQ(Sent("FWWRITENAME"), 1);
 }
 
 // Keys reach the behaviour before the focused control: Up and Down in the position box move

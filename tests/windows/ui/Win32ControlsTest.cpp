@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/TempDir.h"
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 #include "windows/ui/DialogRig.h"
 #include "ui/dialogs/ControlDialogTemplate.h"
 #include "ui/dialogs/SettingsTemplates.h"

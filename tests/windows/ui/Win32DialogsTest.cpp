@@ -6,7 +6,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include "transport/WideTextWin32.h"
+#include "platform/WideTextWin32.h"
 #include "ui/dialogs/ControlDialogTemplate.h"
 #include "ui/dialogs/SettingsTemplates.h"
 #include "ui/win32/DialogResource.h"

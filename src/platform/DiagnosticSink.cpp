@@ -1,0 +1,12 @@
+#include "platform/DiagnosticSink.h"
+
+#include <cstdio>
+
+namespace kavri {
+
+void StandardErrorSink(const char* line) {
+    std::fputs(line, stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace kavri

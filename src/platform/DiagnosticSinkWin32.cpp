@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include "platform/DiagnosticSink.h"
+
+namespace kavri {
+
+void DebuggerOutputSink(const char* line) {
+    OutputDebugStringA(line);
+}
+
+}  // namespace kavri
