@@ -1,7 +1,7 @@
-# kavri_add_test(NAME SOURCES src... LIBS lib...)
+# kavri_add_test(NAME SOURCES src... LIBS lib... [ENV var=value...] [PROPERTIES name value...])
 # One GoogleTest executable; every TEST becomes its own CTest case so `ctest -j` runs them in parallel.
 function(kavri_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV;PROPERTIES" ${ARGN})
   if(NOT TARGET GTest::gtest)
     find_package(GTest REQUIRED)
   endif()
@@ -19,5 +19,5 @@ function(kavri_add_test name)
     set(discovery_mode PRE_TEST)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE ${discovery_mode}
-                       PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 120)
+                       PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 120 ${ARG_PROPERTIES})
 endfunction()

@@ -12,6 +12,9 @@ packages=(
   fonts-dejavu-core
   python3
   xvfb xauth x11-utils
+  # Screenshots of the dialogs: the Qt program's driven with xdotool (scripts/qt-screenshots.sh),
+  # the Win32 ones' converted to PNG
+  xdotool imagemagick
   chromium
   # KStars itself, with a session bus and gdbus to drive Ekos, for the test that runs a night
   kstars dbus-daemon libglib2.0-bin
@@ -22,9 +25,10 @@ packages=(
   # systemd-analyze reads the Alpaca server's user unit as systemd would
   systemd
 )
-# Wine runs the Windows programs and tests, which are x86-64: on x86 machines only.
+# Wine runs the Windows programs and tests, which are x86-64: on x86 machines only; with Wine's
+# own fonts (Tahoma for the dialogs, Marlett for title bars, see cmake/wine-prefix.sh).
 case $(dpkg --print-architecture) in
-  amd64 | i386) packages+=(wine64) ;;
+  amd64 | i386) packages+=(wine64 fonts-wine) ;;
 esac
 
 missing=()

@@ -211,16 +211,26 @@ top=$(basename "${zips[0]}" .zip)
 [ "$top" = "kavri-$version-win64" ] || fail "archive named $top"
 unzip -q "${zips[0]}" -d "$work/zip"
 contents=$(cd "$work/zip" && find . -type f | sort)
-for file in kavrictl.exe kavri-alpaca.exe README.txt LICENSE.txt; do
+for file in kavrictl.exe kavri-control.exe kavri-alpaca.exe README.txt LICENSE.txt; do
   grep -qx "./$top/$file" <<<"$contents" || fail "$file is not in $top/: $contents"
 done
 if [ -z "${WINEPREFIX:-}" ]; then
   export WINEPREFIX=$work/wine
   cmake/wine-run.sh wineboot -i >/dev/null 2>&1
 fi
-# Every program of the archive, as every program of the packages, says its version.
+# Every program of the archive, as every program of the packages, says its version; each
+# runs on Windows 7 and later (6.1 in its header) and needs no DLL beyond the system's.
+system_dlls='advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|shell32|user32|ws2_32|iphlpapi|bcrypt'
 for exe in "$work/zip/$top"/*.exe; do
   name=$(basename "$exe" .exe)
+  header=$(x86_64-w64-mingw32-objdump -p "$exe")
+  grep -Eq '^MajorSubsystemVersion\s+6$' <<<"$header" && grep -Eq '^MinorSubsystemVersion\s+1$' <<<"$header" ||
+    fail "$name.exe is not marked for Windows 6.1"
+  other=$(sed -n 's/^\s*DLL Name: //p' <<<"$header" | grep -Eivx "($system_dlls)\.dll" || true)
+  [ -z "$other" ] || fail "$name.exe needs DLLs beyond the system's: $other"
+  if [ "$name" = kavri-control ]; then
+    [ "$(stat -c %s "$exe")" -lt $((5 * 1024 * 1024)) ] || fail "kavri-control.exe is 5 MB or more"
+  fi
   answer=$(cmake/wine-run.sh "$exe" --version | tr -d '\r') || fail "$name.exe --version failed"
   [ "$answer" = "$name $version" ] || fail "$name.exe --version: $answer"
 done

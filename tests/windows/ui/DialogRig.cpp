@@ -1,0 +1,191 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windows/ui/DialogRig.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <deque>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "ui/win32/WindowText.h"
+
+namespace kavri::ui::win32::test {
+
+void Recorder::OnInitDialog(DialogControls& c) {
+    controls = &c;
+}
+
+bool Recorder::OnKey(const KeyPress& key) {
+    Add("key", static_cast<int>(key.key), key.digit);
+    return onKey && onKey(key);
+}
+
+void Recorder::OnListClick(int listId, Point point) {
+    Add("click", listId);
+    if (onClick) onClick(listId, point);
+}
+
+void Recorder::OnPaint() {
+    if (onPaint) onPaint(*controls);
+}
+
+bool Recorder::Saw(const std::string& event) const {
+    return std::find(events.begin(), events.end(), event) != events.end();
+}
+
+void Recorder::Add(const char* what, int a, int b) {
+    events.push_back(std::string(what) + " " + std::to_string(a) +
+                     (b != INT32_MIN ? " " + std::to_string(b) : ""));
+}
+
+bool Pump(DialogWindow& dialog, const std::function<bool()>& done, int ms) {
+    ShowWindow(dialog.Handle(), SW_SHOW);
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) dialog.Dispatch(message);
+        if (done()) return true;
+        if (GetTickCount64() >= end) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+namespace {
+
+std::deque<DialogStep> g_steps;
+
+void CALLBACK TakeStep(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (g_steps.empty()) {
+        KillTimer(nullptr, timer);
+        return;
+    }
+    struct Search {
+        const std::string* caption;
+        HWND found;
+    } search{&g_steps.front().caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(p);
+        wchar_t name[16] = {};
+        GetClassNameW(w, name, 16);
+        if (IsWindowVisible(w) && IsWindowEnabled(w) && lstrcmpW(name, L"#32770") == 0 &&
+            (s.caption->empty() || WindowText(w) == *s.caption))
+            s.found = w;
+        return s.found == nullptr ? TRUE : FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) return;
+    const std::function<void(HWND)> act = std::move(g_steps.front().act);
+    g_steps.pop_front();
+    act(search.found);
+}
+
+}  // namespace
+
+void PlanDialogs(std::vector<DialogStep> steps) {
+    g_steps.assign(steps.begin(), steps.end());
+    SetTimer(nullptr, 0, 50, &TakeStep);
+}
+
+bool DialogsDone() {
+    return g_steps.empty();
+}
+
+std::string ItemText(HWND dialog, int id) {
+    return WindowText(GetDlgItem(dialog, id));
+}
+
+int RowImage(HWND list, int row) {
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    return item.iImage;
+}
+
+namespace {
+
+std::vector<uint32_t> CaptureWindow(HWND window, int& width, int& height) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    width = r.right - r.left;
+    height = r.bottom - r.top;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(memory, bitmap);
+    const bool copied = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != 0;
+    GdiFlush();
+    if (copied) std::copy_n(static_cast<const uint32_t*>(bits), pixels.size(), pixels.begin());
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (!copied) pixels.clear();
+    return pixels;
+}
+
+bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int width,
+              int height) {
+    const int stride = (width * 3 + 3) & ~3;
+    const DWORD size = static_cast<DWORD>(stride * height);
+    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(54 + size), 0, 0, 54};
+    BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB, size, 2835, 2835, 0, 0};
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    std::vector<char> row(static_cast<size_t>(stride));
+    for (int y = height - 1; y >= 0; --y) {  // bottom row first
+        for (int x = 0; x < width; ++x) {
+            const uint32_t p = pixels[static_cast<size_t>(y * width + x)];
+            row[x * 3] = static_cast<char>(p & 0xFF);
+            row[x * 3 + 1] = static_cast<char>((p >> 8) & 0xFF);
+            row[x * 3 + 2] = static_cast<char>((p >> 16) & 0xFF);
+        }
+        out.write(row.data(), stride);
+    }
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+void Shoot(HWND window, const char* name) {
+    SCOPED_TRACE(name);
+    int width = 0, height = 0;
+    const std::vector<uint32_t> pixels = CaptureWindow(window, width, height);
+    ASSERT_FALSE(pixels.empty());
+    EXPECT_GT(std::set<uint32_t>(pixels.begin(), pixels.end()).size(), 8u);
+    if (const char* folder = std::getenv("KAVRI_SCREENSHOT_DIR")) {
+        EXPECT_TRUE(WriteBmp(std::string(folder) + "/" + name + ".bmp", pixels, width, height));
+    }
+}
+
+void Click(HWND window, Point point, int clicks) {
+    POINT screen{point.x, point.y};
+    ClientToScreen(window, &screen);
+    const int cx = GetSystemMetrics(SM_CXSCREEN) - 1;
+    const int cy = GetSystemMetrics(SM_CYSCREEN) - 1;
+    std::vector<INPUT> inputs;
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = screen.x * 65535 / cx;
+    move.mi.dy = screen.y * 65535 / cy;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs.push_back(move);
+    for (int i = 0; i < clicks; ++i) {
+        for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+            INPUT button = move;
+            button.mi.dwFlags = flag | MOUSEEVENTF_ABSOLUTE;
+            inputs.push_back(button);
+        }
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+}  // namespace kavri::ui::win32::test
