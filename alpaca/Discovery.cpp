@@ -11,13 +11,6 @@ using udp = asio::ip::udp;
 
 namespace {
 
-bool IsLoopback(const asio::ip::address& address) {
-    if (address.is_v6() && address.to_v6().is_v4_mapped()) {
-        return address.to_v6().to_v4().is_loopback();
-    }
-    return address.is_loopback();
-}
-
 #ifdef SO_REUSEPORT
 // Linux hands a shared port only to sockets that all ask for it.
 using ReusePort = asio::detail::socket_option::boolean<SOL_SOCKET, SO_REUSEPORT>;

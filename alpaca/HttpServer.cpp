@@ -19,13 +19,6 @@ namespace {
 
 class Session;
 
-bool IsLoopback(const asio::ip::address& address) {
-    if (address.is_v6() && address.to_v6().is_v4_mapped()) {
-        return address.to_v6().to_v4().is_loopback();
-    }
-    return address.is_loopback();
-}
-
 // What a request that could not be read gets before its connection closes.
 HttpResponse ReadFailure(const beast::error_code& error) {
     HttpResponse response;

@@ -80,7 +80,7 @@ std::string Count(int64_t n, const char* one, const char* many) {
 
 // A filter name for people, as every command shows names, and "(none)" for the empty name of
 // a controller without a wheel.
-std::string FilterLabel(const std::string& bytes) {
+std::string ShownFilterName(const std::string& bytes) {
     return bytes.empty() ? "(none)" : ShownName(bytes);
 }
 
@@ -178,7 +178,7 @@ public:
         }
         const CompensationFit fit = FitCompensation(scan.points);
         std::vector<std::string> names;
-        for (const std::string& filter : fit.filters) names.push_back(FilterLabel(filter));
+        for (const std::string& filter : fit.filters) names.push_back(ShownFilterName(filter));
 
         Outcome outcome = Describe(scan, fit, names, thermometer, settings.stepLength);
         if (plot_) {

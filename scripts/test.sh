@@ -25,12 +25,13 @@ run_suite() {
 
 # The plain build is the one scripts/run.sh uses too (scripts/build-config.sh); the sanitizer
 # build is lightly optimised with line tables only (enough for readable reports): both keep
-# the two-core CI run short.
+# the two-core CI run short, as do the batches of the unity build (KAVRI_UNITY_BUILD).
 echo "== plain build =="
 run_suite build "${plain_build_args[@]}"
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_suite build-asan -DKAVRI_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
+  run_suite build-asan -DKAVRI_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
+  -DKAVRI_UNITY_BUILD=ON
 
 # Windows: kavri-core, kavrictl.exe, the Win32 desktop program's dialogs and their tests,
 # cross-built, run under Wine in a throwaway prefix (no network, no Mono or Gecko downloads);

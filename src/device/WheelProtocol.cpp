@@ -27,7 +27,7 @@ int64_t Modulo(int64_t value, int64_t divisor) {
     return r < 0 ? r + divisor : r;
 }
 
-int32_t ClampToInt32(int64_t value) {
+int32_t ClampLimitMs(int64_t value) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
@@ -111,7 +111,7 @@ bool WheelFocuserDevice::SelectFilter(int32_t target) {
     int64_t limit64 = dif * SlotTimeoutMs(*this) + 2000;
     // With the focuser position at −1 the limit grows by one millisecond per row and slot.
     if (focuserPosition == -1) limit64 += dif * slots;
-    const int32_t limit = ClampToInt32(limit64);
+    const int32_t limit = ClampLimitMs(limit64);
     Print("Goto(%i->%i) dif=%i TimeOut=%i\r\n", previous, target, static_cast<int>(dif), limit);
 
     if (!WriteKeyword(port, "FWGOTO")) return false;
@@ -161,7 +161,7 @@ bool WheelFocuserDevice::SelectFilter(int32_t target) {
 bool WheelFocuserDevice::Home(int32_t /*shift*/) {
     CommandExchange exchange(*this);
     if (!exchange) return false;
-    const int32_t limit = ClampToInt32(static_cast<int64_t>(filters.size()) * SlotTimeoutMs(*this));
+    const int32_t limit = ClampLimitMs(static_cast<int64_t>(filters.size()) * SlotTimeoutMs(*this));
     if (!WriteKeyword(port, "FWHOME")) return false;
     uint8_t reply = 0;
     return ReadWithTimeout(port, &reply, 1, limit) == 1 && reply == '!';

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/AtomicFileWriter.h"
+#include "platform/PathText.h"
 #include "platform/WideTextWin32.h"
 
 namespace kavri {
@@ -36,10 +37,6 @@ bool IsSeparator(char c) {
     return c == '/' || c == '\\';
 }
 
-std::filesystem::path Utf8Path(const std::string& text) {
-    return std::filesystem::path(Utf8ToWide(text));
-}
-
 std::atomic<unsigned> temporaryCounter{0};
 
 }  // namespace
@@ -56,13 +53,13 @@ std::string ParentDirectory(const std::string& path) {
 
 bool MakeDirectories(const std::string& path) {
     std::error_code error;
-    const std::filesystem::path directory = Utf8Path(path);
+    const std::filesystem::path directory = PathFromText(path);
     std::filesystem::create_directories(directory, error);
     return std::filesystem::is_directory(directory, error);
 }
 
 bool ResolveSymbolicLinks(const std::string& path, std::string& target, std::string* error) {
-    std::filesystem::path current = Utf8Path(path);
+    std::filesystem::path current = PathFromText(path);
     for (int depth = 0; depth <= kMaxLinkDepth; ++depth) {
         std::error_code code;
         if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, code))) {

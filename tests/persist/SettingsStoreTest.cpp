@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 const std::string kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
 const std::string kSection = std::string("[HKEY_LOCAL_MACHINE\\") + DriverKey + "]\r\n";
 
-SettingsValue Bytes(std::initializer_list<uint8_t> bytes) {
+SettingsValue BinaryOf(std::initializer_list<uint8_t> bytes) {
     const std::vector<uint8_t> data(bytes);
     return SettingsValue::Binary(data.data(), data.size());
 }
@@ -62,7 +62,7 @@ TEST_F(RegistryFileStoreTest, EveryTypeRoundTripsThroughTheFile) {
     } values[] = {
         {"ComPort", SettingsValue::Dword(3), "\"ComPort\"=dword:00000003\r\n"},
         {"AscomFocusShift", SettingsValue::Dword(-500), "\"AscomFocusShift\"=dword:fffffe0c\r\n"},
-        {"StepLenInMicrons", Bytes({0, 0, 0, 0, 0, 0, 0x24, 0x40}),
+        {"StepLenInMicrons", BinaryOf({0, 0, 0, 0, 0, 0, 0x24, 0x40}),
          "\"StepLenInMicrons\"=hex:00,00,00,00,00,00,24,40\r\n"},
         {"Empty", SettingsValue::Binary(nullptr, 0), ""},
         {"Long", SettingsValue::Binary(longBinary.data(), longBinary.size()), ""},
@@ -146,11 +146,11 @@ TEST_F(RegistryFileStoreTest, ReadsFilesOfOtherToolsHandsAndDamage) {
                             wide ? "\xFF\xFE" + std::string(utf16.begin(), utf16.end()) : text);
         RegistryFileStore store(path_);
         EXPECT_EQ(store.SkippedLines(), 12u);
-        ExpectStored(store, "ComPort", Bytes({4, 0, 0, 0}));
+        ExpectStored(store, "ComPort", BinaryOf({4, 0, 0, 0}));
         ExpectStored(store, "MinMotorStep", SettingsValue::Dword(10));
         ExpectStored(store, "ChangeFilterTimeoutMs", SettingsValue::Dword(1000));
         ExpectStored(store, "LogFile", SettingsValue::String("/tmp"));
-        ExpectStored(store, "StepLenInMicrons", Bytes({0, 0, 0, 0, 0, 0, 0x24, 0x40}));
+        ExpectStored(store, "StepLenInMicrons", BinaryOf({0, 0, 0, 0, 0, 0, 0x24, 0x40}));
         ExpectStored(store, "AscomMaxFocusPos", SettingsValue::String("30000"));
         for (const char* name : {"Gone", "Orphan", "Xyz", "Big", "NotAByte", "Unterminated", "Junk",
                                  "Unknown", "Cut", "InBroken", "AfterGarbage"}) {
@@ -322,7 +322,7 @@ TEST_F(RegistrySettingsTest, TheTwelveValuesAreWrittenInOrderAndReadBack) {
     const std::pair<std::string, SettingsValue> defaults[] = {
         {"ComPort", SettingsValue::Dword(0)},
         {"ChangeFilterTimeoutMs", SettingsValue::Dword(1000)},
-        {"StepLenInMicrons", Bytes({0, 0, 0, 0, 0, 0, 0x24, 0x40})},  // 10.0
+        {"StepLenInMicrons", BinaryOf({0, 0, 0, 0, 0, 0, 0x24, 0x40})},  // 10.0
         {"AscomPreferredTermometer", SettingsValue::Dword(0)},
         {"AscomFocusShift", SettingsValue::Dword(0)},
         {"AscomMaxFocusPos", SettingsValue::Dword(30000)},
