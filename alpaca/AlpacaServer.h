@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server around a controller: the HTTP side with its router, and discovery. Everything
 // runs on the thread that runs the io_context.
 #pragma once

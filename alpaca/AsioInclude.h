@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Boost.Asio for every file of the server, and the server's one loopback test. Boost 1.74's Asio uses std::exchange without
 // including <utility> itself, which C++20 standard libraries no longer pull in for it.
 #pragma once

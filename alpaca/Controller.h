@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the Alpaca members need of the controller: the latest known state, read at once, and
 // the operations, which never block the caller. An operation that takes time either returns
 // at once and shows its progress in the state (a move, a filter change, `connect`), or reports

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Alpaca members of the two devices: one table of (device, method, member) with what each
 // reads from the controller's state or asks of it. Routing, transaction numbers and the JSON
 // around a value are the router's; a member only says what it answers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Alpaca discovery: clients send "alpacadiscovery1" to UDP port 32227 (IPv4 broadcast, IPv6
 // multicast to ff12::a1:9aca) and the server answers {"AlpacaPort": N}. The port is bound
 // shared, so every Alpaca server on the machine answers. A server listening on loopback

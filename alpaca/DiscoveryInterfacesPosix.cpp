@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every interface of the machine, by index, from the system's list.
 #include <net/if.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every network adapter with IPv6, by its IPv6 interface index, from GetAdaptersAddresses.
 #include <winsock2.h>
 #include <iphlpapi.h>

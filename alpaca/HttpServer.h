@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTTP/1.1 server (Boost.Beast over Asio) on the program's one event-loop thread. Each
 // connection reads one request at a time, hands it to the handler and writes the response
 // when the handler delivers it, then reads the next (keep-alive). Requests are bounded in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Request parameters: the query of a GET and the form-encoded body of a PUT or POST, decoded
 // and looked up by name in any letter case, and the value types Alpaca sends in them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vocabulary shared by the server's layers: the two devices, ASCOM error numbers, the
 // outcome of an operation, and HTTP requests and responses as plain values (the HTTP library
 // stays inside HttpServer.cpp, so routing and the members are tested without sockets).

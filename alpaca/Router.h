@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every request the server answers, by path: the Alpaca device API under /api/v1, the
 // management API under /management, the setup pages under /setup. Device API replies carry
 // the client's transaction number and the server's own, which increases with every request.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Who the server and its devices are to clients: names, descriptions, versions, and the
 // UniqueIDs, which stay the same across restarts because they live in the settings store.
 #pragma once

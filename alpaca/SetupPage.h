@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The setup pages a person opens in a browser: /setup for the server and
 // /setup/v1/<type>/0/setup for each device. They show the connection and the controller's
 // state and let the user choose the port. A change is taken only from this machine unless the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Alpaca devices over the one thread that owns the controller (the servers' device
 // worker): the adapter between the members and the device. Reads come from the latest snapshot
 // the worker delivered; operations become jobs on the worker. The worker tells of completions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kavri-alpaca: serves the controller as Alpaca Focuser 0 and FilterWheel 0 until SIGINT or
 // SIGTERM (Ctrl+C, or the console window closed, on Windows), then closes the port and saves
 // the settings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of kavrictl: global options anywhere, one command, its arguments and its own
 // options. Parsing only checks the shape; each command checks its values before connecting.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // calibrate: the temperature-compensation coefficient from the daily temperature logs, with an
 // optional SVG plot, and with --apply written into the controller's configuration image.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calibration as a picture: focuser position against temperature, one colour per filter,
 // the fitted line of each filter and the rejected points marked, as a standalone SVG file
 // that a browser shows.

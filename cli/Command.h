@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One kavrictl command: it checks its arguments before anything is sent, then does its work on
 // a connected session and describes the result once, both as data (for --json) and as text.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // config and microsteps: the controller's configuration image by field name, and its
 // microstep table.
 

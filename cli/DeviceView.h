@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How kavrictl names and shows the device's state: filter names, focus shifts, positions.
 #pragma once
 

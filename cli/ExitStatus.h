@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exit statuses of kavrictl, which scripts rely on.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // save and load: the .fws settings file.
 
 #include <system_error>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The focuser commands: position, move, step, sync, temps, compensation.
 
 #include <algorithm>

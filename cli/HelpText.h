@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The usage summary (after a usage error) and the full manual page (--help).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Interruption of a long command (log-temps): for the life of an InterruptScope, Ctrl+C (and
 // SIGTERM on Linux, Ctrl+Break on Windows) ends the timer loop instead of the process, so the
 // device still disconnects and saves its settings.

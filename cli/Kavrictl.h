@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole kavrictl run, from the argument list to the exit status, with its output streams
 // passed in.
 #pragma once

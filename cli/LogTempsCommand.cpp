@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // log-temps: runs the device's 5-second temperature log on the timer loop for the asked number
 // of ticks or until the user interrupts it, reporting every row that could not be written.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names between the controller and the terminal. The controller, .fws files and the settings
 // store hold names as windows-1251 bytes; kavrictl shows them as UTF-8 and encodes what the
 // user types back into the code page. Text output shows control characters escaped, so a name

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The timer service of one kavrictl run: the timers run on a LoopTimerService, and after every
 // tick an observer may look at what the tick did (log-temps counts the rows written).
 #pragma once

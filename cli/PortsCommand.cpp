@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ports: how COM1..COM16 map to devices on this machine, which of them exist, and which are
 // usable serial ports.
 

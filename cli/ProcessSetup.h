@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What kavrictl sets up about its own process before it runs a command, per platform.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <windows.h>
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One run's device: built as the desktop program builds it (settings loaded from the settings
 // store, temperature-log timer on a timer service), connected on the port of this run, and on
 // destruction disconnected and left to save its settings. A port or log file given on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // status: what the connection found and what the focuser reports now.
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Aligned columns for the text output: every column as wide as its widest cell, counted in
 // characters (UTF-8 aware), so filter names and thermometer names line up.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter wheel commands: filters, goto, home, rename, filter-edit.
 
 #include <algorithm>

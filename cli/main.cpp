@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kavrictl: command-line control of the filter wheel and focuser controller.
 #include <cerrno>
 #include <cstdio>

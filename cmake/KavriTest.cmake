@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kavri_add_test(NAME SOURCES src... LIBS lib... [ENV var=value...] [PROPERTIES name value...])
 # One GoogleTest executable; every TEST becomes its own CTest case so `ctest -j` runs them in parallel.
 function(kavri_add_test name)

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a Windows program of the cross build under Wine, as CTest's cross-compiling emulator:
 # quiet (no Wine debug output) and without Wine's offer to download Mono or Gecko (mscoree and
 # mshtml switched off), so it needs no network. Without a display, unless KAVRI_WINE_DISPLAY

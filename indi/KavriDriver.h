@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // indi_kavri: the controller as one INDI device, "Kavri Wheel Focuser", with the focuser and
 // the filter-wheel interfaces. This class is the INDI plumbing only: the standard properties
 // come from libindi's Focuser and FilterInterface, the driver's own from one table, and every

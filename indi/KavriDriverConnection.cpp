@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connecting and disconnecting. Both are answered at once and never refused: a connection is
 // queued behind whatever the worker still runs, and a disconnect ends the connection for the
 // clients at once - the controller finishes a move on its own, the worker closes the port

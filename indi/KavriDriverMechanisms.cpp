@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The focuser and filter-wheel halves of the driver: moves with their progress messages,
 // filter changes, the filter names, and how the standard properties of both follow the
 // device's state.

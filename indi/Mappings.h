@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Values as INDI clients see them and as the device holds them, beyond those both servers
 // share (server/Mappings.h): 1-based filter slots, focus shifts, the compensation selector and
 // the step-size choices. Plain functions without libindi, so every mapping is tested on its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One of the driver's own INDI properties, built from its row of the property table and the
 // elements PropertyValues gives for the device's present state. It keeps the INDI vector and
 // its elements, rebuilds them when the elements change (a different filter or thermometer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The driver's properties as plain data: which elements each one has for a given state of the
 // device, and what a client's new values ask of the device. No libindi here; the driver turns
 // these into INDI vectors and jobs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Built into the driver only under AddressSanitizer: what the leak checker needs to tell the
 // driver's leaks from libindi's own at every exit, whoever starts the driver (indiserver from a
 // shell, KStars, the tests).

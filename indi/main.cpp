@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // indi_kavri: libindi's driver main (in libindidriver) runs the event loop and hands requests
 // to the one device. The link wraps that main (ld --wrap=main, see CMakeLists.txt): the
 // program enters here, answers --help and --version itself, and builds the device only for a

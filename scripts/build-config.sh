@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by run.sh and test.sh: the one configuration of the plain build folder `build/`.
 # Both scripts configure it alike, so running one after the other reuses the build instead of
 # reconfiguring and rebuilding everything. Optimised without debug information and compiled in

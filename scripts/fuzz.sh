@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets of the settings store parser, the settings-file reader and the Alpaca
 # server's request handling with clang's libFuzzer (plus AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for 60 seconds, or FUZZ_SECONDS. Not part of CI.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, starts the controller emulator as COM1 and opens the
 # desktop program; the emulator stops when the window closes. Without a display it shows
 # `kavrictl status` and `kavrictl filters` against the emulator instead.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keyword handlers: what the controller answers to each command, how long its motion
 // takes, and the state change it leaves behind.
 #include <algorithm>

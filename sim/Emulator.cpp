@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The emulator's public interface: start and stop, the state accessors, fault injection and
 // the counts of what arrived; and the serving loop that finds commands in the host's bytes
 // and answers them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The emulator's inner state and the serving thread's work, shared by its source files:
 // Emulator.cpp (the public interface and the serving loop), Line.cpp (reading, line-rate
 // sending, motion time), Commands.cpp (the keyword handlers) and ReplyFaults.cpp (faults

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line to the host: reading the host's bytes, sending replies at the line rate, motion
 // time, and hanging up.
 #include <fcntl.h>

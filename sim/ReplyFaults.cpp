@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults injected into the replies: which ones hit a command, and sending a reply shaped by
 // them (dropped, cut short, led by a garbage byte, paused between bytes, hung up halfway).
 #include "sim/EmulatorImpl.h"

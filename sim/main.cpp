@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kavri-sim: the controller emulated on a pseudo-terminal, for trying the programs without
 // hardware and for end-to-end tests.
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Latency of the Alpaca server as a client sees it, on one kept-alive loopback connection:
 // GET position idle and while a move keeps the serial line busy, and a filter change from the
 // PUT to the GET that reads the new slot (polled every millisecond). Connects both devices and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kavri-alpaca against the emulator at line rate (a real controller's pace):
 #  1. GET position latency, idle and during a move, and a filter change through Alpaca
 #     (bench_alpaca_latency);

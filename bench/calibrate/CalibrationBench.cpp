@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long `kavrictl calibrate` takes to read and fit a month of daily logs: 30 files of
 // 17,280 rows (one row per 5 s, around the clock), two filters, a refocus every 30 minutes.
 // Prints the median and the fastest of the runs (default 5, or the first argument) of

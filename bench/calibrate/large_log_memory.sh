@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Peak memory and time of `kavrictl calibrate` reading one large log, as years of daily logs
 # joined into one file would be: the two sample nights of examples/calibrate repeated up to each
 # size asked for. Reading streams the log, so the peak should not grow with the file: it grows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the Alpaca server's request handling: any bytes are parsed as a connection
 // parses them (same size limits) and a request that results is routed with a controller stood
 // in for. Every request must get exactly one response of a status the server sends, never an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the settings store's file parser and its in-place writer: any input must
 // parse without a fault; written back unchanged, and again after values were changed and
 // added, it must read back as exactly what was written, with the same lines not understood.

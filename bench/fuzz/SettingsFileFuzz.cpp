@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the ".fws" reader: any input must parse without a fault, and a file that
 // parses must come back record for record after being written and read again.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target over the files named on the command line, for compilers without a
 // fuzzing engine: it replays a corpus or a crash input found elsewhere.
 #include <cstdint>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The INDI driver against the emulator at line rate:
 #  1. latency of a filter change from indi_setprop to FILTER_SLOT Ok, against the same change
 #     made with `kavrictl goto` (which connects, probes and disconnects on every run);

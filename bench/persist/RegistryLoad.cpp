@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the settings store takes to load, query and save a large file: a generated store
 // of about 2 MB (or the size in MB given as the first argument), once spread over many keys
 // and once as many values of one key. Loading is reading and parsing the file; a save reads

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long reading the whole 144-byte configuration image takes against the emulator at the
 // 9600-baud line rate: "FWreadEE" with offset 0 and length 144, exchanged with the core's
 // SendCommandWithArgs as the device's FWreadEE does. On a real line the reply alone needs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long SendCommand takes to return once the last reply byte has reached the
 // pseudo-terminal: the overhead the port adds to every exchange on top of the line itself.
 //

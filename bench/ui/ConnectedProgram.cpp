@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program exactly as kavri-control runs it (same settings store, same dialog,
 // same timers), except that Connect is pressed as soon as the message loop runs. It lets a
 // script measure the program while it sits connected and idle, with no display automation.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long one refresh tick of the main dialog blocks the UI thread, against the in-process
 // emulator paced at the 9600-baud line rate (4 thermometers, wheel and focuser present).
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # CPU use of the desktop program while it sits connected to the emulator and idle.
 #
 #   bench/ui/idle_cpu.sh [BUILD_DIR] [SECONDS]      (defaults: build, 60)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the filter list's row icons: a 32x16 strip of two 16x16 discs in a 16-colour BMP.
 
 Image 0 (any filter): a cyan disc outlined in grey. Image 1 (the filter in the light path): a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The temperature-compensation fit: one slope, focuser steps per degree, shared by every
 // filter, with an intercept of its own for each filter so that the filters' focus offsets do
 // not bias it. A Theil-Sen estimate within filters finds the outliers; least squares on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The daily temperature logs as input of the focus calibration: calendar dates, the date a
 // log's file name carries, and which logs of the data folder a calibration reads.
 #pragma once

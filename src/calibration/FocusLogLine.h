@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One line of a daily temperature log as the focus calibration reads it: a header
 // ("Time,T0,...,Focus,Filter"), a row ("hh:mm:ss", a field per thermometer, the focuser
 // position, the filter's name), a blank line, or something malformed.

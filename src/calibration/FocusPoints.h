@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Focus points from the daily temperature logs: where the user (or an autofocus run) left the
 // focuser at a temperature. A point is a run of rows with the same filter and the same focuser
 // position that lasts at least a minute and that a refocus began: the row before it, in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clients sharing the device's connection: the first to join opens the port, the last to
 // leave closes it.
 #pragma once

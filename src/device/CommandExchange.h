@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One command exchange of the device with the controller, from start to end.
 //
 // Start: refuses while the port is closed or (unless the caller already holds it) while

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fields of the controller's configuration image by name, with the values the controller
 // can hold in each: one table for every front end, so a value one program refuses is refused by
 // all of them. The filter slots are not listed here; the filter table writes them.

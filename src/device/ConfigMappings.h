@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the settings dialogs and the servers show the fields of the configuration image, and
 // which field values theirs stand for. Plain functions without any UI, so every front end maps
 // the stored bytes the same way; the values go back through the one configuration write

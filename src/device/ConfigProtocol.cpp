@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Moving the configuration image over the line.
 #include "device/CommandExchange.h"
 #include "device/WheelFocuserDevice.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one configuration write every front end uses (DeviceOperations.h).
 #include <algorithm>
 #include <cstring>

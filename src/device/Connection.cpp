@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connecting to the controller: open the configured port or search COM1..COM16, probe which
 // mechanisms answer, read the controller's state, and start the diagnostic log file afresh.
 // A port that cannot be used says why, in failureReason and on the diagnostic log: the user

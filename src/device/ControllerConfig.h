@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's 144-byte EEPROM configuration image, byte for byte as it travels on the
 // line. Multi-byte fields are little-endian wrappers over bytes, so the layout has no padding
 // and reads the same on any host.

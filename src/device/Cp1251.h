@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names as the controller, .fws files and the Windows software hold them: single-byte text in
 // the Windows Cyrillic code page (windows-1251). Everything else in the programs is UTF-8, so
 // names are decoded for display and what the user types is encoded before it is sent.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How every front end - the desktop program, kavrictl, the INDI driver and the Alpaca server -
 // reaches the device for what each of them used to do its own way: connecting to the port the
 // user chose, and changing the controller's configuration. Free functions beside the device,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device's text log of protocol events. Every line is prefixed with the seconds since the
 // log was constructed and goes to the sink and, while one is open, to the log file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the device's `busy` flag for one command exchange: refuses while the port is closed or
 // another exchange holds the flag, otherwise sets it and clears it on every way out.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The byte trace of the device's exchanges: every byte sent and received, time-stamped, to
 // the diagnostic sink, one line per direction and step of an exchange.
 #pragma once

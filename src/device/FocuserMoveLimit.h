@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long a focuser move may take before it counts as failed.
 #pragma once
 

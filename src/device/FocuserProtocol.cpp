@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The focuser half of the controller protocol: position, moves, direction, thermometers,
 // temperature compensation, step size and the microstep table.
 #include <algorithm>

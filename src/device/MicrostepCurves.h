@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arithmetic of the focuser's microstep current table: the generated curve shapes, the
 // exponent bend, inversion, the text form the user edits, and the geometry of the two
 // figures that show the table. No UI here, so all of it is tested without widgets.

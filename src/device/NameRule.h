@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one rule for the names a user gives filters and thermometers, applied by every front end
 // (kavrictl, the desktop program, the INDI driver) before a name is stored. The controller, the
 // settings store and .fws files keep names as windows-1251 bytes, one per character; a name

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five settings that the settings file stores as one 32-byte record.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Typed settings values under key paths, as a registry holds them. The interface says nothing
 // about where they are kept: a text file on Linux, the registry itself on Windows.
 #pragma once

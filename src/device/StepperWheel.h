@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Abstract base of the device: a filter wheel turned by a stepper motor. It holds the stepping
 // parameters and phase patterns, the filter table and the rollback settings, and provides the
 // base stepping, homing and filter-selection routines. The serial controller overrides the

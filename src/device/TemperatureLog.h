@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The daily temperature log: a CSV file "term_log_YYYY-MM-DD.csv" in the data directory that
 // gets one row per tick while a focuser is connected - the time of day, every thermometer,
 // the focuser position and the current filter's name. Lines end with CR LF.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device side of the temperature log: the timer callback that reads the thermometers, the
 // focuser position and the current filter and appends them as one row.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one device object: the serial filter wheel and focuser controller. It keeps the
 // StepperWheel interface, but its position operations address the focuser and its filter
 // operations send commands to the wheel. It owns the port, the copy of the controller's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter wheel half of the controller protocol: which filter is in the light path, how many
 // slots the wheel has, turning to a filter, homing, naming filters and writing the filter table
 // back into the configuration image.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A settings store held in memory only: for tests and for any run that must not persist.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text format of registry export files ("Windows Registry Editor Version 5.00"): sections
 // named by full key paths, one value per line. Parsing is forgiving, so a file a user edited
 // by hand, or one that was cut short, still yields every value that can be read.

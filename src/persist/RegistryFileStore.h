@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store kept in one text file in registry export format, so that a user can read
 // it, edit it, or import it into a real registry. Key paths given to the store are relative to
 // HKEY_LOCAL_MACHINE; sections of other roots found in the file are kept and written back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device's settings in the settings store: the values shared with the focuser driver under
 // DriverKey, and the filter set and stepping parameters of the stepper base under a caller's
 // key. Loads take a value of the field's type, or raw bytes, by its bytes; a value that is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the device keeps the settings it shares with the focuser driver.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One value line of a registry export file: how a value's data is written after "name=" and
 // read back, and the small text helpers the file reader shares with it.
 #pragma once

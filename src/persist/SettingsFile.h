@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving the device's settings to a ".fws" file and loading one into the device and the
 // controller.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the contents read from a ".fws" file can be a settings file at all, before any of it
 // reaches the controller. A wrongly chosen file (a README, an image, another program's data)
 // parses like any other, since the format has no header; sent to the controller, its first

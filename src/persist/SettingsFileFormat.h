@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The layout of the ".fws" settings file: the controller's configuration image, the port and
 // driver settings, the filter change time limit and the four thermometer names, as
 // consecutive records without header or checksum. Every 0x0A of the records is stored as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading stored values by their bytes, whatever type they were stored with, the way the
 // device loads its settings.
 #pragma once

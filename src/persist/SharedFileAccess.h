@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and locking a file that several programs share: a lock file beside it, and reads
 // that never block on something that is not a regular file.
 #pragma once

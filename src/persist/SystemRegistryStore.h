@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store on the Windows registry, where the separate Windows focuser driver reads
 // the same values. Key paths are relative to HKEY_LOCAL_MACHINE and go to its 32-bit view
 // (Software\WOW6432Node on 64-bit Windows): that focuser driver is a 32-bit component and reads

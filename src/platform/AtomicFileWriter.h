@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replaces a file's content all at once: readers see the old file or the new one, never half.
 #pragma once
 

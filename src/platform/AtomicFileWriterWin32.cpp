@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Atomic replacement on Windows: the bytes go to a temporary file beside the target, are
 // flushed to the disk, and the temporary file then takes the target's place in one step -
 // ReplaceFileW over an existing file (which keeps its attributes and permissions), or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program keeps its per-user files: the configuration directory (port links,
 // settings) and the data directory (temperature logs). On Linux both follow the XDG base
 // directory rules; on Windows they are the user's application data folders (roaming for the

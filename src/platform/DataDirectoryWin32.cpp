@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's folders on Windows: %APPDATA%\Kavri for configuration, %LOCALAPPDATA%\Kavri for
 // the daily temperature logs. A variable that is unset, empty or not an absolute path is
 // ignored, and the system's record of the folder is asked instead.

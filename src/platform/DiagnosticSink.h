@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where diagnostic lines go besides the log file: the debugger output unless replaced.
 #pragma once
 

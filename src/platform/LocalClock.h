@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The local calendar date and time of day, read through an injectable clock so that the
 // daily files can be tested across midnight without waiting for one.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A timer service for programs without an event loop of their own (the command-line tool):
 // Run() sleeps until the next timer falls due, calls it, and sleeps again, until a stop is
 // requested or a signal flag is raised. Nothing spins while waiting.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lets the thread of a timer loop sleep until its next deadline, and lets another thread or a
 // signal handler wake it early. A pipe on POSIX, an event on Windows.
 #pragma once

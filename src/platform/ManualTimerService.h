@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A timer service driven by hand, for tests: time stands still until Advance() moves it.
 #pragma once
 

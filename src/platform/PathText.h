@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paths as the programs hold them in text: the file system's bytes on Linux, UTF-8 on Windows.
 // std::filesystem converts narrow strings on Windows through the C library's code page, which
 // garbles a folder such as C:\Users\Иван; these convert explicitly instead.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lets the compiler check the arguments of a printf-style function. MinGW-w64's printf is the
 // C99 one (GCC's gnu_printf), not the Microsoft runtime's; compilers without the attribute
 // (MSVC) check nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a file that must be a regular file: the logs, the settings files. The open never
 // blocks (a FIFO without a peer cannot stall the caller), and anything that is not a regular
 // file - a directory, a FIFO, a device - is refused before a byte is read or written.

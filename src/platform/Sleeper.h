@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pause used by the stepping routine between motor phases. Injectable so that tests can
 // record the pauses instead of waiting for them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Repeating timers without a window of their own. The desktop program runs them on its event
 // loop, the command-line tool on a small loop of its own, tests tick them by hand.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text at the edge of the Win32 API: the programs hold text (paths included) as UTF-8, the
 // Unicode API of Windows takes UTF-16. Only the Win32 files include this header.
 #pragma once

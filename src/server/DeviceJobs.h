@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The servers' work on the device: each job is one plain function that runs on the worker
 // thread, calls device operations and says in a JobResult whether it worked and, if not, why
 // (the device's own reason, as a sentence for the client). Nothing here knows a protocol byte,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a server shows of the device: a plain copy taken on the worker thread after every job,
 // so the event loop never reads the device itself.
 #pragma once

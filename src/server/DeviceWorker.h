@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one thread that owns the device, for the servers (the INDI driver and the Alpaca server).
 // The server's event loop hands it jobs and never waits on it: a job runs here, and its
 // completion comes back to the event loop, which is told through a callback that completions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Values as the servers' clients see them and as the device holds them: numbers a client sends,
 // focuser positions with the driver's shift and range, filter names (UTF-8 for clients,
 // windows-1251 in the controller) and port texts for messages. Plain functions, so every

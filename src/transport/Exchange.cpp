@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exchange primitives every controller command is built from: a keyword, its argument
 // bytes, and a reply of known length.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Who holds a serial port, and the words for a port another program holds: the same on every
 // platform. How much the platform can tell differs: Linux names the holder through the lock
 // files of serial programs, while Windows only refuses the second exclusive open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The checks made before a serial device is opened on POSIX systems, and the words for what
 // goes wrong: opening a real port raises its modem lines, and opening an arbitrary character
 // device can have effects of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port a user chooses to connect to, as every program takes it: Auto (a search of COM1 to
 // COM16), one COM number, or a device path. One parser for every front end, so a port typed on
 // a command line, in an INDI property or on a setup page means the same everywhere.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // COM port numbers to serial device paths. On Linux a symbolic link <config>/ports/comN names
 // the device for COMN (the emulator makes such links); without a link, the numbers map to the
 // usual Linux serial devices: COM1-4 -> /dev/ttyUSB0-3, COM5-8 -> /dev/ttyACM0-3,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port naming on Linux: a link <config>/ports/comN, or the usual serial device of the number.
 #include <system_error>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port naming on Windows: COMN is the system's port of that name.
 #include <windows.h>
 

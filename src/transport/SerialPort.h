@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial port and the blocking exchange primitives every controller command is built from.
 // Platform-neutral: the POSIX implementation lives in SerialPortPosix.cpp; no platform type
 // appears here, so a Win32 implementation can sit beside it.

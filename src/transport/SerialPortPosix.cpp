@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial port on a POSIX terminal device.
 //
 // The descriptor is non-blocking; every wait is a poll() against a deadline on the monotonic

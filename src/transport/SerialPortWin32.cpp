@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial port on a Win32 communications device ("\\.\COMn").
 //
 // The device is opened exclusively and synchronously; the driver's own time-outs give the

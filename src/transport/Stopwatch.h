@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Elapsed time on the monotonic clock, for the time limits of exchanges and the time stamps of
 // log lines.
 #pragma once

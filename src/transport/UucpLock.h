@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lock files through which serial programs on Linux (minicom, picocom, cu, ...) tell each
 // other that a port is in use: "<lock folder>/LCK..<device>", holding the PID of the holder.
 // A lock that names a live process keeps us off the port; a lock whose process is gone is

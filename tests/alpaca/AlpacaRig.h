@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One test's whole server in-process: the controller emulated on its own pseudo-terminal, a
 // settings store and data folder of the test's own, the adapter over the device worker, and
 // the HTTP server on a free loopback port with its event loop on a thread; an HTTP client.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the controller in the tests of the HTTP side: a view the test sets, and the
 // operations recorded with the outcome the test chose. Safe to use from the test thread while
 // the server's thread calls it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small HTTP client for the Alpaca tests: one request per call on a fresh or kept-alive
 // loopback connection, the JSON of an Alpaca reply, raw bytes for malformed requests, and
 // discovery datagrams.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kavri-alpaca program: its first line names where it serves, it serves the emulated
 // controller, a SIGTERM stops it cleanly and frees the port, and bad usage is refused.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTTP side without the device: parameters, routing and its status codes, transaction
 // numbers, the management API, the setup pages' rules for changes, and discovery's choice of
 // whom to answer. These run on Linux and, cross-built, under Wine.

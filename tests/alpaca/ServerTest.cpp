@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole server against the emulated controller, driven through HTTP as Alpaca clients
 // drive it: every member, the two devices' connections over one port, a move and a filter
 // change in progress while clients keep reading, concurrent clients, each emulator fault, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server on real loopback sockets, with the controller stood in for: keep-alive, junk and
 // oversized requests, stalled and vanished clients, the connection limit, an answer that waits
 // for the controller while other clients go on, and discovery. Linux and Wine alike.

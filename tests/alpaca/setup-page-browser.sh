@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The setup pages in a real browser: kavri-alpaca serves the emulated controller, a client
 # connects both devices, and headless Chromium loads the server's and the focuser's setup
 # pages. The rendered page must hold the port choice with the COM list and the connected

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The focus calibration: reading the daily temperature logs into focus points, and the
 // compensation fit.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // calibrate: the coefficient from the daily logs, its plot, and --apply against the emulated
 // controller.
 

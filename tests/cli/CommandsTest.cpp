@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every command that talks to the controller, against the emulated one: status, the wheel's
 // filters, goto, home, rename and filter-edit; the focuser's position, move, step, sync, temps
 // and compensation, and what a controller without focuser refuses; config, microsteps, save and

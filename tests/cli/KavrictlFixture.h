@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A test of kavrictl end to end: its own configuration and data directories, the controller
 // emulated in-process on a pseudo-terminal, and the real executable run against it as a child
 // process whose standard output, standard error and exit status are collected.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bad command lines, the port choice, a missing or failing controller, the settings the run
 // must leave alone, and the output and diagnostic streams.
 

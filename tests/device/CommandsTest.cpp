@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What holds for every command, every one-request-one-reply command's judgement of its
 // reply, and the configuration image write, against a scripted controller on a real
 // pseudo-terminal. (The command-line tests check the byte trace.)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ports, connecting and the device's life: COM numbers to devices and the per-user
 // directories, which ports are tried, the probe, what a failed probe leaves, unusable ports, the
 // log file, settings and timer of the device, and the clients sharing one connection.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device tests' set-up: a device on a manual timer whose log lines are collected, a port
 // map of its own (no real serial port is ever touched), a scripted controller on a real
 // pseudo-terminal.

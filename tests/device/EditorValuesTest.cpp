@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the settings dialogs compute without widgets: the microstep curves, the configuration
 // image's value mappings, names in the controller's code page, and the rule every front end
 // applies to the names a user gives filters and thermometers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnostic log, the daily temperature log with the device's 5-second timer that
 // fills it, and the timer service the tests drive by hand (the command-line tool's loop is run
 // by its own tests, interrupt included).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filter changes, the filter table write, focuser moves and the microstep table against a
 // scripted controller, the time a move may take, and the base routines of a stepped wheel.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One test's INDI set-up, shared with no other test: the controller emulated in-process on its
 // own pseudo-terminal, its own configuration and data folders, and indiserver running
 // indi_kavri on a free loopback port, with a client connected to it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // indi_kavri end to end: indiserver runs the driver against the emulated controller, and a
 // client of ours drives it over loopback the way Ekos does - the standard properties, and the
 // states each request takes them through: Busy, then Ok or Alert, and fresh after a reconnect.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The driver's parts without indiserver: the value mappings and the property values.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // indi_kavri and what it shares with the other programs: the settings store, where it saves only
 // what it changed itself, and the name rule every front end applies.
 #include "indi/DriverRig.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """KStars and Ekos run the controller: Debian's kstars under Xvfb, in the session bus of
 dbus-run-session, against the emulator.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ".fws" settings file: its bytes, and saving and loading through a device connected to a
 // scripted controller.
 #include "persist/SettingsFile.h"

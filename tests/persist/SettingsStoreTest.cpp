@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store's file (what it writes and reads, an unreadable file never damaged, sharing
 // it between programs), and the device's twelve values the focuser driver shares in a store.
 #include "persist/RegistryFileStore.h"

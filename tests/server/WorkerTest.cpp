@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The servers' device worker without a server (the busy refusal, background jobs that give way
 // to commands, completions announced and delivered in order, the device's timer served on the
 // worker thread), and the values both servers map alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every keyword's reply and state change, in fast mode, byte for byte on the line.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line beyond the replies' content: injected faults (from their command-line form), motion
 // time and line-rate pacing. Time bounds: the lower ones are what the emulator promises, the
 // upper ones only catch a runaway on a loaded machine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Processes around the emulator: the kavri-sim program (first line, links, clean shutdown,
 // refusals), and a client killed while it holds the line exclusively.
 #include <fcntl.h>

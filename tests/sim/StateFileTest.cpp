@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state file: kept across restarts, written atomically, never clobbered when unreadable.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A full disk, simulated: while the object lives, files cannot grow beyond `bytes` (writes
 // beyond it fail with EFBIG instead of raising SIGXFSZ). Child processes started meanwhile
 // inherit the limit.

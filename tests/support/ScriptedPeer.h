@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scripted controller on the master side of a real pseudo-terminal pair. The program under
 // test opens SlavePath() like any serial port; the peer's thread works through the script in
 // order (expect exact bytes, send, pause, hang up) and records everything the program sends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synthetic nights of daily temperature logs with a known focus slope, for the calibration's
 // tests and benchmark: the temperature drifts, the user refocuses now and then (the position
 // then follows slope x temperature + the filter's offset + noise), and the filter changes

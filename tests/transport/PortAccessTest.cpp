@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Why a serial device cannot be used, as OpenSerialPort and InspectSerialPort tell it, and the
 // lock files and locks of other serial programs, which keep us off their ports.
 #include <fcntl.h>

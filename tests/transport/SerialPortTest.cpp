@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port and its exchange primitives on a real pseudo-terminal against a scripted
 // peer: opening, line settings and their restoring, purging, byte transparency, the read
 // time-outs and hang-up. (Command framing and tracing are checked byte for byte by the device

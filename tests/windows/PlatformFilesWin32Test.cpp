@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Win32 files under the neutral headers: files opened as regular files only, atomic
 // replacement, the user's folders, port names, the timer loop and the serial port's refusals.
 // Folders carry Cyrillic names: a profile folder on a Russian system does too.

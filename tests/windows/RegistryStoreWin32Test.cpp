@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registry store against the real registry (Wine's under CI). Each test works under a key
 // of its own below Software\KavriTest, removed afterwards, so the tests run in parallel.
 #include <windows.h>

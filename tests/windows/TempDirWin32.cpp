@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test helpers of support/TempDir.h on Windows: a fresh folder below the system's
 // temporary folder.
 #include <windows.h>

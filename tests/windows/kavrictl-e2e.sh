@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kavrictl.exe under Wine against the Linux emulator, end to end. kavri-sim serves a
 # pseudo-terminal that a link in the Wine prefix's dosdevices folder makes COM5 (COM6 for the
 # faults); kavrictl.exe talks to it through Wine's serial driver, with the exact COMMTIMEOUTS

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Template 202: the main dialog, and the ids of its controls.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Layouts of the three settings dialogs, as data for the dialog builder, and the ids by which
 // the code and the tests address their controls.
 #pragma once

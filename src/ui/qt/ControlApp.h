@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program: one device over the settings store, the main dialog shown modally over it, and
 // an orderly end — the dialog goes first, then the device, which disconnects, saves its
 // settings and stops its timer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds Qt widgets from a DialogTemplate. Every control is placed from its dialog-unit
 // rectangle through the dialog font's metrics, so the layout keeps its proportions at any font
 // size, and carries its id (property "controlId", objectName "ctl<id>") so code and tests find

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Repeating timers on the Qt event loop of the calling thread. Callbacks run between events, so
 // they never interrupt a blocking exchange on the same thread.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A list of rows and columns with an icon in the first column, reporting clicks, double clicks,
 // the gain of focus and the end of label editing to its dialog, which decides what they do.
 // The first column's text can be edited in place (Style::EditLabels); the edited text is not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Image strips shipped as bitmap resources: equal square images side by side, with one colour
 // drawn transparent.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pair of arrows that step a number, attached to a buddy edit. Each arrow click first reports
 // the proposed change (DeltaPos), then moves the position within the range. The range may run
 // backwards (lower above upper): the up arrow then proposes −1. A new control has the range

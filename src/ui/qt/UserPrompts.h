@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message boxes and file-name dialogs of the settings dialogs and commands, behind one seam:
 // the program shows real dialogs, tests install handlers that answer them without a modal
 // loop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kavri-control: the desktop program. Settings come from the platform's settings store (the
 // settings file in the user's configuration directory on Linux, the registry on Windows) and
 // go back there at exit.

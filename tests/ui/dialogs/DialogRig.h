@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main dialog's behaviour in a fake window (FakeControls) over a real device, connected
 // through a pseudo-terminal to the in-process controller emulator mapped as COM1; COM2 names a
 // device that does not exist. Messages and file prompts are kept in `desktop_`.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog window without a toolkit, for the dialogs' behaviour tests: DialogControls kept as
 // plain state per control id (made from the dialog's template), and the user's actions —
 // clicks, typing, arrows, keys, list clicks, ticks — reported to the behaviour as a window

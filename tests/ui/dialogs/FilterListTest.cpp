@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter list: its rows, double-click selection, the cell editor's storing rules and its
 // refusals, and the name editor.
 #include <climits>

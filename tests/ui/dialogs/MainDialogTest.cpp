@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main dialog's behaviour: connecting and disconnecting under its enabling rules, a line
 // that hangs up, the port kept for the next start, the thermometer names, the keyboard rules,
 // the focuser panel (arrows, "Go!" and "Set", compensation boxes, what the once-a-second

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three settings dialogs against the emulated controller (5 filters, largest step divisor
 // 16, an 8-entry microstep table): what they show, what OK or "Apply" writes, and that Cancel,
 // a refused field or a refused write is handled as the user expects. Then the main dialog's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog builder and the common controls: dialog units, the widgets a template gives, texts
 // kept inside their controls, the up-down arrows, the row icons and the Qt timers.
 #include <gtest/gtest.h>

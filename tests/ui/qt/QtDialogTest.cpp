@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt front end over its real widgets: the program's run from start to exit, what the mouse
 // and the keyboard do through the window's own event handling (the double click that passes
 // through the cell editor, the editor's arrows, keys), and the look of all four dialogs under

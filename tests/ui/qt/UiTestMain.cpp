@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the UI test executables: one QApplication for all tests, offscreen unless the
 // environment names another platform.
 #include <gtest/gtest.h>
