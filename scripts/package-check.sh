@@ -220,7 +220,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
 fi
 # Every program of the archive, as every program of the packages, says its version; each
 # runs on Windows 7 and later (6.1 in its header) and needs no DLL beyond the system's.
-system_dlls='advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|shell32|user32|ws2_32|iphlpapi|bcrypt'
+system_dlls='advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|shell32|user32|ws2_32|iphlpapi|bcrypt|mswsock'
 for exe in "$work/zip/$top"/*.exe; do
   name=$(basename "$exe" .exe)
   header=$(x86_64-w64-mingw32-objdump -p "$exe")
