@@ -40,7 +40,7 @@ TEST(AlpacaProgram, ServesUntilSigtermThenFreesThePort) {
     EXPECT_EQ(client.SetMember("focuser", "connected", "Connected=True")["ErrorNumber"], 0);
     EXPECT_EQ(client.SetMember("focuser", "move", "Position=250")["ErrorNumber"], 0);
     program.Signal(SIGTERM);
-    EXPECT_EQ(program.WaitWithin(20000), 0) << program.Stderr();
+    EXPECT_EQ(program.Wait(20000), 0) << program.Stderr();
     EXPECT_EQ(program.Line(), "kavri-alpaca: stopped");
     PortHandle freed = OpenSerialPort(emulator.SlavePath(), 9600);
     EXPECT_NE(freed, nullptr);
@@ -82,7 +82,7 @@ TEST(AlpacaProgram, RefusesBadUsageAndATakenPort) {
     EXPECT_NE(second.Stderr().find("Cannot listen on 127.0.0.1 port " + std::to_string(port)),
               std::string::npos);
     holder.Signal(SIGINT);
-    EXPECT_EQ(holder.WaitWithin(20000), 0);
+    EXPECT_EQ(holder.Wait(20000), 0);
 }
 
 }  // namespace
