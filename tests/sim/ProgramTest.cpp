@@ -18,6 +18,7 @@
 
 #include "HostLine.h"
 #include "sim/PortLink.h"
+#include "support/ChildProgram.h"
 #include "support/TempDir.h"
 #include "transport/SerialPort.h"
 
@@ -28,63 +29,10 @@ namespace fs = std::filesystem;
 using kavri::test::ReadFileText;
 using kavri::test::TempDir;
 
-// The program as a child process with its standard output on a pipe and its standard error
-// in `configHome`/stderr.
-class Program {
-public:
-    // `ignored`: a signal the program starts with ignored, as under nohup.
+// kavri-sim as a child, its port map below `configHome`.
+struct Program : kavri::test::ChildProgram {
     Program(std::vector<std::string> args, const std::string& configHome, int ignored = 0)
-        : stderr_(configHome + "/stderr") {
-        int out[2];
-        if (::pipe(out) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out[1], 1);
-            const int err = ::open(stderr_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (err >= 0) ::dup2(err, 2);
-            ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
-            // Whatever the test runner ignores, the program starts with the defaults.
-            for (int signal = 1; signal < NSIG; ++signal) ::signal(signal, SIG_DFL);
-            if (ignored != 0) ::signal(ignored, SIG_IGN);
-            std::vector<char*> argv{const_cast<char*>(KAVRI_SIM_PROGRAM)};
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(KAVRI_SIM_PROGRAM, argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        stdout_ = ::fdopen(out[0], "r");
-    }
-    ~Program() {
-        if (pid_ > 0 && status_ < 0) {
-            Signal(SIGKILL);
-            Wait();
-        }
-        if (stdout_) std::fclose(stdout_);
-    }
-    std::string FirstLine() {
-        char buffer[512] = {};
-        if (!stdout_ || !std::fgets(buffer, sizeof buffer, stdout_)) return {};
-        return std::string(buffer, strcspn(buffer, "\n"));
-    }
-    std::string Stderr() const { return ReadFileText(stderr_); }
-    // True when the program ends (its output closes) within `limitMs`.
-    bool EndsWithin(int limitMs) {
-        pollfd p{stdout_ ? ::fileno(stdout_) : -1, POLLIN, 0};
-        return ::poll(&p, 1, limitMs) > 0 && std::fgetc(stdout_) == EOF;
-    }
-    void Signal(int signal) const { ::kill(pid_, signal); }
-    int Wait() {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        return status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-private:
-    std::string stderr_;
-    pid_t pid_ = -1;
-    int status_ = -1;
-    FILE* stdout_ = nullptr;
+        : ChildProgram(KAVRI_SIM_PROGRAM, std::move(args), configHome, ignored) {}
 };
 
 TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
@@ -101,7 +49,7 @@ TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
         TempDir dir;
         const std::string link = dir.File("deep/er/wheel");
         Program program({"--fast", "--link", link}, dir.Path(), c.ignored ? c.signal : 0);
-        const std::string device = program.FirstLine();
+        const std::string device = program.Line();
         ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
         EXPECT_EQ(fs::read_symlink(link), device);
         EXPECT_EQ(HostLine(link).Ask("FWCOUNT", 1), "5");
@@ -161,7 +109,7 @@ TEST(SimProgram, RefusesAtOnceAndReplacesOnlyWhatAKilledEmulatorLeft) {
     const std::string link = dir.File("kavri/ports/com7");
     fs::create_symlink("/dev/pts/999999", link);
     Program program({"--fast", "--com", "7", "--thermometers", "3"}, dir.Path());
-    EXPECT_EQ(fs::read_symlink(link), program.FirstLine());
+    EXPECT_EQ(fs::read_symlink(link), program.Line());
     EXPECT_EQ(HostLine(link).Ask(ReadEE(15, 1), 1), "\x03");
     program.Signal(SIGTERM);
     EXPECT_EQ(program.Wait(), 0);
