@@ -48,5 +48,7 @@ inline constexpr const char* kLineHungUp = "the line was hung up";
 // The reasons of an exchange that could not start.
 inline constexpr const char* kNotConnected = "the controller is not connected";
 inline constexpr const char* kBusy = "the controller is busy with another exchange";
+// The reason of a configuration write the controller did not acknowledge.
+inline constexpr const char* kConfigNotAccepted = "the controller did not accept the configuration";
 
 }  // namespace kavri

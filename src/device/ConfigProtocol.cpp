@@ -29,11 +29,14 @@ bool WheelFocuserDevice::FWwriteEE(uint8_t offset, uint8_t length, const uint8_t
     CommandExchange exchange(*this, CommandExchange::Busy::kCallerHolds);
     if (!exchange) return false;
     const uint8_t args[2] = {offset, length};
-    if (!WriteKeyword(port, "FWwriteEE")) return false;
-    if (!WriteBytes(port, args, 2)) return false;
-    if (!WriteBytes(port, src, length)) return false;
+    const bool sent = WriteKeyword(port, "FWwriteEE") && WriteBytes(port, args, 2) &&
+                      WriteBytes(port, src, length);
     uint8_t reply = 0;
-    return ReadWithTimeout(port, &reply, 1, kWriteAckLimitMs) == 1 && reply == '!';
+    if (sent && ReadWithTimeout(port, &reply, 1, kWriteAckLimitMs) == 1 && reply == '!')
+        return true;
+    // A hang-up met on the way replaces this when the exchange ends.
+    failureReason = kConfigNotAccepted;
+    return false;
 }
 
 }  // namespace kavri

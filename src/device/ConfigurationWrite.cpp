@@ -81,7 +81,7 @@ bool WriteConfiguration(WheelFocuserDevice& device, const ConfigValues& values) 
     if (device.port != nullptr && PortHungUp(device.port)) {
         device.failureReason = kLineHungUp;
     } else if (!written) {
-        device.failureReason = "the controller did not accept the configuration";
+        device.failureReason = kConfigNotAccepted;
     } else if (!read) {
         device.failureReason = "the configuration was written but could not be read back";
     } else if (std::memcmp(sent.data(), readBack.data(), kConfigSize) != 0) {

@@ -192,12 +192,19 @@ bool WheelFocuserDevice::FWzm() {
 
 bool WheelFocuserDevice::FWym() {
     // Without a table read from the controller there is nothing meaningful to send.
-    if (microstepCount < 0 || microstepCount > kMicrostepTableSize) return false;
+    if (microstepCount < 0 || microstepCount > kMicrostepTableSize) {
+        failureReason = "no microstep table has been read from the controller";
+        return false;
+    }
     CommandExchange exchange(*this);
     if (!exchange) return false;
     uint8_t reply = 0;
-    return SendCommandWithArgs(port, "FWym", microstepTable, microstepCount, &reply, 1) == 1 &&
-           reply == '!';
+    if (SendCommandWithArgs(port, "FWym", microstepTable, microstepCount, &reply, 1) == 1 &&
+        reply == '!')
+        return true;
+    // A hang-up met on the way replaces this when the exchange ends.
+    failureReason = "the controller did not accept the microstep table";
+    return false;
 }
 
 }  // namespace kavri

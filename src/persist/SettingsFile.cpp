@@ -5,11 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "device/CommandExchange.h"
 #include "device/ExchangeGuard.h"
-#include "platform/RegularFile.h"
 #include "device/WheelFocuserDevice.h"
-#include "platform/AtomicFileWriter.h"
 #include "persist/SettingsFileCheck.h"
+#include "platform/AtomicFileWriter.h"
+#include "platform/RegularFile.h"
 
 namespace kavri {
 namespace {
@@ -95,12 +96,11 @@ bool LoadSettingsFile(WheelFocuserDevice& device, const SettingsFileContents& co
     {
         ExchangeGuard guard(device);
         if (!guard) {
-            SetReason(reason, device.port ? "the controller is busy with another exchange"
-                                          : "the controller is not connected");
+            SetReason(reason, device.port ? kBusy : kNotConnected);
             return false;
         }
         if (!device.FWwriteEE(0, kConfigSize, contents.config.data())) {
-            SetReason(reason, "the controller did not accept the configuration image");
+            SetReason(reason, device.failureReason);
             return false;
         }
     }

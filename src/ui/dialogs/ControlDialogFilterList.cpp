@@ -105,7 +105,8 @@ void ControlDialog::EndCellEdit() {
     const bool written = WriteConfiguration(*device_);
     FillFilterList();
     if (!written) {
-        ShowWarning("Контроллер не принял таблицу фильтров.");
+        ShowWarning(
+            FailureMessage("Контроллер не принял таблицу фильтров.", device_->failureReason));
         return;
     }
     // A new wheel position of the filter in the light path takes effect only by going there.

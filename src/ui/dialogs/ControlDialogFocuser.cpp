@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "device/CommandExchange.h"
 #include "device/WheelFocuserDevice.h"
 #include "transport/SerialPort.h"
 #include "ui/dialogs/ControlDialog.h"
@@ -60,8 +61,9 @@ void ControlDialog::OnTimer() {
 void ControlDialog::OnHangUp() {
     OnDisconnect();
     ShowWarning(
-        "Связь с контроллером потеряна: порт отключён.\n"
-        "Подключитесь снова, когда контроллер вернётся.");
+        FailureMessage("Связь с контроллером потеряна.\n"
+                       "Подключитесь снова, когда контроллер вернётся.",
+                       kLineHungUp));
 }
 
 void ControlDialog::ShowAutoStates() {

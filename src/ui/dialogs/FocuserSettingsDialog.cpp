@@ -9,6 +9,7 @@
 #include "ui/dialogs/FieldText.h"
 #include "ui/dialogs/MicrostepTableDialog.h"
 #include "ui/dialogs/SettingsTemplates.h"
+#include "ui/dialogs/ValueText.h"
 
 namespace kavri::ui {
 
@@ -124,8 +125,9 @@ void FocuserSettingsDialog::OnOK() {
     if (!ReadFields()) return;  // the refused field has its message and the focus
     // Read back, so the device's copy is what the controller holds whatever happened.
     if (PortOpen() && !WriteConfiguration(*device, fields)) {
-        c_->ShowMessage("Контроллер не принял настройки фокусера.",
-                        FocuserSettingsTemplate().caption, MessageStyle::Warning);
+        c_->ShowMessage(
+            FailureMessage("Контроллер не принял настройки фокусера.", device->failureReason),
+            FocuserSettingsTemplate().caption, MessageStyle::Warning);
     }
     c_->EndDialog(kOkButton);
 }

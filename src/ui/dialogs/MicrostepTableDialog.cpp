@@ -6,6 +6,7 @@
 #include "device/WheelFocuserDevice.h"
 #include "ui/dialogs/FieldText.h"
 #include "ui/dialogs/SettingsTemplates.h"
+#include "ui/dialogs/ValueText.h"
 
 namespace kavri::ui {
 
@@ -117,8 +118,9 @@ void MicrostepTableDialog::OnOK() {
     }
     if (!device->FWym()) {
         // The controller keeps driving its old table; say so rather than let it pass.
-        c_->ShowMessage("Контроллер не принял таблицу микрошагов.",
-                        MicrostepTableTemplate().caption, MessageStyle::Warning);
+        c_->ShowMessage(
+            FailureMessage("Контроллер не принял таблицу микрошагов.", device->failureReason),
+            MicrostepTableTemplate().caption, MessageStyle::Warning);
     }
 }
 

@@ -93,4 +93,10 @@ std::string TemperatureText(float degrees) {
     return std::string(text, result.ptr);
 }
 
+std::string FailureMessage(std::string_view heading, std::string_view reason) {
+    std::string text(heading);
+    if (!reason.empty()) text.append("\n\n").append(reason);
+    return text;
+}
+
 }  // namespace kavri::ui

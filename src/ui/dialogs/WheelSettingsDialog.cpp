@@ -6,6 +6,7 @@
 #include "device/DeviceOperations.h"
 #include "ui/dialogs/FieldText.h"
 #include "ui/dialogs/SettingsTemplates.h"
+#include "ui/dialogs/ValueText.h"
 
 namespace kavri::ui {
 
@@ -57,8 +58,9 @@ bool WheelSettingsDialog::WriteFields() {
     // reports; the device's copy is the controller's whatever happened, so the user must know
     // when the edits did not arrive.
     if (!WriteConfiguration(*device, fields)) {
-        c_->ShowMessage("Контроллер не принял настройки колеса.", WheelSettingsTemplate().caption,
-                        MessageStyle::Warning);
+        c_->ShowMessage(
+            FailureMessage("Контроллер не принял настройки колеса.", device->failureReason),
+            WheelSettingsTemplate().caption, MessageStyle::Warning);
     }
     return true;
 }

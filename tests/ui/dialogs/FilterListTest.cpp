@@ -102,6 +102,13 @@ TEST_F(FilterListTest, EditedCellsAreStoredAndWrittenOrRefused) {
         ASSERT_EQ(MessageCount(), shown + (c.value == kRefused ? 1 : 0));
         EXPECT_TRUE(c.value != kRefused || LastMessage().find(c.text) != std::string::npos);
     }
+    // A write the controller does not take leaves its value in the cell and says why.
+    emulator_->AddFault({sim::FaultKind::kWriteEENak, "FWwriteEE"});
+    EditCell(1, 2, "321");
+    EXPECT_EQ(Cell(1, 2), "123");
+    EXPECT_EQ(LastMessage(),
+              "Контроллер не принял таблицу фильтров.\n\nthe controller did not accept the "
+              "configuration");
     for (Point at : {CellCentre(1, 1), Point{-5, -5}}) EXPECT_FALSE(dialog_->BeginCellEdit(at));
 }
 

@@ -80,7 +80,9 @@ TEST_F(MainDialogTest, HungUpLineDisconnectsAtTheNextTickAndTellsOnce) {
         Tick();
         Tick();
         ASSERT_EQ(MessageCount(), shown + 1);
-        EXPECT_NE(LastMessage().find("Подключитесь снова"), std::string::npos);
+        EXPECT_TRUE(
+            LastMessage().ends_with("Подключитесь снова, когда контроллер вернётся.\n\n"
+                                    "the line was hung up"));
         EXPECT_EQ(Messages().back().style, MessageStyle::Warning);
         StartEmulator();  // plugged in again
     }

@@ -124,7 +124,9 @@ TEST_F(SettingsDialogsTest, WheelSettingsStoreEveryFieldOnOkAndNothingOtherwise)
     refused.window.Click(kHomeSensor);
     refused.window.Click(kOkButton);
     ASSERT_EQ(MessageCount(), 3);
-    EXPECT_EQ(LastMessage(), "Контроллер не принял настройки колеса.");
+    EXPECT_EQ(LastMessage(),
+              "Контроллер не принял настройки колеса.\n\nthe controller did not accept the "
+              "configuration");
     EXPECT_EQ(device_->config.filterSensorSeesHome, 1);
 }
 
@@ -202,7 +204,9 @@ TEST_F(SettingsDialogsTest, FocuserSettingsShowTheImageAndOkStoresEveryField) {
     again.window.Type(kBacklashEdit, "77");
     again.window.Click(kOkButton);
     ASSERT_EQ(MessageCount(), 2);
-    EXPECT_EQ(LastMessage(), "Контроллер не принял настройки фокусера.");
+    EXPECT_EQ(LastMessage(),
+              "Контроллер не принял настройки фокусера.\n\nthe controller did not accept the "
+              "configuration");
     EXPECT_EQ(device_->config.focuserBacklash, 33);
 }
 
@@ -322,7 +326,9 @@ TEST_F(MicrostepTableDialogTest, ApplySendsAndStaysOpenExitDoesNot) {
     emulator_->AddFault({sim::FaultKind::kDrop, "FWym"});
     window->Click(kOkButton);
     ASSERT_EQ(MessageCount(), 2);
-    EXPECT_EQ(LastMessage(), "Контроллер не принял таблицу микрошагов.");
+    EXPECT_EQ(LastMessage(),
+              "Контроллер не принял таблицу микрошагов.\n\nthe controller did not accept the "
+              "microstep table");
 
     window->Click(kTan);
     window->Click(kCancelButton);
@@ -406,8 +412,7 @@ TEST_F(SettingsDialogsTest, SettingsFilesAreSavedAndLoadedThroughThePrompts) {
     W().ClearList(Id::FilterList);
     W().Click(Id::Load);
     ASSERT_EQ(MessageCount(), 1);
-    EXPECT_EQ(LastMessage(),
-              "Load failed\n\nthe controller did not accept the configuration image");
+    EXPECT_EQ(LastMessage(), "Load failed\n\nthe controller did not accept the configuration");
     EXPECT_EQ(Messages()[0].caption, "Load Failed");
     EXPECT_EQ(Messages()[0].style, MessageStyle::Plain);
     EXPECT_EQ(Rows(), 5);
