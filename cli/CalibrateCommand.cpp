@@ -10,21 +10,21 @@
 #include <cstdio>
 #include <fstream>
 
+#include "calibration/CompensationFit.h"
+#include "calibration/FocusLogFiles.h"
 #include "cli/CalibrationPlot.h"
-#include "device/DeviceOperations.h"
 #include "cli/DeviceView.h"
 #include "cli/NameText.h"
 #include "cli/Session.h"
 #include "cli/TextTable.h"
-#include "calibration/CompensationFit.h"
-#include "calibration/FocusLogFiles.h"
-#include "platform/PathText.h"
-#include "platform/RegularFile.h"
+#include "device/DeviceOperations.h"
 #include "device/SettingsBlock.h"
 #include "device/TemperatureLog.h"
 #include "persist/DefaultSettingsStore.h"
 #include "persist/RegistrySettings.h"
 #include "persist/SettingsValueAccess.h"
+#include "platform/PathText.h"
+#include "platform/RegularFile.h"
 
 namespace kavri::cli {
 
@@ -368,10 +368,10 @@ private:
             return;
         }
         std::optional<Outcome> failure = RequireFocuser(session.Device());
-        if (!failure && !WriteConfiguration(session.Device(),
-                                            {{FindConfigField("thermoCompStepsPerDegree"),
-                                              coefficient}})) {
-            failure = Outcome::Failure(kExitFailed, session.Device().failureReason);
+        if (!failure &&
+            !WriteConfiguration(session.Device(),
+                                {{FindConfigField("thermoCompStepsPerDegree"), coefficient}})) {
+            failure = Outcome::Failure(kExitFailed, FailureText(session.Device()));
         }
         if (failure) {
             outcome.status = failure->status;

@@ -49,7 +49,7 @@ public:
         // Only the named fields change; the whole image goes out, filter rows included, and is
         // read back.
         if (!assignments_.empty() && !WriteConfiguration(device, assignments_)) {
-            return Outcome::Failure(kExitFailed, device.failureReason);
+            return Outcome::Failure(kExitFailed, FailureText(device));
         }
 
         std::vector<const ConfigField*> fields = shown_;
@@ -106,8 +106,7 @@ public:
             }
             std::copy(values_.begin(), values_.end(), device.microstepTable);
             if (!device.FWym()) {
-                return Outcome::Failure(kExitFailed,
-                                        "the controller did not accept the microstep table");
+                return Outcome::Failure(kExitFailed, FailureText(device, "microstep table"));
             }
             // Read back, so that what is shown is what the controller now holds.
             if (!device.FWzm() || device.microstepCount != static_cast<int32_t>(values_.size()) ||

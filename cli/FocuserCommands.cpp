@@ -8,6 +8,7 @@
 #include "cli/NameText.h"
 #include "cli/Session.h"
 #include "cli/TextTable.h"
+#include "device/DeviceOperations.h"
 #include "device/TemperatureLog.h"
 
 namespace kavri::cli {
@@ -28,7 +29,7 @@ public:
         if (auto missing = RequireFocuser(device)) return *missing;
         int32_t position = 0;
         if (!device.GetPosition(position)) {
-            return Outcome::Failure(kExitFailed, "the focuser did not report its position");
+            return Outcome::Failure(kExitFailed, FailureText(device, "position"));
         }
         return PositionOutcome(position);
     }
@@ -50,12 +51,12 @@ public:
         WheelFocuserDevice& device = context.session->Device();
         if (auto missing = RequireFocuser(device)) return *missing;
         if (move_ && !device.MoveTo(target_)) {
-            return Outcome::Failure(kExitFailed, "move to " + std::to_string(target_) + ": " +
-                                                     device.failureReason);
+            return Outcome::Failure(kExitFailed,
+                                    FailureText(device, "move to " + std::to_string(target_)));
         }
         if (!move_ && !device.SetPosition(target_)) {
-            return Outcome::Failure(kExitFailed, "position " + std::to_string(target_) + ": " +
-                                                     device.failureReason);
+            return Outcome::Failure(kExitFailed,
+                                    FailureText(device, "position " + std::to_string(target_)));
         }
         return PositionOutcome(device.focuserPosition);
     }
@@ -88,7 +89,7 @@ public:
         // The target is checked before the move is sent; MoveRelative reads the position anew.
         int32_t position = 0;
         if (!device.GetPosition(position)) {
-            return Outcome::Failure(kExitFailed, "the focuser did not report its position");
+            return Outcome::Failure(kExitFailed, FailureText(device, "position"));
         }
         const int64_t target =
             static_cast<int64_t>(position) + static_cast<int64_t>(steps_) * device.MinMotorStep;
@@ -100,8 +101,8 @@ public:
                                                     ", outside -32768..32767");
         }
         if (!device.MoveRelative(steps_)) {
-            return Outcome::Failure(kExitFailed, "the focuser did not finish the move to " +
-                                                     std::to_string(target) + " in time");
+            return Outcome::Failure(kExitFailed,
+                                    FailureText(device, "move to " + std::to_string(target)));
         }
         return PositionOutcome(device.focuserPosition);
     }
@@ -169,11 +170,11 @@ public:
         int32_t selector = selector_;
         if (choice_) {
             if (!device.FWautoCompSet(selector_)) {
-                return Outcome::Failure(kExitFailed,
-                                        selector_ < 0 ? "the controller refused to switch "
-                                                        "compensation off"
-                                                      : "the controller refused compensation on " +
-                                                            ThermometerLabel(device, selector_));
+                return Outcome::Failure(
+                    kExitFailed,
+                    FailureText(device, selector_ < 0 ? "compensation off"
+                                                      : "compensation on " +
+                                                            ThermometerLabel(device, selector_)));
             }
             // As the desktop panel does, the chosen thermometer becomes the preferred one. It is
             // saved now, so a store that cannot be written is told instead of lost at exit.
@@ -187,8 +188,7 @@ public:
                 }
             }
         } else if (!device.FWisAuto(selector)) {
-            return Outcome::Failure(kExitFailed,
-                                    "the controller did not report its compensation thermometer");
+            return Outcome::Failure(kExitFailed, FailureText(device, "compensation thermometer"));
         }
         Outcome outcome;
         outcome.data["compensationThermometer"] = selector;

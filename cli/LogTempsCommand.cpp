@@ -10,8 +10,8 @@
 #include "cli/Interrupts.h"
 #include "cli/NameText.h"
 #include "cli/Session.h"
-#include "platform/PathText.h"
 #include "device/TemperatureLog.h"
+#include "platform/PathText.h"
 
 namespace kavri::cli {
 

@@ -61,7 +61,10 @@ void Session::OnDiagnosticLine(const char* line) {
 void Session::ExplainFailure(std::string& error) const {
     // A command on a line that was hung up fails for that reason alone, whatever it was
     // waiting for: say so rather than let it read as a controller that did not answer in time.
-    if (PortHungUp(device_->port)) {
+    if (!PortHungUp(device_->port)) return;
+    if (error.ends_with(kLineHungUp)) {
+        error += " on " + portName_;  // the device's own reason already says it
+    } else {
         error = std::string(kLineHungUp) + " on " + portName_ + " (" + error + ")";
     }
 }

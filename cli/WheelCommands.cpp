@@ -86,8 +86,8 @@ public:
             return Outcome::Failure(kExitUsage, reason);
         }
         if (!device.SelectFilter(index)) {
-            return Outcome::Failure(kExitFailed, "filter " + FilterLabel(device, index) + ": " +
-                                                     device.failureReason);
+            return Outcome::Failure(kExitFailed,
+                                    FailureText(device, "filter " + FilterLabel(device, index)));
         }
         Outcome outcome;
         outcome.data["currentFilter"] = device.currentFilter;
@@ -140,7 +140,7 @@ public:
         WheelFocuserDevice& device = context.session->Device();
         if (auto missing = RequireWheel(device)) return *missing;
         if (!device.Home(0)) {
-            return Outcome::Failure(kExitFailed, "the wheel did not report home in time");
+            return Outcome::Failure(kExitFailed, FailureText(device, "home"));
         }
         int32_t filter = -1;
         device.GetFilter(filter);  // -1 when the wheel does not say
@@ -173,7 +173,8 @@ public:
         if (auto missing = RequireWheel(device)) return *missing;
         if (auto bad = RequireRow(device, index_)) return *bad;
         if (!device.FWWRITENAME(index_, stored_.c_str())) {
-            return Outcome::Failure(kExitFailed, "the controller did not acknowledge the name");
+            return Outcome::Failure(
+                kExitFailed, FailureText(device, "name of filter " + std::to_string(index_)));
         }
         Outcome outcome;
         outcome.data["index"] = index_;
@@ -229,7 +230,7 @@ public:
             if (correction_) edited.wheelPosition = *correction_;
             if (focusShift_) edited.focuserPosition = *focusShift_;
             if (!WriteConfiguration(device)) {
-                return Outcome::Failure(kExitFailed, device.failureReason);
+                return Outcome::Failure(kExitFailed, FailureText(device));
             }
             if (auto bad = RequireRow(device, index_)) return *bad;
             // A new position of the filter in the light path takes effect by going there again.

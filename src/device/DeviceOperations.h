@@ -47,4 +47,9 @@ void StorePortChoice(WheelFocuserDevice& device, const PortChoice& choice);
 // happened: a value the controller did not take never lingers in it.
 bool WriteConfiguration(WheelFocuserDevice& device, const ConfigValues& values = {});
 
+// What a failed operation tells the user, the same in every front end: `context` (what was being
+// done; empty for none), then the device's failureReason, or that the controller did not answer
+// when the operation ended without one (a reply that never came).
+std::string FailureText(const WheelFocuserDevice& device, const std::string& context = {});
+
 }  // namespace kavri

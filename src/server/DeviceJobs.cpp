@@ -14,7 +14,8 @@ namespace {
 
 // The reason as a sentence: a capital first letter.
 std::string Sentence(std::string text) {
-    if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
     return text;
 }
 
@@ -34,9 +35,8 @@ bool HeldByAnotherCopy(const PortChoice& choice) {
 }  // namespace
 
 JobResult Failed(const WheelFocuserDevice& device, const std::string& context) {
-    const std::string reason = device.failureReason.empty() ? "the controller did not answer"
-                                                            : device.failureReason;
-    return {false, context.empty() ? Sentence(reason) : context + ": " + reason};
+    const std::string text = FailureText(device, context);
+    return {false, context.empty() ? Sentence(text) : text};
 }
 
 DeviceState::DeviceState(SettingsStore& store, TimerService& timers) : device(store, timers) {}

@@ -179,7 +179,9 @@ TEST_F(CommandsTest, CompensationShowsChoosesAndSwitchesOff) {
     // Two thermometers: the controller refuses the third.
     result = Run({"compensation", "2"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "kavrictl: the controller refused compensation on T2\n");
+    EXPECT_EQ(result.err,
+              "kavrictl: compensation on T2: the controller did not accept the compensation "
+              "thermometer\n");
     EXPECT_EQ(Emulator().CompensationThermometer(), 1);
     EXPECT_EQ(Run({"compensation", "off"}).status, 0);
     EXPECT_EQ(Emulator().CompensationThermometer(), -1);

@@ -165,7 +165,9 @@ TEST_F(UsageAndConnectionTest, AControllerFaultExitsOneWithTheReason) {
         std::vector<std::string> line;
         std::string error;  // the first line of standard error, or its start
     } cases[] = {
-        {{FaultKind::kHangUp, "FWgoFocus"}, {"move", "1000"}, "the line was hung up on "},
+        {{FaultKind::kHangUp, "FWgoFocus"},
+         {"move", "1000"},
+         "move to 1000: the line was hung up on "},
         {{FaultKind::kSilent, "FWgoFocus", 1},
          {"move", "10"},
          "move to 10: the focuser did not report the end of the move in time"},

@@ -106,7 +106,7 @@ void ControlDialog::EndCellEdit() {
     FillFilterList();
     if (!written) {
         ShowWarning(
-            FailureMessage("Контроллер не принял таблицу фильтров.", device_->failureReason));
+            FailureMessage("Контроллер не принял таблицу фильтров.", FailureText(*device_)));
         return;
     }
     // A new wheel position of the filter in the light path takes effect only by going there.

@@ -126,7 +126,7 @@ void FocuserSettingsDialog::OnOK() {
     // Read back, so the device's copy is what the controller holds whatever happened.
     if (PortOpen() && !WriteConfiguration(*device, fields)) {
         c_->ShowMessage(
-            FailureMessage("Контроллер не принял настройки фокусера.", device->failureReason),
+            FailureMessage("Контроллер не принял настройки фокусера.", FailureText(*device)),
             FocuserSettingsTemplate().caption, MessageStyle::Warning);
     }
     c_->EndDialog(kOkButton);

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "device/WheelFocuserDevice.h"
+#include "device/DeviceOperations.h"
 #include "ui/dialogs/FieldText.h"
 #include "ui/dialogs/SettingsTemplates.h"
 #include "ui/dialogs/ValueText.h"
@@ -119,7 +119,7 @@ void MicrostepTableDialog::OnOK() {
     if (!device->FWym()) {
         // The controller keeps driving its old table; say so rather than let it pass.
         c_->ShowMessage(
-            FailureMessage("Контроллер не принял таблицу микрошагов.", device->failureReason),
+            FailureMessage("Контроллер не принял таблицу микрошагов.", FailureText(*device)),
             MicrostepTableTemplate().caption, MessageStyle::Warning);
     }
 }

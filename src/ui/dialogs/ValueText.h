@@ -34,8 +34,8 @@ std::string NameText(std::string_view bytes);
 // Why a typed name is refused (NameRule), in the dialog's words.
 std::string NameRefusalMessage(NameKind kind, const NameCheck& check);
 
-// A failed device operation as the user reads it: the dialog's own heading, then the device's
-// reason (its failureReason, the one text every front end shows) below it when there is one.
+// A failed device operation as the user reads it: the dialog's own heading, then the reason
+// every front end shows (FailureText) below it.
 std::string FailureMessage(std::string_view heading, std::string_view reason);
 
 // A temperature with two decimals and a point, whatever the locale.

@@ -59,7 +59,7 @@ bool WheelSettingsDialog::WriteFields() {
     // when the edits did not arrive.
     if (!WriteConfiguration(*device, fields)) {
         c_->ShowMessage(
-            FailureMessage("Контроллер не принял настройки колеса.", device->failureReason),
+            FailureMessage("Контроллер не принял настройки колеса.", FailureText(*device)),
             WheelSettingsTemplate().caption, MessageStyle::Warning);
     }
     return true;
