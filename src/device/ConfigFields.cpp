@@ -16,28 +16,34 @@ constexpr int64_t kU16 = 0xFFFF;
 }  // namespace
 
 const std::vector<ConfigField>& ConfigFields() {
-#define KAVRI_FIELD(member) #member, static_cast < int>(offsetof(ControllerConfig, member))
+// Name, offset and width all come from the structure, so a row cannot name a width its member
+// does not have.
+// clang-format off
+#define KAVRI_FIELD(member) \
+    #member, static_cast<int>(offsetof(ControllerConfig, member)), \
+    static_cast<int>(sizeof(ControllerConfig::member))
+// clang-format on
     static const std::vector<ConfigField> fields = {
         // The wheel reports 1 to 10 filters; any other count would make every later connect
         // fail, so it is refused although the byte could hold it.
-        {KAVRI_FIELD(filterCount), 1, false, 1, kConfigFilterSlots},
-        {KAVRI_FIELD(wheelSpeed), 2, false, 0, kU16},
-        {KAVRI_FIELD(wheelMotorOffWhenIdle), 1, false, 0, kU8},
-        {KAVRI_FIELD(wheelStepMode), 1, false, 0, kU8},
-        {KAVRI_FIELD(filterSensorSeesHome), 1, false, 0, kU8},
-        {KAVRI_FIELD(powerOutputMode), 1, false, 0, kU8},
-        {KAVRI_FIELD(focuserSpeed), 2, false, 0, kU16},
-        {KAVRI_FIELD(focuserIdlePower), 1, false, 0, kU8},
-        {KAVRI_FIELD(focuserStepMicrosteps), 1, false, 0, kU8},
-        {KAVRI_FIELD(focuserBacklash), 2, false, 0, kU16},
+        {KAVRI_FIELD(filterCount), false, 1, kConfigFilterSlots},
+        {KAVRI_FIELD(wheelSpeed), false, 0, kU16},
+        {KAVRI_FIELD(wheelMotorOffWhenIdle), false, 0, kU8},
+        {KAVRI_FIELD(wheelStepMode), false, 0, kU8},
+        {KAVRI_FIELD(filterSensorSeesHome), false, 0, kU8},
+        {KAVRI_FIELD(powerOutputMode), false, 0, kU8},
+        {KAVRI_FIELD(focuserSpeed), false, 0, kU16},
+        {KAVRI_FIELD(focuserIdlePower), false, 0, kU8},
+        {KAVRI_FIELD(focuserStepMicrosteps), false, 0, kU8},
+        {KAVRI_FIELD(focuserBacklash), false, 0, kU16},
         // The controller accepts at most eight thermometers.
-        {KAVRI_FIELD(thermometerCount), 1, false, 0, kMaxThermometers},
+        {KAVRI_FIELD(thermometerCount), false, 0, kMaxThermometers},
         // The coefficient the controller works with, as the focuser settings offer it.
-        {KAVRI_FIELD(thermoCompStepsPerDegree), 2, true, -kMaxCompensationSteps,
+        {KAVRI_FIELD(thermoCompStepsPerDegree), true, -kMaxCompensationSteps,
          kMaxCompensationSteps},
-        {KAVRI_FIELD(temperatureAveraging), 2, false, 0, kU16},
-        {KAVRI_FIELD(directionChangeThreshold), 2, false, 0, kU16},
-        {KAVRI_FIELD(maxStepsBetweenFilters), 2, false, 0, kU16},
+        {KAVRI_FIELD(temperatureAveraging), false, 0, kU16},
+        {KAVRI_FIELD(directionChangeThreshold), false, 0, kU16},
+        {KAVRI_FIELD(maxStepsBetweenFilters), false, 0, kU16},
     };
 #undef KAVRI_FIELD
     return fields;
@@ -85,7 +91,8 @@ void PutFilterRows(ControllerConfig& config, const std::vector<FilterEntry>& fil
         const FilterEntry& row = filters[i];
         // A bounded copy that never reads past the row's 20 bytes, terminated or not.
         size_t n = 0;
-        for (; n < kConfigNameLength && row.name[n] != '\0'; ++n) config.filterNames[i][n] = row.name[n];
+        for (; n < kConfigNameLength && row.name[n] != '\0'; ++n)
+            config.filterNames[i][n] = row.name[n];
         for (; n < kConfigNameLength; ++n) config.filterNames[i][n] = '\0';
         config.filterWheelPositions[i] = static_cast<int16_t>(row.wheelPosition);
         config.filterFocuserPositions[i] = static_cast<int16_t>(row.focuserPosition);
