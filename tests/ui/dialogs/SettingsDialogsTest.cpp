@@ -183,8 +183,14 @@ TEST_F(SettingsDialogsTest, FocuserSettingsShowTheImageAndOkStoresEveryField) {
     EXPECT_EQ(Sent("FWwriteEE"), 0);
     EXPECT_EQ(device_->settings.AscomMaxFocusPos, 45000);
     dialog.Type(kFocusShiftEdit, "500");
+    for (const char* number : {"inf", "nan"}) {  // numbers to strtod, no step length
+        dialog.Type(kStepLengthEdit, number);
+        dialog.Click(kOkButton);
+        EXPECT_EQ(dialog.FocusedControl(), kStepLengthEdit) << number;
+    }
+    dialog.Type(kStepLengthEdit, "0.123456789012345678");
     dialog.Click(kOkButton);
-    EXPECT_EQ(MessageCount(), 1);
+    EXPECT_EQ(MessageCount(), 3);
     EXPECT_EQ(dialog.Result(), kOkButton);
     EXPECT_DOUBLE_EQ(device_->settings.StepLenInMicrons, 0.123456789012345678);
     EXPECT_EQ(device_->settings.AscomMaxFocusPos, 1000);
@@ -203,7 +209,7 @@ TEST_F(SettingsDialogsTest, FocuserSettingsShowTheImageAndOkStoresEveryField) {
     Focuser again(FocuserSettingsTemplate(), device_.get(), desktop_);
     again.window.Type(kBacklashEdit, "77");
     again.window.Click(kOkButton);
-    ASSERT_EQ(MessageCount(), 2);
+    ASSERT_EQ(MessageCount(), 4);
     EXPECT_EQ(LastMessage(),
               "Контроллер не принял настройки фокусера.\n\nthe controller did not accept the "
               "configuration");
