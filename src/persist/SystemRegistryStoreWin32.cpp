@@ -104,12 +104,13 @@ long SystemRegistryStore::Open(Hive hive, const std::wstring& key, bool write,
 
 void SystemRegistryStore::Refused(const std::string& keyPath) {
     writeHive_ = Hive::User;
-    warning_ = "HKEY_LOCAL_MACHINE\\" + keyPath +
-               " may be written only with administrator rights: the settings are saved for "
-               "this user under HKEY_CURRENT_USER\\" +
-               keyPath +
-               " instead, where the focuser driver may not find them (run the program once as "
-               "administrator to store them for every user)";
+    warning_ =
+        "HKEY_LOCAL_MACHINE\\" + keyPath +
+        " may be written only with administrator rights: the settings are saved for "
+        "this user under HKEY_CURRENT_USER\\" +
+        keyPath +
+        " instead, where other programs and users may not find them (run the program once as "
+        "administrator to store them for every user)";
 }
 
 long SystemRegistryStore::OpenForWrite(const std::wstring& key, void*& handle) {

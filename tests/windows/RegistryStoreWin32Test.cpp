@@ -7,10 +7,10 @@
 
 #include <cstring>
 
-#include "platform/ManualTimerService.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/RegistrySettings.h"
 #include "persist/SystemRegistryStore.h"
+#include "platform/ManualTimerService.h"
 
 namespace kavri {
 namespace {
@@ -114,7 +114,7 @@ TEST_F(SystemRegistryStoreTest, RefusedMachineKeyIsReportedAndFallsBackToTheUser
         EXPECT_EQ(store.SetValue(key_, "ComPort", SettingsValue::Dword(7)), c.saved);
         EXPECT_EQ(store.Flush(), c.saved);
         EXPECT_EQ(store.WriteHive(), Hive::User);
-        EXPECT_NE(store.StorageWarning().find("focuser driver may not find them"),
+        EXPECT_NE(store.StorageWarning().find("other programs and users may not find them"),
                   std::string::npos);
         EXPECT_EQ(store.TakeNotices().empty(), c.saved);
         DWORD type = 0;
