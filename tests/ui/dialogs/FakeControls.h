@@ -67,7 +67,6 @@ public:
         events_->OnCommand(id);
     }
     void Type(int id, std::string_view text) { SetText(id, text); }
-    void TypeInCellEditor(std::string_view text) { editor_->text = text; }
     // Gives `id` the keyboard focus (-1: another window); an edit that had it reports it left.
     void Focus(int id) {
         const int left = std::exchange(focus_, id);
@@ -121,7 +120,6 @@ public:
     // --- What the window shows ---
     bool Enabled(int id) const { return Find(id) != nullptr && Find(id)->enabled; }
     int RowImage(int listId, int row) const { return Rows(listId).at(row).image; }
-    bool TimerRunning(int timerId) const { return timers_.count(timerId) != 0; }
     int WaitCursorDepth() const { return waitCursor_; }
     std::optional<int> Result() const { return result_; }
     const std::vector<std::string>& ComboItems(int id) const { return Find(id)->items; }
