@@ -7,9 +7,6 @@
 
 #include <cstring>
 
-#include "platform/ManualTimerService.h"
-#include "device/WheelFocuserDevice.h"
-#include "persist/RegistrySettings.h"
 #include "persist/SystemRegistryStore.h"
 
 namespace kavri {
@@ -155,42 +152,6 @@ TEST_F(SystemRegistryStoreTest, RefusesPathsAndNamesThatWouldAddressAnotherKeyOr
     EXPECT_FALSE(store.Flush());
     SettingsValue value;
     EXPECT_FALSE(store.QueryValue(key_, "Com", value));
-}
-
-// The device's own settings, saved by a user without administrator rights, come back at the
-// next start; a value of the wrong type another program stored there is ignored, and a save
-// does not write it over. The only test on DriverKey itself; it leaves the key as
-// it found it.
-TEST(SystemRegistryDeviceTest, SettingsSavedForTheUserComeBackAtTheNextStart) {
-    ManualTimerService timers;
-    {
-        SystemRegistryStore store(RefuseMachine);
-        WheelFocuserDevice device(store, timers);
-        device.settings.ComPort = 7;
-        device.TermometerName[0] = "\xCA\xF3\xEF\xEE\xEB";  // "Купол" in windows-1251
-        EXPECT_TRUE(device.SaveRegistry());
-        EXPECT_FALSE(store.StorageWarning().empty());
-    }
-    {
-        SystemRegistryStore store(RefuseMachine);
-        WheelFocuserDevice device(store, timers);
-        EXPECT_EQ(device.settings.ComPort, 7);
-        EXPECT_EQ(device.TermometerName[0], "\xCA\xF3\xEF\xEE\xEB");
-        store.SetValue(DriverKey, "ComPort", SettingsValue::String("five"));
-    }
-    {
-        SystemRegistryStore store(RefuseMachine);
-        {
-            WheelFocuserDevice device(store, timers);
-            EXPECT_EQ(device.settings.ComPort, 0);
-            device.TermometerName[1] = "Tube";
-        }
-        SettingsValue value;
-        ASSERT_TRUE(store.QueryValue(DriverKey, "ComPort", value));
-        EXPECT_EQ(value.data, SettingsValue::String("five").data);
-    }
-    RegDeleteTreeW(HKEY_CURRENT_USER, Wide(DriverKey).c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, Wide(DriverKey).c_str());
 }
 
 }  // namespace
