@@ -4,8 +4,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <deque>
 #include <cstdlib>
+#include <deque>
 #include <fstream>
 #include <set>
 
@@ -14,33 +14,6 @@
 #include "ui/win32/WindowText.h"
 
 namespace kavri::ui::win32::test {
-
-void Recorder::OnInitDialog(DialogControls& c) {
-    controls = &c;
-}
-
-bool Recorder::OnKey(const KeyPress& key) {
-    Add("key", static_cast<int>(key.key), key.digit);
-    return onKey && onKey(key);
-}
-
-void Recorder::OnListClick(int listId, Point point) {
-    Add("click", listId);
-    if (onClick) onClick(listId, point);
-}
-
-void Recorder::OnPaint() {
-    if (onPaint) onPaint(*controls);
-}
-
-bool Recorder::Saw(const std::string& event) const {
-    return std::find(events.begin(), events.end(), event) != events.end();
-}
-
-void Recorder::Add(const char* what, int a, int b) {
-    events.push_back(std::string(what) + " " + std::to_string(a) +
-                     (b != INT32_MIN ? " " + std::to_string(b) : ""));
-}
 
 bool Pump(DialogWindow& dialog, const std::function<bool()>& done, int ms) {
     ShowWindow(dialog.Handle(), SW_SHOW);
@@ -67,15 +40,18 @@ void CALLBACK TakeStep(HWND, UINT, UINT_PTR timer, DWORD) {
         const std::string* caption;
         HWND found;
     } search{&g_steps.front().caption, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(p);
-        wchar_t name[16] = {};
-        GetClassNameW(w, name, 16);
-        if (IsWindowVisible(w) && IsWindowEnabled(w) && lstrcmpW(name, L"#32770") == 0 &&
-            (s.caption->empty() || WindowText(w) == *s.caption))
-            s.found = w;
-        return s.found == nullptr ? TRUE : FALSE;
-    }, reinterpret_cast<LPARAM>(&search));
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(p);
+            wchar_t name[16] = {};
+            GetClassNameW(w, name, 16);
+            if (IsWindowVisible(w) && IsWindowEnabled(w) && lstrcmpW(name, L"#32770") == 0 &&
+                (s.caption->empty() || WindowText(w) == *s.caption))
+                s.found = w;
+            return s.found == nullptr ? TRUE : FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
     if (search.found == nullptr) return;
     const std::function<void(HWND)> act = std::move(g_steps.front().act);
     g_steps.pop_front();
@@ -122,7 +98,11 @@ std::vector<uint32_t> CaptureWindow(HWND window, int& width, int& height) {
     const HGDIOBJ old = SelectObject(memory, bitmap);
     const bool copied = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != 0;
     GdiFlush();
-    if (copied) std::copy_n(static_cast<const uint32_t*>(bits), pixels.size(), pixels.begin());
+    // Opaque: the screen's fourth byte is no alpha, but a viewer of the file would take it as one.
+    const auto* screenBits = static_cast<const uint32_t*>(bits);
+    if (copied)
+        std::transform(screenBits, screenBits + pixels.size(), pixels.begin(),
+                       [](uint32_t p) { return p | 0xFF000000u; });
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
@@ -131,25 +111,15 @@ std::vector<uint32_t> CaptureWindow(HWND window, int& width, int& height) {
     return pixels;
 }
 
-bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int width,
-              int height) {
-    const int stride = (width * 3 + 3) & ~3;
-    const DWORD size = static_cast<DWORD>(stride * height);
+// Top-down 32-bit rows, as captured.
+bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height) {
+    const DWORD size = static_cast<DWORD>(pixels.size() * sizeof pixels[0]);
     BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(54 + size), 0, 0, 54};
-    BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB, size, 2835, 2835, 0, 0};
+    BITMAPINFOHEADER info{sizeof info, width, -height, 1, 32, BI_RGB, size, 2835, 2835, 0, 0};
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(&file), sizeof file);
     out.write(reinterpret_cast<const char*>(&info), sizeof info);
-    std::vector<char> row(static_cast<size_t>(stride));
-    for (int y = height - 1; y >= 0; --y) {  // bottom row first
-        for (int x = 0; x < width; ++x) {
-            const uint32_t p = pixels[static_cast<size_t>(y * width + x)];
-            row[x * 3] = static_cast<char>(p & 0xFF);
-            row[x * 3 + 1] = static_cast<char>((p >> 8) & 0xFF);
-            row[x * 3 + 2] = static_cast<char>((p >> 16) & 0xFF);
-        }
-        out.write(row.data(), stride);
-    }
+    out.write(reinterpret_cast<const char*>(pixels.data()), size);
     return static_cast<bool>(out);
 }
 
