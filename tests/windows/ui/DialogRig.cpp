@@ -36,26 +36,24 @@ void CALLBACK TakeStep(HWND, UINT, UINT_PTR timer, DWORD) {
         KillTimer(nullptr, timer);
         return;
     }
-    struct Search {
-        const std::string* caption;
-        HWND found;
-    } search{&g_steps.front().caption, nullptr};
+    static HWND found;
+    found = nullptr;
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND w, LPARAM p) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(p);
+        [](HWND w, LPARAM) -> BOOL {
+            const std::string& caption = g_steps.front().caption;
             wchar_t name[16] = {};
             GetClassNameW(w, name, 16);
             if (IsWindowVisible(w) && IsWindowEnabled(w) && lstrcmpW(name, L"#32770") == 0 &&
-                (s.caption->empty() || WindowText(w) == *s.caption))
-                s.found = w;
-            return s.found == nullptr ? TRUE : FALSE;
+                (caption.empty() || WindowText(w) == caption))
+                found = w;
+            return found == nullptr ? TRUE : FALSE;
         },
-        reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) return;
+        0);
+    if (found == nullptr) return;
     const std::function<void(HWND)> act = std::move(g_steps.front().act);
     g_steps.pop_front();
-    act(search.found);
+    act(found);
 }
 
 }  // namespace
@@ -139,21 +137,16 @@ void Shoot(HWND window, const char* name) {
 void Click(HWND window, Point point, int clicks) {
     POINT screen{point.x, point.y};
     ClientToScreen(window, &screen);
-    const int cx = GetSystemMetrics(SM_CXSCREEN) - 1;
-    const int cy = GetSystemMetrics(SM_CYSCREEN) - 1;
-    std::vector<INPUT> inputs;
-    INPUT move{};
-    move.type = INPUT_MOUSE;
-    move.mi.dx = screen.x * 65535 / cx;
-    move.mi.dy = screen.y * 65535 / cy;
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs.push_back(move);
-    for (int i = 0; i < clicks; ++i) {
-        for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
-            INPUT button = move;
-            button.mi.dwFlags = flag | MOUSEEVENTF_ABSOLUTE;
-            inputs.push_back(button);
-        }
+    // A move to the point, then a press and a release for each click.
+    std::vector<INPUT> inputs(1 + 2 * static_cast<size_t>(clicks));
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        inputs[i].type = INPUT_MOUSE;
+        inputs[i].mi.dx = screen.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        inputs[i].mi.dy = screen.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        const DWORD action = i == 0  ? MOUSEEVENTF_MOVE
+                             : i % 2 ? MOUSEEVENTF_LEFTDOWN
+                                     : MOUSEEVENTF_LEFTUP;
+        inputs[i].mi.dwFlags = action | MOUSEEVENTF_ABSOLUTE;
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
