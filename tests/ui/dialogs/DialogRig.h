@@ -28,9 +28,7 @@ class DialogRig : public ::testing::Test {
 protected:
     // A new emulator, device and opened dialog, not connected.
     void Start(sim::EmulatorOptions options = {}) {
-        window_.reset();
-        dialog_.reset();
-        device_.reset();
+        DialogRig::TearDown();
         StartEmulator(options);
         device_ = std::make_unique<WheelFocuserDevice>(store_, timers_);
         device_->log.SetSink([](const char*) {});  // no protocol log on the test output

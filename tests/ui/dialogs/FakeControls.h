@@ -5,6 +5,7 @@
 // reports them. Disabled controls take no clicks, as on screen. Dialog units are 1.5 pixels
 // wide and 2 high; list rows 16 pixels, the columns as wide as set. Messages and file choices
 // go to the shared FakeDesktop; a dialog run over this one is opened and handed to `onModal`.
+// Enabling and check states take the template's ids only: the behaviour names no other.
 #pragma once
 
 #include <algorithm>
@@ -67,7 +68,6 @@ public:
         events_->OnCommand(id);
     }
     void Type(int id, std::string_view text) { SetText(id, text); }
-    void TypeInCellEditor(std::string_view text) { editor_->text = text; }
     // Gives `id` the keyboard focus (-1: another window); an edit that had it reports it left.
     void Focus(int id) {
         const int left = std::exchange(focus_, id);
@@ -121,7 +121,6 @@ public:
     // --- What the window shows ---
     bool Enabled(int id) const { return Find(id) != nullptr && Find(id)->enabled; }
     int RowImage(int listId, int row) const { return Rows(listId).at(row).image; }
-    bool TimerRunning(int timerId) const { return timers_.count(timerId) != 0; }
     int WaitCursorDepth() const { return waitCursor_; }
     std::optional<int> Result() const { return result_; }
     const std::vector<std::string>& ComboItems(int id) const { return Find(id)->items; }
@@ -145,15 +144,9 @@ public:
         return Find(id) != nullptr ? Find(id)->text : std::string();
     }
     void SelectText(int id) override { selected = id; }
-    void Enable(int id, bool enabled) override {
-        if (Control* c = Find(id)) c->enabled = enabled;
-    }
-    void SetCheck(int id, CheckState state) override {
-        if (Control* c = Find(id)) c->check = state;
-    }
-    CheckState Check(int id) const override {
-        return Find(id) != nullptr ? Find(id)->check : CheckState::Clear;
-    }
+    void Enable(int id, bool enabled) override { Find(id)->enabled = enabled; }
+    void SetCheck(int id, CheckState state) override { Find(id)->check = state; }
+    CheckState Check(int id) const override { return Find(id)->check; }
     void SetComboItems(int id, const std::vector<std::string>& items) override {
         Find(id)->items = items;
         Find(id)->selection = -1;

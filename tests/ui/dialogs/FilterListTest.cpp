@@ -18,8 +18,7 @@ protected:
     void EditCell(int row, int column, const std::string& text) {
         W().ListClick(Id::FilterList, CellCentre(row, column));
         ASSERT_TRUE(W().CellEditorOpen());
-        EXPECT_EQ(W().FocusedControl(), Id::CellEditor);
-        W().TypeInCellEditor(text);
+        W().Type(Id::CellEditor, text);
         Tick();
         ASSERT_TRUE(W().CellEditorOpen());
         W().Focus(Id::PositionDisplay);
@@ -119,14 +118,14 @@ TEST_F(FilterListTest, EditorIsStoredHoweverItIsLeft) {
     ASSERT_TRUE(dialog_->BeginCellEdit(CellCentre(2, 3)));
     EXPECT_EQ(W().FocusedControl(), Id::CellEditor);
     EXPECT_EQ(W().Text(Id::CellEditor), Cell(2, 3));
-    W().TypeInCellEditor("-41");
+    W().Type(Id::CellEditor, "-41");
     W().Focus(-1);  // another window
     Tick();
     EXPECT_FALSE(W().CellEditorOpen());
     EXPECT_EQ(ImagePosition(2, 3), -41);
 
     ASSERT_TRUE(dialog_->BeginCellEdit(CellCentre(1, 2)));
-    W().TypeInCellEditor("4321");  // beyond the arrows' range: taken as typed
+    W().Type(Id::CellEditor, "4321");  // beyond the arrows' range: taken as typed
     W().ListClick(Id::FilterList, CellCentre(3, 3));
     EXPECT_EQ(ImagePosition(1, 2), 4321);
     EXPECT_TRUE(W().CellEditorOpen());

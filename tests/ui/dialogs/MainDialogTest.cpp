@@ -41,7 +41,6 @@ TEST_F(MainDialogTest, EnablingFollowsTheControllerAndDisconnectClearsIt) {
         Start(options);
         ExpectEnabling(false, false, false);
         EXPECT_EQ(Text(Id::MinStep), "1");
-        EXPECT_TRUE(W().TimerRunning(ControlDialog::kRefreshTimer));
         Connect();
         ExpectEnabling(true, focuser, wheel);
         EXPECT_EQ(Rows(), wheel ? 5 : 0);

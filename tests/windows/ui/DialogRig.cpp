@@ -4,8 +4,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <deque>
 #include <cstdlib>
+#include <deque>
 #include <fstream>
 #include <set>
 
@@ -14,33 +14,6 @@
 #include "ui/win32/WindowText.h"
 
 namespace kavri::ui::win32::test {
-
-void Recorder::OnInitDialog(DialogControls& c) {
-    controls = &c;
-}
-
-bool Recorder::OnKey(const KeyPress& key) {
-    Add("key", static_cast<int>(key.key), key.digit);
-    return onKey && onKey(key);
-}
-
-void Recorder::OnListClick(int listId, Point point) {
-    Add("click", listId);
-    if (onClick) onClick(listId, point);
-}
-
-void Recorder::OnPaint() {
-    if (onPaint) onPaint(*controls);
-}
-
-bool Recorder::Saw(const std::string& event) const {
-    return std::find(events.begin(), events.end(), event) != events.end();
-}
-
-void Recorder::Add(const char* what, int a, int b) {
-    events.push_back(std::string(what) + " " + std::to_string(a) +
-                     (b != INT32_MIN ? " " + std::to_string(b) : ""));
-}
 
 bool Pump(DialogWindow& dialog, const std::function<bool()>& done, int ms) {
     ShowWindow(dialog.Handle(), SW_SHOW);
@@ -63,23 +36,24 @@ void CALLBACK TakeStep(HWND, UINT, UINT_PTR timer, DWORD) {
         KillTimer(nullptr, timer);
         return;
     }
-    struct Search {
-        const std::string* caption;
-        HWND found;
-    } search{&g_steps.front().caption, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM p) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(p);
-        wchar_t name[16] = {};
-        GetClassNameW(w, name, 16);
-        if (IsWindowVisible(w) && IsWindowEnabled(w) && lstrcmpW(name, L"#32770") == 0 &&
-            (s.caption->empty() || WindowText(w) == *s.caption))
-            s.found = w;
-        return s.found == nullptr ? TRUE : FALSE;
-    }, reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) return;
+    static HWND found;
+    found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM) -> BOOL {
+            const std::string& caption = g_steps.front().caption;
+            wchar_t name[16] = {};
+            GetClassNameW(w, name, 16);
+            if (IsWindowVisible(w) && IsWindowEnabled(w) && lstrcmpW(name, L"#32770") == 0 &&
+                (caption.empty() || WindowText(w) == caption))
+                found = w;
+            return found == nullptr ? TRUE : FALSE;
+        },
+        0);
+    if (found == nullptr) return;
     const std::function<void(HWND)> act = std::move(g_steps.front().act);
     g_steps.pop_front();
-    act(search.found);
+    act(found);
 }
 
 }  // namespace
@@ -122,7 +96,11 @@ std::vector<uint32_t> CaptureWindow(HWND window, int& width, int& height) {
     const HGDIOBJ old = SelectObject(memory, bitmap);
     const bool copied = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != 0;
     GdiFlush();
-    if (copied) std::copy_n(static_cast<const uint32_t*>(bits), pixels.size(), pixels.begin());
+    // Opaque: the screen's fourth byte is no alpha, but a viewer of the file would take it as one.
+    const auto* screenBits = static_cast<const uint32_t*>(bits);
+    if (copied)
+        std::transform(screenBits, screenBits + pixels.size(), pixels.begin(),
+                       [](uint32_t p) { return p | 0xFF000000u; });
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
@@ -131,25 +109,15 @@ std::vector<uint32_t> CaptureWindow(HWND window, int& width, int& height) {
     return pixels;
 }
 
-bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int width,
-              int height) {
-    const int stride = (width * 3 + 3) & ~3;
-    const DWORD size = static_cast<DWORD>(stride * height);
+// Top-down 32-bit rows, as captured.
+bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height) {
+    const DWORD size = static_cast<DWORD>(pixels.size() * sizeof pixels[0]);
     BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(54 + size), 0, 0, 54};
-    BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB, size, 2835, 2835, 0, 0};
+    BITMAPINFOHEADER info{sizeof info, width, -height, 1, 32, BI_RGB, size, 2835, 2835, 0, 0};
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(&file), sizeof file);
     out.write(reinterpret_cast<const char*>(&info), sizeof info);
-    std::vector<char> row(static_cast<size_t>(stride));
-    for (int y = height - 1; y >= 0; --y) {  // bottom row first
-        for (int x = 0; x < width; ++x) {
-            const uint32_t p = pixels[static_cast<size_t>(y * width + x)];
-            row[x * 3] = static_cast<char>(p & 0xFF);
-            row[x * 3 + 1] = static_cast<char>((p >> 8) & 0xFF);
-            row[x * 3 + 2] = static_cast<char>((p >> 16) & 0xFF);
-        }
-        out.write(row.data(), stride);
-    }
+    out.write(reinterpret_cast<const char*>(pixels.data()), size);
     return static_cast<bool>(out);
 }
 
@@ -169,21 +137,16 @@ void Shoot(HWND window, const char* name) {
 void Click(HWND window, Point point, int clicks) {
     POINT screen{point.x, point.y};
     ClientToScreen(window, &screen);
-    const int cx = GetSystemMetrics(SM_CXSCREEN) - 1;
-    const int cy = GetSystemMetrics(SM_CYSCREEN) - 1;
-    std::vector<INPUT> inputs;
-    INPUT move{};
-    move.type = INPUT_MOUSE;
-    move.mi.dx = screen.x * 65535 / cx;
-    move.mi.dy = screen.y * 65535 / cy;
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs.push_back(move);
-    for (int i = 0; i < clicks; ++i) {
-        for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
-            INPUT button = move;
-            button.mi.dwFlags = flag | MOUSEEVENTF_ABSOLUTE;
-            inputs.push_back(button);
-        }
+    // A move to the point, then a press and a release for each click.
+    std::vector<INPUT> inputs(1 + 2 * static_cast<size_t>(clicks));
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        inputs[i].type = INPUT_MOUSE;
+        inputs[i].mi.dx = screen.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        inputs[i].mi.dy = screen.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        const DWORD action = i == 0  ? MOUSEEVENTF_MOVE
+                             : i % 2 ? MOUSEEVENTF_LEFTDOWN
+                                     : MOUSEEVENTF_LEFTUP;
+        inputs[i].mi.dwFlags = action | MOUSEEVENTF_ABSOLUTE;
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,19 +28,33 @@ public:
     std::function<void(int listId, Point point)> onClick;
     std::function<void(DialogControls&)> onPaint;
 
-    void OnInitDialog(DialogControls& c) override;
-    bool OnKey(const KeyPress& key) override;
+    void OnInitDialog(DialogControls& c) override { controls = &c; }
+    bool OnKey(const KeyPress& key) override {
+        Add("key", static_cast<int>(key.key), key.digit);
+        return onKey && onKey(key);
+    }
     void OnCommand(int id) override { Add("command", id); }
     void OnTextChanged(int id) override { Add("text", id); }
     void OnSpin(int id, int delta) override { Add("spin", id, delta); }
-    void OnListClick(int listId, Point point) override;
-    void OnListDoubleClick(int listId, Point, int row) override { Add("double-click", listId, row); }
+    void OnListClick(int listId, Point point) override {
+        if (onClick) onClick(listId, point);
+    }
+    void OnListDoubleClick(int listId, Point, int row) override {
+        Add("double-click", listId, row);
+    }
     void OnTimer(int timerId) override { Add("timer", timerId); }
-    void OnPaint() override;
-    bool Saw(const std::string& event) const;
+    void OnPaint() override {
+        if (onPaint) onPaint(*controls);
+    }
+    bool Saw(const std::string& event) const {
+        return std::find(events.begin(), events.end(), event) != events.end();
+    }
 
 private:
-    void Add(const char* what, int a, int b = INT32_MIN);
+    void Add(const char* what, int a, int b = INT32_MIN) {
+        events.push_back(std::string(what) + " " + std::to_string(a) +
+                         (b != INT32_MIN ? " " + std::to_string(b) : ""));
+    }
 };
 
 // Shows the dialog and runs its messages until `done` holds (true) or `ms` pass (false).
