@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A unique temporary directory for one test, removed with its contents at the end. The
-// POSIX and Win32 definitions sit in their own files (TempDirPosix.cpp, windows/TempDirWin32.cpp).
+// A unique temporary directory for one test, removed with its contents at the end.
 #pragma once
 
 #include <string>

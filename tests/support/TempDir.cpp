@@ -1,30 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The test helpers of support/TempDir.h on Windows: a fresh folder below the system's
-// temporary folder.
-#include <windows.h>
+#include "support/TempDir.h"
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
 
 #include "platform/PathText.h"
-#include "support/TempDir.h"
 
 namespace kavri::test {
 
-namespace {
-std::atomic<unsigned> counter{0};
-}
-
+// create_directory fails for a name that exists, so parallel tests never share a folder.
 TempDir::TempDir() {
     const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device random;
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-        const std::filesystem::path candidate =
-            base / ("kavri-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                    std::to_string(counter.fetch_add(1)));
+        const std::filesystem::path candidate = base / ("kavri-test-" + std::to_string(random()));
         std::error_code error;
         if (std::filesystem::create_directory(candidate, error)) path_ = PathText(candidate);
     }
@@ -37,7 +30,7 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::File(std::string_view name) const {
-    return path_ + "\\" + std::string(name);
+    return PathText(PathFromText(path_) / PathFromText(std::string(name)));
 }
 
 std::string ReadFileText(const std::string& path) {
