@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The whole server against the emulated controller, driven through HTTP as Alpaca clients
 // drive it: every member, the two devices' connections over one port, a move and a filter
-// change in progress while clients keep reading, each emulator fault, the settings shared with
-// the other programs, and the setup page's port choice.
+// change in progress while clients keep reading, concurrent clients, each emulator fault, the
+// settings shared with the other programs, and the setup page's port choice.
 #include <filesystem>
+#include <future>
+#include <set>
 
 #include "alpaca/AlpacaRig.h"
 #include "transport/SerialPort.h"
@@ -53,16 +55,11 @@ TEST_F(AlpacaServerTest, EveryMemberAgainstTheController) {
         Json value;
     };
     const Case reads[] = {
-        {"focuser", "connected", true},
-        {"focuser", "position", 800},
-        {"focuser", "ismoving", false},
-        {"focuser", "maxstep", 30000},
-        {"focuser", "stepsize", 10.0},
-        {"focuser", "temperature", 12.34},
-        {"focuser", "tempcomp", false},
-        {"focuser", "tempcompavailable", true},
-        {"focuser", "driverversion", "0.1"},
-        {"filterwheel", "connected", true},
+        {"focuser", "connected", true},         {"focuser", "position", 800},
+        {"focuser", "ismoving", false},         {"focuser", "maxstep", 30000},
+        {"focuser", "stepsize", 10.0},          {"focuser", "temperature", 12.34},
+        {"focuser", "tempcomp", false},         {"focuser", "tempcompavailable", true},
+        {"focuser", "driverversion", "0.1"},    {"filterwheel", "connected", true},
         {"filterwheel", "names", Json::array({"L", "R", "G", "B", "Ha"})},
         {"filterwheel", "focusoffsets", Json::array({0, 0, 0, 0, 0})},
         {"filterwheel", "position", 2},
@@ -72,8 +69,6 @@ TEST_F(AlpacaServerTest, EveryMemberAgainstTheController) {
         EXPECT_EQ(reply["ErrorNumber"], 0) << c.member << ": " << reply["ErrorMessage"];
         EXPECT_EQ(reply["Value"], c.value) << c.device << " " << c.member;
     }
-    const Json first = Get("focuser", "position"), second = Get("focuser", "position");
-    EXPECT_GT(second["ServerTransactionID"], first["ServerTransactionID"]);  // each its own
     const Json state = Get("focuser", "devicestate")["Value"];
     EXPECT_EQ(state[1], Json({{"Name", "Position"}, {"Value", 800}}));
     EXPECT_EQ(Get("filterwheel", "devicestate")["Value"][0],
@@ -178,6 +173,47 @@ TEST_F(AlpacaServerTest, ReadsAnswerWhileAMoveAndAFilterChangeRun) {
     EXPECT_EQ(Get("focuser", "position")["Value"], 25);
 }
 
+TEST_F(AlpacaServerTest, ConcurrentClients) {
+    Start();
+    ASSERT_TRUE(ConnectBoth());
+    const uint16_t port = Server().Port();
+    auto reader = [port](const char* device, const char* member) {
+        HttpClient client(port);
+        std::vector<uint32_t> transactions;
+        for (int i = 0; i < 40; ++i) {
+            const Json reply = client.Member(device, member, "ClientTransactionID=" + std::to_string(i));
+            if (reply["ErrorNumber"] != 0 || reply["ClientTransactionID"] != i) return std::vector<uint32_t>{};
+            transactions.push_back(reply["ServerTransactionID"]);
+        }
+        return transactions;
+    };
+    auto mover = std::async(std::launch::async, [port] {
+        HttpClient client(port);
+        int accepted = 0;
+        for (int i = 0; i < 40; ++i) {
+            const Json reply = client.SetMember("focuser", "move", "Position=" + std::to_string(100 + i));
+            if (reply["ErrorNumber"] == 0) ++accepted;
+            else if (reply["ErrorNumber"] != kInvalidOperation) return -1;
+        }
+        return accepted;
+    });
+    std::vector<std::future<std::vector<uint32_t>>> readers;
+    for (const char* member : {"position", "ismoving", "devicestate"}) {
+        readers.push_back(std::async(std::launch::async, reader, "focuser", member));
+    }
+    readers.push_back(std::async(std::launch::async, reader, "filterwheel", "names"));
+    std::set<uint32_t> seen;
+    for (auto& r : readers) {
+        const auto transactions = r.get();
+        ASSERT_EQ(transactions.size(), 40u);
+        EXPECT_TRUE(std::is_sorted(transactions.begin(), transactions.end()));
+        seen.insert(transactions.begin(), transactions.end());
+    }
+    EXPECT_EQ(seen.size(), 160u);  // every server transaction number once
+    EXPECT_GE(mover.get(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return Get("focuser", "ismoving")["Value"] == false; }));
+}
+
 TEST_F(AlpacaServerTest, EachFaultEndsInTheDocumentedErrorAndTheServerStaysUp) {
     struct Case {
         const char* fault;
@@ -196,7 +232,10 @@ TEST_F(AlpacaServerTest, EachFaultEndsInTheDocumentedErrorAndTheServerStaysUp) {
     };
     const Case cases[] = {
         {"silent,times=always", connectFails},
+        {"pause,ms=2000,cmd=FWreadEE", connectFails},
         {"drop,cmd=FWautoCompSet", tempCompFails},
+        {"short,cmd=FWautoCompSet", tempCompFails},
+        {"garbage,cmd=FWautoCompSet", tempCompFails},
         {"goto-fail",
          [](AlpacaServerTest& t) {
              ASSERT_TRUE(t.ConnectBoth());
@@ -265,10 +304,10 @@ TEST_F(AlpacaServerTest, SetupPageShowsTheControllerAndStoresThePort) {
     Start();
     ASSERT_TRUE(ConnectBoth());
     const std::string page = Client().Get("/setup/v1/filterwheel/0/setup").body;
-    for (const std::string& text :
-         {std::string("Kavri Filter Wheel"), std::string("Port in use"), Emulator().SlavePath(),
-          std::string("<strong>0 L</strong>, 1 R, 2 G, 3 B, 4 Ha"),
-          std::string("(from the command line)</option>")}) {
+    for (const std::string& text : {std::string("Kavri Filter Wheel"), std::string("Port in use"),
+                                   Emulator().SlavePath(),
+                                   std::string("<strong>0 L</strong>, 1 R, 2 G, 3 B, 4 Ha"),
+                                   std::string("(from the command line)</option>")}) {
         EXPECT_NE(page.find(text), std::string::npos) << text;
     }
     const HttpReply changed = Client().Send("POST", "/setup", "port=COM5");
@@ -277,8 +316,7 @@ TEST_F(AlpacaServerTest, SetupPageShowsTheControllerAndStoresThePort) {
               std::string::npos);
     EXPECT_NE(changed.body.find("<option value=\"COM5\" selected>"), std::string::npos);
     EXPECT_NE(ReadFileText(StorePath()).find("\"ComPort\"=dword:00000005"), std::string::npos);
-    EXPECT_EQ(Client().Send("POST", "/setup", "port=COM17").body.find("is stored"),
-              std::string::npos);
+    EXPECT_EQ(Client().Send("POST", "/setup", "port=COM17").body.find("is stored"), std::string::npos);
     EXPECT_EQ(Client().Send("POST", "/setup", "port=/dev/null").status, 200);
     EXPECT_NE(ReadFileText(StorePath()).find("\"ComPort\"=dword:00000005"), std::string::npos);
 }
