@@ -292,6 +292,8 @@ TEST_F(IndiDriverTest, EveryFaultEndsItsRequestAndAReconnectStartsFresh) {
         // for the answer of a later command.
         {"garbage,cmd=FWautoCompSet", "Switch", "TEMP_COMPENSATION", "COMPENSATION_T1", "On",
          "Alert", "did not accept"},
+        {"pause,cmd=FWGOTO,ms=300,times=1", "Number", "FILTER_SLOT", "FILTER_SLOT_VALUE", "4",
+         "Ok", ""},
         {"goto-fail", "Number", "FILTER_SLOT", "FILTER_SLOT_VALUE", "3", "Alert",
          "position is unknown"},
         {"writeee-nak", "Number", "FOCUS_BACKLASH_STEPS", "FOCUS_BACKLASH_VALUE", "35", "Alert",
