@@ -24,32 +24,30 @@ struct HttpClient::Impl {
     std::optional<beast::tcp_stream> stream;
     beast::flat_buffer buffer;
     uint16_t port;
-    std::string host;
 };
 
-HttpClient::HttpClient(uint16_t port, std::string host) : impl_(std::make_unique<Impl>()) {
+HttpClient::HttpClient(uint16_t port) : impl_(std::make_unique<Impl>()) {
     impl_->port = port;
-    impl_->host = std::move(host);
 }
 
 HttpClient::~HttpClient() = default;
 
 HttpReply HttpClient::Send(const std::string& method, const std::string& target,
-                           const std::string& body, const std::string& extraHeaders) {
+                           const std::string& body) {
     Impl& c = *impl_;
     for (int attempt = 0; attempt < 2; ++attempt) {
         beast::error_code error;
         if (!c.stream) {
             c.stream.emplace(c.io);
             c.buffer.clear();
-            c.stream->connect(tcp::endpoint(asio::ip::make_address(c.host), c.port), error);
+            c.stream->connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), c.port), error);
             if (error) {
                 c.stream.reset();
                 return {};
             }
         }
-        std::string request = method + " " + target + " HTTP/1.1\r\nHost: " + c.host + ":" +
-                              std::to_string(c.port) + "\r\n" + extraHeaders;
+        std::string request = method + " " + target +
+                              " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(c.port) + "\r\n";
         if (method != "GET") {
             request += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                        std::to_string(body.size()) + "\r\n";
@@ -65,8 +63,7 @@ HttpReply HttpClient::Send(const std::string& method, const std::string& target,
             continue;
         }
         if (!response.keep_alive()) c.stream.reset();
-        return HttpReply{static_cast<int>(response.result_int()),
-                         std::string(response[http::field::content_type]), response.body()};
+        return HttpReply{static_cast<int>(response.result_int()), response.body()};
     }
     return {};
 }
@@ -78,7 +75,7 @@ nlohmann::json HttpClient::Member(const std::string& device, const std::string& 
 
 nlohmann::json HttpClient::SetMember(const std::string& device, const std::string& member,
                                      const std::string& body) {
-    return Put("/api/v1/" + device + "/0/" + member, body).Json();
+    return Send("PUT", "/api/v1/" + device + "/0/" + member, body).Json();
 }
 
 std::string RawExchange(uint16_t port, const std::string& bytes,

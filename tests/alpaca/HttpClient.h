@@ -16,24 +16,20 @@ namespace kavri::test {
 
 struct HttpReply {
     int status = 0;  // 0: no response (the connection failed or closed)
-    std::string contentType;
     std::string body;
     nlohmann::json Json() const;  // null when the body is no JSON
 };
 
 class HttpClient {
 public:
-    explicit HttpClient(uint16_t port, std::string host = "127.0.0.1");
+    explicit HttpClient(uint16_t port);
     ~HttpClient();
 
     // Sends one request on the client's kept-alive connection (opened on first use, and again
     // after the server closed it). A PUT or POST sends `body` form-encoded.
     HttpReply Send(const std::string& method, const std::string& target,
-                   const std::string& body = {}, const std::string& extraHeaders = {});
+                   const std::string& body = {});
     HttpReply Get(const std::string& target) { return Send("GET", target); }
-    HttpReply Put(const std::string& target, const std::string& body) {
-        return Send("PUT", target, body);
-    }
 
     // An Alpaca member: GET /api/v1/<device>/0/<member>?<query>, or PUT with a form body.
     nlohmann::json Member(const std::string& device, const std::string& member,

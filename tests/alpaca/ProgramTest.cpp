@@ -13,12 +13,6 @@
 namespace kavri::test {
 namespace {
 
-// kavri-alpaca as a child, its settings in the test's folder.
-struct Program : ChildProgram {
-    Program(std::vector<std::string> args, const TempDir& dir)
-        : ChildProgram(KAVRI_ALPACA_PROGRAM, std::move(args), dir.Path()) {}
-};
-
 uint16_t PortOfFirstLine(const std::string& line) {
     const size_t at = line.find("http://127.0.0.1:");
     return at == std::string::npos ? 0 : static_cast<uint16_t>(std::stoi(line.substr(at + 17)));
@@ -30,7 +24,9 @@ TEST(AlpacaProgram, ServesUntilSigtermThenFreesThePort) {
     options.fast = true;
     sim::Emulator emulator(options);
     ASSERT_TRUE(emulator.Start());
-    Program program({"--port", emulator.SlavePath(), "--http-port", "0", "--no-discovery"}, dir);
+    ChildProgram program(KAVRI_ALPACA_PROGRAM,
+                         {"--port", emulator.SlavePath(), "--http-port", "0", "--no-discovery"},
+                         dir.Path());
     const std::string first = program.Line();
     const uint16_t port = PortOfFirstLine(first);
     ASSERT_NE(port, 0) << first << program.Stderr();
@@ -67,17 +63,18 @@ TEST(AlpacaProgram, RefusesBadUsageAndATakenPort) {
         {{"--help"}, 0, "kavri-alpaca: the filter wheel and focuser controller"},
     };
     for (const Case& c : cases) {
-        Program program(c.args, dir);
+        ChildProgram program(KAVRI_ALPACA_PROGRAM, c.args, dir.Path());
         const std::string first = program.Line();
         EXPECT_EQ(program.Wait(), c.status) << c.args[0];
         const std::string shown = c.status == 0 ? first : program.Stderr();
         EXPECT_NE(shown.find(c.text), std::string::npos) << c.args[0] << ": " << shown;
     }
 
-    Program holder({"--http-port", "0", "--no-discovery"}, dir);
+    ChildProgram holder(KAVRI_ALPACA_PROGRAM, {"--http-port", "0", "--no-discovery"}, dir.Path());
     const uint16_t port = PortOfFirstLine(holder.Line());
     ASSERT_NE(port, 0);
-    Program second({"--http-port", std::to_string(port), "--no-discovery"}, dir);
+    ChildProgram second(KAVRI_ALPACA_PROGRAM,
+                        {"--http-port", std::to_string(port), "--no-discovery"}, dir.Path());
     EXPECT_EQ(second.Wait(), 1);
     EXPECT_NE(second.Stderr().find("Cannot listen on 127.0.0.1 port " + std::to_string(port)),
               std::string::npos);

@@ -22,12 +22,11 @@ class AlpacaSockets : public ::testing::Test {
 protected:
     void Serve(ServerOptions options = {}) {
         options.httpPort = 0;
-        server_ = std::make_unique<AlpacaServer>(io_, controller_, ServerIdentity{{"f", "w"}, "here"},
-                                                 options);
+        server_ = std::make_unique<AlpacaServer>(io_, controller_,
+                                                 ServerIdentity{{"f", "w"}, "here"}, options);
         std::string error;
         std::vector<std::string> warnings;
         ASSERT_TRUE(server_->Start(error, warnings)) << error;
-        warnings_ = warnings;
         thread_ = std::thread([this] { io_.run(); });
     }
     void TearDown() override {
@@ -49,7 +48,6 @@ protected:
     boost::asio::io_context io_;
     test::FakeController controller_;
     std::unique_ptr<AlpacaServer> server_;
-    std::vector<std::string> warnings_;
     std::thread thread_;
 };
 
@@ -70,7 +68,8 @@ TEST_F(AlpacaSockets, JunkAndOversizedRequestsCloseOnlyTheirConnection) {
         {"GET /setup HTTP/9.9\r\n\r\n", "HTTP/1.1 400"},
         {get + "X-Long: " + std::string(9000, 'a') + "\r\n\r\n", "HTTP/1.1 431"},
         {"PUT /api/v1/focuser/0/move HTTP/1.1\r\nHost: x\r\nContent-Length: 20000\r\n\r\n" +
-             std::string(20000, 'a'), "HTTP/1.1 413"},
+             std::string(20000, 'a'),
+         "HTTP/1.1 413"},
         {get, ""},  // stalls mid-request until the server's time-out
         {"", ""},   // says nothing at all
     };
@@ -81,7 +80,8 @@ TEST_F(AlpacaSockets, JunkAndOversizedRequestsCloseOnlyTheirConnection) {
     }
     // Two requests in one packet are both answered, in order.
     const std::string pipelined = test::RawExchange(
-        Port(), get + "\r\n" + "GET /api/v1/focuser/0/name HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        Port(), get + "\r\n" +
+                    "GET /api/v1/focuser/0/name HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
     EXPECT_NE(pipelined.find("\"Value\":1500"), std::string::npos);
     EXPECT_NE(pipelined.find("Kavri Focuser"), std::string::npos);
     // The kept-alive client of before is served as ever.
@@ -137,23 +137,23 @@ TEST_F(AlpacaSockets, DiscoveryOnLoopback) {
     const auto contains = [&](const std::vector<std::string>& answers) {
         return std::find(answers.begin(), answers.end(), ours) != answers.end();
     };
-    EXPECT_TRUE(contains(test::DiscoveryAnswers("127.255.255.255", kDiscoveryPort,
-                                                kDiscoveryMessage, 10s, ours)));
+    EXPECT_TRUE(contains(
+        test::DiscoveryAnswers("127.255.255.255", kDiscoveryPort, kDiscoveryMessage, 10s, ours)));
     // A unicast datagram reaches only one of the servers sharing the port (the kernel picks
     // by the sender's address and port), and other tests may run servers too: ask from fresh
     // sockets until ours is the one asked.
     bool unicastAnswered = false;
     for (int attempt = 0; attempt < 50 && !unicastAnswered; ++attempt) {
-        unicastAnswered = contains(
-            test::DiscoveryAnswers("::1", kDiscoveryPort, kDiscoveryMessage, 200ms, ours));
+        unicastAnswered =
+            contains(test::DiscoveryAnswers("::1", kDiscoveryPort, kDiscoveryMessage, 200ms, ours));
     }
     EXPECT_TRUE(unicastAnswered);
-    EXPECT_FALSE(contains(test::DiscoveryAnswers("127.255.255.255", kDiscoveryPort,
-                                                 "alpacadiscovery", 500ms)));
+    EXPECT_FALSE(contains(
+        test::DiscoveryAnswers("127.255.255.255", kDiscoveryPort, "alpacadiscovery", 500ms)));
     // The server still answers HTTP and discovery after a junk datagram.
     test::DiscoveryAnswers("127.0.0.1", kDiscoveryPort, std::string(300, 'x'), 100ms);
-    EXPECT_TRUE(contains(test::DiscoveryAnswers("127.255.255.255", kDiscoveryPort,
-                                                kDiscoveryMessage, 10s, ours)));
+    EXPECT_TRUE(contains(
+        test::DiscoveryAnswers("127.255.255.255", kDiscoveryPort, kDiscoveryMessage, 10s, ours)));
 }
 
 }  // namespace

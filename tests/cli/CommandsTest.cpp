@@ -51,25 +51,39 @@ TEST_F(CommandsTest, StatusReportsPresenceFilterPositionAndTemperatures) {
     EXPECT_EQ(value["compensationThermometer"], 1);
 }
 
-TEST_F(CommandsTest, FiltersShowsTheTableWithNoneForLargeFocusShifts) {
+TEST_F(CommandsTest, FiltersShowsTheTableDecodedWithNoneForLargeFocusShifts) {
     Image image = Emulator().GetImage();
     sim::WriteU16(image, sim::offset::kFilterFocuserPositions + 2 * 2, 20000);
     sim::WriteU16(image, sim::offset::kFilterFocuserPositions + 2 * 3, 10000);
     sim::WriteU16(image, sim::offset::kFilterWheelPositions + 2 * 1, static_cast<uint16_t>(-77));
+    sim::SetFilterName(image, 1, kRedStored);
+    sim::SetFilterName(image, 2, "\x1b[2J\r\n");  // control characters are shown escaped
     sim::SetFilterName(image, 4, "Halpha12");
     Emulator().SetImage(image);
+    Emulator().SetCurrentFilter(2);
 
     const CliResult text = Run({"filters"});
     ASSERT_EQ(text.status, 0) << text.err;
-    EXPECT_NE(text.out.find(" 2  G"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find(" 1  " + kRed + " "), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("*2  \\u001b[2J\\r\\n "), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("none"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("current filter: 2 (\\u001b[2J\\r\\n)\n"), std::string::npos);
+    EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
 
     const auto value = Json(Run({"--json", "filters"}));
     ASSERT_EQ(value["filters"].size(), 5u);
+    EXPECT_EQ(value["filters"][1]["name"], kRed);
+    EXPECT_EQ(value["filters"][1]["wheelPosition"], -77);
+    EXPECT_EQ(value["filters"][2]["name"], "\x1b[2J\r\n");
     EXPECT_TRUE(value["filters"][2]["focuserPosition"].is_null());
     EXPECT_EQ(value["filters"][3]["focuserPosition"], 10000);
     EXPECT_EQ(value["filters"][4]["name"], "Halpha12");
-    EXPECT_EQ(value["filters"][1]["wheelPosition"], -77);
+
+    // A name typed in any case finds the row.
+    const CliResult selected = Run({"goto", "кРАСНЫЙ"});
+    EXPECT_EQ(selected.status, 0) << selected.err;
+    EXPECT_EQ(selected.out, "filter 1 (" + kRed + ") selected\n");
+    EXPECT_EQ(Emulator().CurrentFilter(), 1);
 }
 
 TEST_F(CommandsTest, HomeAndGotoByIndexOrNameButNotWhatTheTableDoesNotHave) {
@@ -128,7 +142,7 @@ TEST_F(CommandsTest, AControllerWithoutFocuserRefusesTheFocuserCommands) {
     EXPECT_FALSE(fs::exists(DataDir() + "/kavri"));  // no temperature log
 }
 
-TEST_F(CommandsTest, MoveStepSyncAndPositionMoveTheFocuser) {
+TEST_F(CommandsTest, MoveStepSyncAndPositionMoveTheFocuserWithinItsRange) {
     CliResult result = Run({"move", "1500"});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "focuser position 1500\n");
@@ -142,14 +156,13 @@ TEST_F(CommandsTest, MoveStepSyncAndPositionMoveTheFocuser) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(Emulator().FocuserPosition(), -32768);
     EXPECT_EQ(Json(Run({"--json", "position"}))["focuserPosition"], -32768);
-}
 
-TEST_F(CommandsTest, StepThatWouldLeaveTheRangeIsRefusedBeforeTheMove) {
+    // A step that would leave the range is refused before the move.
     Emulator().SetFocuserPosition(32760);
-    const CliResult result = Run({"step", "10"});
+    result = Run({"step", "10"});
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.FirstErrorLine().find("would end at 32770"), std::string::npos) << result.err;
-    EXPECT_EQ(Emulator().CommandCount("FWgoFocus"), 0);
+    EXPECT_EQ(Emulator().CommandCount("FWgoFocus"), 2);  // the move and the step above
     EXPECT_EQ(Emulator().FocuserPosition(), 32760);
 }
 
@@ -187,7 +200,7 @@ TEST_F(CommandsTest, CompensationShowsChoosesAndSwitchesOff) {
     EXPECT_EQ(Emulator().CompensationThermometer(), -1);
 }
 
-TEST_F(CommandsTest, ConfigShowsTheImageByFieldName) {
+TEST_F(CommandsTest, ConfigShowsTheImageByFieldNameAndChangesOnlyTheNamedFields) {
     sim::Image image = Emulator().GetImage();
     sim::WriteU16(image, sim::offset::kThermoCompStepsPerDegree, static_cast<uint16_t>(-12));
     sim::WriteU16(image, sim::offset::kWheelSpeed, 40000);
@@ -203,10 +216,8 @@ TEST_F(CommandsTest, ConfigShowsTheImageByFieldName) {
     const CliResult some = Run({"config", "focuserBacklash", "filterCount"});
     EXPECT_EQ(some.status, 0) << some.err;
     EXPECT_EQ(some.out, "focuserBacklash  17\nfilterCount       5\n");
-}
 
-TEST_F(CommandsTest, AssignmentsChangeOnlyTheNamedFieldsAndAreReadBack) {
-    const sim::Image before = Emulator().GetImage();
+    // Assignments change only the named fields and are read back.
     const CliResult result = Run({"--json", "config", "focuserSpeed=250",
                                   "thermoCompStepsPerDegree=-40", "focuserIdlePower=255"});
     ASSERT_EQ(result.status, 0) << result.err;
@@ -214,7 +225,7 @@ TEST_F(CommandsTest, AssignmentsChangeOnlyTheNamedFieldsAndAreReadBack) {
     EXPECT_EQ(value["focuserSpeed"], 250);
     EXPECT_EQ(value["thermoCompStepsPerDegree"], -40);
 
-    sim::Image expected = before;
+    sim::Image expected = image;
     sim::WriteU16(expected, sim::offset::kFocuserSpeed, 250);
     sim::WriteU16(expected, sim::offset::kThermoCompStepsPerDegree, static_cast<uint16_t>(-40));
     expected[sim::offset::kFocuserIdlePower] = 255;
@@ -324,7 +335,7 @@ TEST_F(CommandsTest, LogTempsFailsWhenItsRowsCannotBeWritten) {
 }
 
 TEST_F(CommandsTest, LogTempsEndsCleanlyOnAnInterrupt) {
-    CliOptions options = Options();
+    CliOptions options;
     options.interruptAfter = "until interrupted";
     const CliResult result = Run({"log-temps"}, options);
     EXPECT_EQ(result.status, 0) << result.err;
@@ -333,31 +344,6 @@ TEST_F(CommandsTest, LogTempsEndsCleanlyOnAnInterrupt) {
     EXPECT_NE(result.out.find("0 rows written to "), std::string::npos) << result.out;
     // The device was still destroyed normally and saved its settings.
     EXPECT_TRUE(fs::exists(ConfigDir() + "/kavri/registry.reg"));
-}
-
-TEST_F(CommandsTest, StoredNamesAreShownDecodedAndControlCharactersEscaped) {
-    sim::Image image = Emulator().GetImage();
-    sim::SetFilterName(image, 1, kRedStored);
-    sim::SetFilterName(image, 2, "\x1b[2J\r\n");
-    Emulator().SetImage(image);
-    Emulator().SetCurrentFilter(2);
-
-    const CliResult text = Run({"filters"});
-    ASSERT_EQ(text.status, 0) << text.err;
-    EXPECT_NE(text.out.find(" 1  " + kRed + " "), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("*2  \\u001b[2J\\r\\n "), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("current filter: 2 (\\u001b[2J\\r\\n)\n"), std::string::npos);
-    EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
-
-    const auto value = Json(Run({"--json", "filters"}));
-    EXPECT_EQ(value["filters"][1]["name"], kRed);
-    EXPECT_EQ(value["filters"][2]["name"], "\x1b[2J\r\n");
-
-    // A name typed in any case finds the row.
-    const CliResult selected = Run({"goto", "кРАСНЫЙ"});
-    EXPECT_EQ(selected.status, 0) << selected.err;
-    EXPECT_EQ(selected.out, "filter 1 (" + kRed + ") selected\n");
-    EXPECT_EQ(Emulator().CurrentFilter(), 1);
 }
 
 // Typed names are stored in the code page; eight Cyrillic letters fill a slot exactly. (Names

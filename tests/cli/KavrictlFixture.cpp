@@ -8,30 +8,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
-
 extern char** environ;
 
 namespace kavri::test {
 
 CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options) {
-    // The test's environment with the given variables replaced or added.
-    std::vector<std::string> envStrings;
-    for (char** e = environ; *e; ++e) {
-        if (!options.environment.count(std::string(*e).substr(0, std::strcspn(*e, "="))))
-            envStrings.push_back(*e);
-    }
-    for (const auto& [name, value] : options.environment) envStrings.push_back(name + "=" + value);
     std::vector<std::string> argStrings{KAVRICTL_PROGRAM};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
-    const auto pointers = [](std::vector<std::string>& strings) {
-        std::vector<char*> p;
-        for (auto& s : strings) p.push_back(s.data());
-        p.push_back(nullptr);
-        return p;
-    };
-    std::vector<char*> envp = pointers(envStrings);
-    std::vector<char*> argv = pointers(argStrings);
+    std::vector<char*> argv;
+    for (auto& s : argStrings) argv.push_back(s.data());
+    argv.push_back(nullptr);
 
     int outPipe[2];
     int errPipe[2];
@@ -51,7 +37,7 @@ CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options
     posix_spawn_file_actions_addclose(&actions, outPipe[0]);
     posix_spawn_file_actions_addclose(&actions, errPipe[0]);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(outPipe[1]);
     close(errPipe[1]);

@@ -5,8 +5,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
-#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -25,15 +25,20 @@ struct CliResult {
 };
 
 struct CliOptions {
-    std::map<std::string, std::string> environment;  // replaces or adds these variables
     std::string interruptAfter;  // SIGINT once standard output contains this text
     std::string stdoutTo;        // standard output: collected (empty), "closed", or this file
 };
 
 CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options);
 
+// kavrictl inherits the test's environment: its own configuration, data and home folders.
 class KavrictlTest : public ::testing::Test {
 protected:
+    KavrictlTest() {
+        setenv("XDG_CONFIG_HOME", ConfigDir().c_str(), 1);
+        setenv("XDG_DATA_HOME", DataDir().c_str(), 1);
+        setenv("HOME", dir_.Path().c_str(), 1);
+    }
     void StartEmulator(sim::EmulatorOptions options = {}) {
         options.fast = true;
         options.log = [](const std::string&) {};
@@ -47,21 +52,13 @@ protected:
     std::string DataDir() const { return dir_.File("data"); }
     std::string File(const std::string& name) const { return dir_.File(name); }
 
-    CliOptions Options() const {
-        CliOptions options;
-        options.environment = {
-            {"XDG_CONFIG_HOME", ConfigDir()}, {"XDG_DATA_HOME", DataDir()}, {"HOME", dir_.Path()}};
-        return options;
-    }
-
     // kavrictl with the emulator's device as its port.
-    CliResult Run(std::vector<std::string> args, CliOptions options) {
+    CliResult Run(std::vector<std::string> args, const CliOptions& options = {}) {
         args.insert(args.begin(), {"--port", emulator_->SlavePath()});
         return RunCli(args, options);
     }
-    CliResult Run(std::vector<std::string> args) { return Run(std::move(args), Options()); }
     // kavrictl exactly as given.
-    CliResult RunBare(const std::vector<std::string>& args) { return RunCli(args, Options()); }
+    CliResult RunBare(const std::vector<std::string>& args) { return RunCli(args, {}); }
 
     // --json output, parsed; a parse failure fails the test.
     static nlohmann::json Json(const CliResult& result) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <map>
 #include <sstream>
 
 #include "cli/KavrictlFixture.h"
@@ -190,10 +191,49 @@ TEST_F(UsageAndConnectionTest, AControllerFaultExitsOneWithTheReason) {
     }
 }
 
-// A log asked for that cannot be had stops the run before the command; one that fills up
-// during the run makes it fail. A FIFO is refused at once instead of holding the port.
-TEST_F(UsageAndConnectionTest, ALogFileThatCannotBeWrittenFailsTheRun) {
+// Output that does not reach standard output is a failure.
+TEST_F(UsageAndConnectionTest, LostStandardOutputExitsOne) {
     StartEmulator();
+    const std::pair<const char*, const char*> cases[] = {
+        {"/dev/full", "No space left on device"},
+        {"closed", "Bad file descriptor"},
+    };
+    for (const auto& [stdoutTo, reason] : cases) {
+        SCOPED_TRACE(stdoutTo);
+        CliOptions options;
+        options.stdoutTo = stdoutTo;
+        const CliResult result = Run({"status"}, options);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err,
+                  std::string("kavrictl: cannot write standard output: ") + reason + "\n");
+    }
+}
+
+// The diagnostic streams: quiet by default, bytes with --trace, log lines with -v (what the
+// settings store could not read among them) or in the --log file; --port and --log are for
+// that run only, the stored settings stay. A log asked for that cannot be had stops the run
+// before the command (a FIFO at once instead of holding the port); one that fills up during
+// the run makes it fail.
+TEST_F(UsageAndConnectionTest, DiagnosticStreamsAndLogFilesLeaveTheStoredSettings) {
+    StartEmulator();
+    StoreSetting("ComPort", SettingsValue::Dword(7));
+    EXPECT_EQ(Run({"goto", "1"}).err, "");
+    const CliResult trace = Run({"--trace", "goto", "2"});
+    EXPECT_EQ(trace.status, 0);
+    EXPECT_NE(trace.err.find(">> 46 57 46 49 4C 54 45 52  |FWFILTER|"), std::string::npos)
+        << trace.err;
+    EXPECT_NE(trace.err.find("<< 32"), std::string::npos) << trace.err;
+    EXPECT_EQ(trace.err.find("OK Goto"), std::string::npos);
+    EXPECT_EQ(trace.err.find('\r'), std::string::npos);
+    std::ofstream(RegistryPath(), std::ios::app) << "nonsense\r\n";  // told among the lines
+    const CliResult verbose = Run({"-v", "goto", "3"});
+    EXPECT_NE(verbose.err.find("OK Goto(2->3)"), std::string::npos) << verbose.err;
+    EXPECT_NE(verbose.err.find(" not understood, kept as it is: nonsense"), std::string::npos);
+    EXPECT_EQ(verbose.err.find(">>"), std::string::npos);
+
+    ASSERT_EQ(Run({"--log", File("run.log"), "goto", "4"}).status, 0);
+    EXPECT_NE(ReadFileText(File("run.log")).find("OK Goto(3->4)"), std::string::npos);
+
     ASSERT_EQ(mkfifo(File("fifo.log").c_str(), 0600), 0);
     std::ofstream(File("plain")) << "x";
     for (const std::string& log :
@@ -213,48 +253,6 @@ TEST_F(UsageAndConnectionTest, ALogFileThatCannotBeWrittenFailsTheRun) {
     EXPECT_EQ(full.FirstErrorLine(),
               "kavrictl: could not write all of the log file " + File("full.log"));
     EXPECT_EQ(Emulator().CurrentFilter(), 3);
-}
-
-// Output that does not reach standard output is a failure.
-TEST_F(UsageAndConnectionTest, LostStandardOutputExitsOne) {
-    StartEmulator();
-    const std::pair<const char*, const char*> cases[] = {
-        {"/dev/full", "No space left on device"},
-        {"closed", "Bad file descriptor"},
-    };
-    for (const auto& [stdoutTo, reason] : cases) {
-        SCOPED_TRACE(stdoutTo);
-        CliOptions options = Options();
-        options.stdoutTo = stdoutTo;
-        const CliResult result = Run({"status"}, options);
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.err,
-                  std::string("kavrictl: cannot write standard output: ") + reason + "\n");
-    }
-}
-
-// The diagnostic streams: quiet by default, bytes with --trace, log lines with -v (what the
-// settings store could not read among them) or in the --log file; --port and --log are for
-// that run only, the stored settings stay.
-TEST_F(UsageAndConnectionTest, TraceVerboseAndLogLeaveTheStoredSettings) {
-    StartEmulator();
-    StoreSetting("ComPort", SettingsValue::Dword(7));
-    EXPECT_EQ(Run({"goto", "1"}).err, "");
-    const CliResult trace = Run({"--trace", "goto", "2"});
-    EXPECT_EQ(trace.status, 0);
-    EXPECT_NE(trace.err.find(">> 46 57 46 49 4C 54 45 52  |FWFILTER|"), std::string::npos)
-        << trace.err;
-    EXPECT_NE(trace.err.find("<< 32"), std::string::npos) << trace.err;
-    EXPECT_EQ(trace.err.find("OK Goto"), std::string::npos);
-    EXPECT_EQ(trace.err.find('\r'), std::string::npos);
-    std::ofstream(RegistryPath(), std::ios::app) << "nonsense\r\n";  // told among the lines
-    const CliResult verbose = Run({"-v", "goto", "3"});
-    EXPECT_NE(verbose.err.find("OK Goto(2->3)"), std::string::npos) << verbose.err;
-    EXPECT_NE(verbose.err.find(" not understood, kept as it is: nonsense"), std::string::npos);
-    EXPECT_EQ(verbose.err.find(">>"), std::string::npos);
-
-    ASSERT_EQ(Run({"--log", File("run.log"), "goto", "4"}).status, 0);
-    EXPECT_NE(ReadFileText(File("run.log")).find("OK Goto(3->4)"), std::string::npos);
     const std::string stored = ReadFileText(RegistryPath());
     EXPECT_NE(stored.find("\"ComPort\"=dword:00000007"), std::string::npos) << stored;
     EXPECT_NE(stored.find("\"LogFile\"=\"\""), std::string::npos) << stored;

@@ -10,11 +10,11 @@
 #include <filesystem>
 #include <map>
 
-#include "platform/DataDirectory.h"
 #include "device/DeviceOnPeer.h"
-#include "transport/PortNaming.h"
 #include "persist/RegistrySettings.h"
+#include "platform/DataDirectory.h"
 #include "support/TempDir.h"
+#include "transport/PortNaming.h"
 #include "transport/UucpLock.h"
 
 namespace kavri::test {
@@ -58,6 +58,8 @@ TEST(DataDirectory, XdgVariablesWithHomeFallback) {
     EXPECT_EQ(both(), "/h/.config/kavri /h/.local/share/kavri");
     vars = {{"HOME", "rel/home"}};  // the home then comes from the password database
     EXPECT_EQ(KavriDataDirectory(env), fs::path(getpwuid(getuid())->pw_dir) / ".local/share/kavri");
+    vars = {};  // as it does without any
+    EXPECT_EQ(KavriConfigDirectory(env), fs::path(getpwuid(getuid())->pw_dir) / ".config/kavri");
 }
 
 using Connection = DeviceTestBase;

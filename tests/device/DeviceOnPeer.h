@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -14,26 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/ManualTimerService.h"
-#include "transport/PortNaming.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
+#include "platform/ManualTimerService.h"
 #include "support/ScriptedPeer.h"
 #include "support/TempDir.h"
+#include "transport/PortNaming.h"
 
 namespace kavri::test {
 
 using namespace std::string_literals;
-
-// Milliseconds that `work` takes.
-template <typename Work>
-long long MsTaken(Work&& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start)
-        .count();
-}
 
 inline Bytes Concat(std::string_view text, const Bytes& tail) {
     Bytes bytes(text.begin(), text.end());
@@ -78,9 +67,7 @@ protected:
             sinkLines.push_back(text.substr(text.find(" : ") + 3));  // without the time stamp
         });
     }
-    void TearDown() override {
-        device.reset();
-    }
+    void TearDown() override { device.reset(); }
     void Link(int number, const std::string& target) {
         const auto link = config_ / "ports" / ("com" + std::to_string(number));
         std::filesystem::remove(link);

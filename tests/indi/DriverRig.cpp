@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "indi/DriverRig.h"
 
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -14,8 +12,6 @@
 #include <filesystem>
 #include <iostream>
 #include <thread>
-
-extern char** environ;
 
 namespace kavri::test {
 
@@ -147,7 +143,8 @@ void IndiClient::Parse() {
         const std::string tag = head.substr(1, head.find_first_of(" \t\r\n/>", 1) - 1);
         size_t end = tagEnd + 1;
         std::string body;
-        if (head[head.size() - 2] != '/') {
+        // Content follows, unless the element is empty or the XML declaration of a lone driver.
+        if (head[head.size() - 2] != '/' && head[1] != '?') {
             const size_t close = buffer_.find("</" + tag + ">", tagEnd);
             if (close == std::string::npos) return;
             body = buffer_.substr(tagEnd + 1, close - tagEnd - 1);
@@ -237,43 +234,36 @@ void DriverRig::Start(bool fast, int com) {
     RestartEmulator();
     if (HasFatalFailure()) return;
     if (com > 0) {
-        const std::filesystem::path ports = dir_.File("config/kavri/ports");
+        const std::filesystem::path ports = dir_.File("kavri/ports");
         std::filesystem::create_directories(ports);
         std::filesystem::create_symlink(emulator_->SlavePath(),
                                         ports / ("com" + std::to_string(com)));
     }
 
-    // The environment indiserver passes on to the driver: this test's folders, and sanitizer
-    // reports into them. (This process read its own sanitizer options when it started.) The
-    // driver itself knows libindi's own leaks, as at any exit outside the tests.
-    setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
+    // The environment indiserver passes on to the driver: this test's folders (as ChildProgram
+    // sets them for indiserver), and sanitizer reports into them. (This process read its own
+    // sanitizer options when it started.) The driver itself knows libindi's own leaks, as at any
+    // exit outside the tests.
+    setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
     setenv("XDG_DATA_HOME", dir_.File("data").c_str(), 1);
     setenv("HOME", dir_.Path().c_str(), 1);
     AddOption("ASAN_OPTIONS", "log_path=" + dir_.File("asan"));
     AddOption("UBSAN_OPTIONS", "log_path=" + dir_.File("ubsan"));
     setenv("LSAN_OPTIONS", "print_suppressions=0", 1);
 
-    const std::string log = dir_.File("indiserver.log");
+    const std::string log = dir_.File("stderr");  // indiserver's, where ChildProgram puts it
     int port = 0;
     for (int attempt = 0; attempt < 3 && driver_ < 0; ++attempt) {
         port = FreeLoopbackPort();
-        const std::string portText = std::to_string(port), socket = dir_.File("socket");
-        const char* argv[] = {
-            "indiserver",        "-v",   "-r", "0", "-p", portText.c_str(), "-u", socket.c_str(),
-            INDI_DRIVER_PROGRAM, nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                         O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        const int spawned = posix_spawnp(&server_, "indiserver", &actions, nullptr,
-                                         const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ASSERT_EQ(spawned, 0) << "indiserver could not be started";
+        const std::string portText = std::to_string(port);
+        server_.emplace("indiserver",
+                        std::vector<std::string>{"-v", "-r", "0", "-p", portText, "-u",
+                                                 dir_.File("socket"), INDI_DRIVER_PROGRAM},
+                        dir_.Path());
         // indiserver says where it listens and which process runs the driver.
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         while (std::chrono::steady_clock::now() < deadline && driver_ < 0) {
-            if (waitpid(server_, nullptr, WNOHANG) == server_) break;  // port taken: try another
+            if (server_->Wait(0) >= 0) break;  // port taken: try another
             const std::string text = ReadFileText(log);
             const size_t pid = text.find("pid=");
             if (pid != std::string::npos &&
@@ -317,11 +307,11 @@ bool DriverRig::DriverAlive() const {
 }
 
 void DriverRig::TearDown() {
-    const std::string log = dir_.File("indiserver.log");
-    if (server_ > 0) {
+    const std::string log = dir_.File("stderr");
+    if (server_) {
         EXPECT_TRUE(DriverAlive()) << "the driver ended during the test:\n" << ReadFileText(log);
-        kill(server_, SIGTERM);
-        Reap(server_, 10s);
+        server_->Signal(SIGTERM);
+        server_->Wait(10000);
     }
     if (driver_ > 0 && !Reap(driver_, 20s)) {
         kill(driver_, SIGKILL);

@@ -17,10 +17,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/Emulator.h"
+#include "support/ChildProgram.h"
 #include "support/TempDir.h"
 
 namespace kavri::test {
@@ -30,7 +32,7 @@ struct IndiProperty {
     std::string message;  // of the latest definition or update that carried one
     std::map<std::string, std::string> values;
     std::map<std::string, std::string> labels;  // of the property ("") and its elements
-    int updates = 0;  // definitions and updates received
+    int updates = 0;                            // definitions and updates received
     bool defined = false;
     // Every definition and update in order: its state, its message (may be empty) and when it
     // arrived. history[n] is update n + 1, so history from `since` on follows a request.
@@ -52,6 +54,8 @@ public:
     ~IndiClient();
     // Connects to 127.0.0.1:`port` and asks for every property.
     bool Connect(int port);
+    // Reads what `fd` carries instead of a connection (and closes it in the end).
+    void Adopt(int fd) { fd_ = fd; }
 
     // Reads and applies what arrives until `done` holds or `timeout` passes.
     bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
@@ -128,7 +132,7 @@ private:
     std::unique_ptr<sim::Emulator> emulator_;
     IndiClient client_;
     bool fast_ = true;
-    pid_t server_ = -1;
+    std::optional<ChildProgram> server_;  // indiserver
     pid_t driver_ = -1;
 };
 

@@ -3,7 +3,6 @@
 // client of ours drives it over loopback the way Ekos does - the standard properties, and the
 // states each request takes them through: Busy, then Ok or Alert, and fresh after a reconnect.
 #include <fcntl.h>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -11,6 +10,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 #include "indi/DriverRig.h"
 #include "sim/ImageLayout.h"
@@ -21,7 +21,6 @@ namespace kavri::test {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 using IndiDriverTest = DriverRig;
 using Names = std::vector<std::string>;
 
@@ -58,7 +57,7 @@ public:
         close(in[0]);
         close(out[1]);
         input_ = in[1];
-        output_ = out[0];
+        output_.emplace().Adopt(out[0]);
         const std::string device = "device='Kavri Wheel Focuser'";
         const std::string xml = "<getProperties version='1.7'/><newTextVector " + device +
                                 " name='DEVICE_PORT'><oneText name='PORT'>" + port +
@@ -68,38 +67,18 @@ public:
         EXPECT_EQ(write(input_, xml.data(), xml.size()), static_cast<ssize_t>(xml.size()));
     }
     ~SecondDriver() {
-        close(output_);
+        output_.reset();
         close(input_);  // the driver ends at the end of its input
         waitpid(pid_, nullptr, 0);
     }
     pid_t Pid() const { return pid_; }
     // Until the driver reports its connection Ok.
-    bool Connected() {
-        std::string text;
-        const auto deadline = Clock::now() + 20s;
-        while (Clock::now() < deadline) {
-            pollfd p{output_, POLLIN, 0};
-            char chunk[4096];
-            if (poll(&p, 1, 100) <= 0) continue;
-            const ssize_t n = read(output_, chunk, sizeof chunk);
-            if (n <= 0) return false;
-            text.append(chunk, static_cast<size_t>(n));
-            // The driver writes attributes in single quotes, one per line.
-            for (size_t at = text.find("name='CONNECTION'"); at != std::string::npos;
-                 at = text.find("name='CONNECTION'", at + 1)) {
-                const size_t state = text.find("state='", at);
-                if (state != std::string::npos && text.compare(state + 7, 3, "Ok'") == 0) {
-                    return true;
-                }
-            }
-        }
-        return false;
-    }
+    bool Connected() { return output_->WaitState("CONNECTION", {"Ok"}, 0); }
 
 private:
     pid_t pid_ = -1;
     int input_ = -1;
-    int output_ = -1;
+    std::optional<IndiClient> output_;  // what the driver writes, read as a client reads it
 };
 
 TEST_F(IndiDriverTest, AutoConnectTurnsRenamesAndEditsFilters) {
@@ -110,8 +89,8 @@ TEST_F(IndiDriverTest, AutoConnectTurnsRenamesAndEditsFilters) {
     // still the emulator's defaults here.
     for (const std::string& name : Client().Defined()) {
         for (const auto& [element, label] : Client().Property(name).labels) {
-            EXPECT_TRUE(std::all_of(label.begin(), label.end(),
-                                    [](unsigned char c) { return c < 0x80; }))
+            EXPECT_TRUE(
+                std::all_of(label.begin(), label.end(), [](unsigned char c) { return c < 0x80; }))
                 << name << "." << element << ": " << label;
         }
     }
@@ -162,21 +141,26 @@ TEST_F(IndiDriverTest, ThermometerPropertiesFollowTheControllersCount) {
         Names readings, names, compensation;
     };
     const Case cases[] = {
-        {2, {"T0", "T1"}, {"NAME_0", "NAME_1"},
+        {2,
+         {"T0", "T1"},
+         {"NAME_0", "NAME_1"},
          {"COMPENSATION_OFF", "COMPENSATION_T0", "COMPENSATION_T1"}},
-        {3, {"T0", "T1", "T2"}, {"NAME_0", "NAME_1", "NAME_2"},
+        {3,
+         {"T0", "T1", "T2"},
+         {"NAME_0", "NAME_1", "NAME_2"},
          {"COMPENSATION_OFF", "COMPENSATION_T0", "COMPENSATION_T1", "COMPENSATION_T2"}},
         {0, {}, {}, {}},
         // The controller reads up to eight; names and compensation cover the first four.
-        {6, {"T0", "T1", "T2", "T3", "T4", "T5"}, {"NAME_0", "NAME_1", "NAME_2", "NAME_3"},
+        {6,
+         {"T0", "T1", "T2", "T3", "T4", "T5"},
+         {"NAME_0", "NAME_1", "NAME_2", "NAME_3"},
          {"COMPENSATION_OFF", "COMPENSATION_T0", "COMPENSATION_T1", "COMPENSATION_T2",
           "COMPENSATION_T3"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count);
         if (c.count != 2) {
-            const int since =
-                Client().SetNumber("FOCUSER_SETTINGS", "THERMOMETER_COUNT", c.count);
+            const int since = Client().SetNumber("FOCUSER_SETTINGS", "THERMOMETER_COUNT", c.count);
             ExpectEnds("FOCUSER_SETTINGS", "Ok", since);
         }
         EXPECT_EQ(Elements(Client(), "THERMOMETERS"), c.readings);
@@ -245,7 +229,8 @@ TEST_F(IndiDriverTest, AHeldPortIsReportedThenAPathConnectMovesAndTunesTheFocuse
     // anything moves.
     for (const char* position : {"-1", "30001", "1e9", "nan", "inf"}) {
         SCOPED_TRACE(position);
-        since = Client().Set("Number", "ABS_FOCUS_POSITION", {{"FOCUS_ABSOLUTE_POSITION", position}});
+        since =
+            Client().Set("Number", "ABS_FOCUS_POSITION", {{"FOCUS_ABSOLUTE_POSITION", position}});
         ExpectEnds("ABS_FOCUS_POSITION", "Alert", since);
         EXPECT_NE(Client().Property("ABS_FOCUS_POSITION").message.find("0 to 30000"),
                   std::string::npos)
@@ -279,7 +264,7 @@ TEST_F(IndiDriverTest, AHeldPortIsReportedThenAPathConnectMovesAndTunesTheFocuse
     EXPECT_EQ(sim::ReadU16(image, sim::offset::kFocuserSpeed), 250);
 
     // What the driver changed is in the settings store the desktop program reads.
-    const std::string registry = ReadFileText(Dir().File("config/kavri/registry.reg"));
+    const std::string registry = ReadFileText(Dir().File("kavri/registry.reg"));
     EXPECT_NE(registry.find("\"AscomFocusShift\"=dword:000003e8"), std::string::npos);
     EXPECT_NE(registry.find("\"AscomPreferredTermometer\"=dword:00000001"), std::string::npos);
 }
@@ -330,8 +315,8 @@ TEST_F(IndiDriverTest, EveryFaultEndsItsRequestAndAReconnectStartsFresh) {
             << Client().Property(c.property).message;
         Emulator().ClearFaults();
         if (Emulator().HungUp()) {
-            EXPECT_TRUE(Client().WaitFor([&] { return !Client().Property(c.property).defined; },
-                                         10s));
+            EXPECT_TRUE(
+                Client().WaitFor([&] { return !Client().Property(c.property).defined; }, 10s));
             EXPECT_EQ(Client().Property("CONNECTION").state, "Alert");
             EXPECT_TRUE(Client().Heard("hung up the line"));
             RestartEmulator();
@@ -340,8 +325,8 @@ TEST_F(IndiDriverTest, EveryFaultEndsItsRequestAndAReconnectStartsFresh) {
         // A connection starts from the controller's state: what it read is Ok, the rest Idle.
         EXPECT_EQ(Client().Property("ABS_FOCUS_POSITION").state, "Ok");
         EXPECT_EQ(Client().Property("FILTER_SLOT").state, "Ok");
-        for (const char* name : {"REL_FOCUS_POSITION", "FOCUS_SPEED", "TEMP_COMPENSATION",
-                                        "FOCUS_BACKLASH_STEPS"}) {
+        for (const char* name :
+             {"REL_FOCUS_POSITION", "FOCUS_SPEED", "TEMP_COMPENSATION", "FOCUS_BACKLASH_STEPS"}) {
             EXPECT_EQ(Client().Property(name).state, "Idle") << name;
         }
     }
@@ -407,10 +392,9 @@ TEST_F(IndiDriverTest, AMoveShowsProgressAndADisconnectDuringItAlwaysSucceeds) {
     ASSERT_TRUE(Client().WaitState("CONNECTION", {"Idle"}, since, 5s));
     EXPECT_NE(Emulator().FocuserPosition(), 60);
     EXPECT_EQ(history.back().state, "Alert");
-    EXPECT_NE(history.back().message.find("Disconnected during the move to 60"),
-              std::string::npos);
-    EXPECT_TRUE(Client().WaitFor(
-        [&] { return !Client().Property("ABS_FOCUS_POSITION").defined; }, 5s));
+    EXPECT_NE(history.back().message.find("Disconnected during the move to 60"), std::string::npos);
+    EXPECT_TRUE(
+        Client().WaitFor([&] { return !Client().Property("ABS_FOCUS_POSITION").defined; }, 5s));
 
     // The next connection waits for the move's end and reads where it ended.
     since = Client().SetSwitch("CONNECTION", "CONNECT");
@@ -425,6 +409,48 @@ TEST_F(IndiDriverTest, AMoveShowsProgressAndADisconnectDuringItAlwaysSucceeds) {
         10s));
     EXPECT_EQ(Emulator().FocuserPosition(), 60);
     EXPECT_EQ(Emulator().CommandCount("FWgoFocus"), 1);
+}
+
+// indi_kavri and what it shares with the other programs: the settings store, where it saves only
+// what it changed itself, and the name rule every front end applies.
+using IndiSharedSettingsTest = DriverRig;
+
+// A hand edit of the store while the driver runs survives its later saves, which keep what the
+// driver changed. FILTER_NAME and THERMOMETER_NAMES refuse whole, with the reason, the names
+// kavrictl and the desktop program refuse; nothing reaches the controller or the store.
+TEST_F(IndiSharedSettingsTest, SavesKeepOtherProgramsValuesAndNamesFollowTheRule) {
+    Start();
+    ASSERT_TRUE(ConnectTo(Emulator().SlavePath()));
+    ExpectEnds("DRIVER_SETTINGS", "Ok",
+               Client().SetNumber("DRIVER_SETTINGS", "POSITION_SHIFT", 1000));
+    const std::string path = Dir().File("kavri/registry.reg");
+    std::string text = ReadFileText(path);
+    for (std::string_view line : {"MinMotorStep\"=dword:00000001", "Termometer\"=dword:00000000"})
+        text.replace(text.find(line), line.size(),  // throws when it is not there
+                     std::string(line.substr(0, line.size() - 1)) + "7");
+    WriteFileText(path, text);
+    const std::tuple<const char*, const char*, std::string, const char*> requests[] = {
+        {"DRIVER_SETTINGS", "POSITION_SHIFT", "1200", "Ok"},
+        {"THERMOMETER_NAMES", "NAME_0", "Main", "Ok"},
+        {"FILTER_NAME", "FILTER_SLOT_NAME_2", "Фиолетовый", "Alert"},
+        {"FILTER_NAME", "FILTER_SLOT_NAME_2", "R\tG", "Alert"},
+        {"THERMOMETER_NAMES", "NAME_1", std::string(33, 'x'), "Alert"},
+        {"DRIVER_SETTINGS", "POSITION_SHIFT", "1300", "Ok"},
+    };
+    for (const auto& [property, element, value, state] : requests) {
+        const char* kind = std::string(property) == "DRIVER_SETTINGS" ? "Number" : "Text";
+        ExpectEnds(property, state, Client().Set(kind, property, {{element, value}}));
+    }
+    text = ReadFileText(path);
+    for (const char* line :
+         {"\"MinMotorStep\"=dword:00000007", "\"TermometerName0\"=\"Main\"",
+          "\"AscomPreferredTermometer\"=dword:00000007", "\"AscomFocusShift\"=dword:00000514"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+    }
+    EXPECT_EQ(std::pair(text.find("xxx"), Emulator().CommandCount("FWWRITENAME")),
+              std::pair(std::string::npos, 0));
+    EXPECT_TRUE(Client().Heard("holds a control character"));  // quotes come as XML entities
+    EXPECT_TRUE(Client().Heard("is longer than 32 characters"));
 }
 
 }  // namespace

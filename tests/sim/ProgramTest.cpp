@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <poll.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -26,14 +25,9 @@ namespace kavri::sim::test {
 namespace {
 
 namespace fs = std::filesystem;
+using kavri::test::ChildProgram;
 using kavri::test::ReadFileText;
 using kavri::test::TempDir;
-
-// kavri-sim as a child, its port map below `configHome`.
-struct Program : kavri::test::ChildProgram {
-    Program(std::vector<std::string> args, const std::string& configHome, int ignored = 0)
-        : ChildProgram(KAVRI_SIM_PROGRAM, std::move(args), configHome, ignored) {}
-};
 
 TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
     struct Case {
@@ -48,7 +42,8 @@ TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
         SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.ignored ? " ignored" : ""));
         TempDir dir;
         const std::string link = dir.File("deep/er/wheel");
-        Program program({"--fast", "--link", link}, dir.Path(), c.ignored ? c.signal : 0);
+        ChildProgram program(KAVRI_SIM_PROGRAM, {"--fast", "--link", link}, dir.Path(),
+                             c.ignored ? c.signal : 0);
         const std::string device = program.Line();
         ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
         EXPECT_EQ(fs::read_symlink(link), device);
@@ -94,7 +89,7 @@ TEST(SimProgram, RefusesAtOnceAndReplacesOnlyWhatAKilledEmulatorLeft) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.front() + " " + c.args.back());
-        Program program(c.args, dir.Path());
+        ChildProgram program(KAVRI_SIM_PROGRAM, c.args, dir.Path());
         ASSERT_TRUE(program.EndsWithin(5000));
         EXPECT_EQ(program.Wait(), c.status);
         EXPECT_NE(program.Stderr().find(c.message), std::string::npos) << program.Stderr();
@@ -108,31 +103,14 @@ TEST(SimProgram, RefusesAtOnceAndReplacesOnlyWhatAKilledEmulatorLeft) {
     // is replaced, and the port map keeps its folder after the link is gone.
     const std::string link = dir.File("kavri/ports/com7");
     fs::create_symlink("/dev/pts/999999", link);
-    Program program({"--fast", "--com", "7", "--thermometers", "3"}, dir.Path());
+    ChildProgram program(KAVRI_SIM_PROGRAM, {"--fast", "--com", "7", "--thermometers", "3"},
+                         dir.Path());
     EXPECT_EQ(fs::read_symlink(link), program.Line());
     EXPECT_EQ(HostLine(link).Ask(ReadEE(15, 1), 1), "\x03");
     program.Signal(SIGTERM);
     EXPECT_EQ(program.Wait(), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
     EXPECT_TRUE(fs::is_directory(dir.File("kavri/ports")));
-}
-
-// Where `--com N` puts its link: where the programs look for COMN, even with HOME unset or
-// a relative XDG_CONFIG_HOME (which the programs ignore).
-TEST(SimProgram, ComPortLinkFollowsTheProgramsRule) {
-    const passwd* user = ::getpwuid(::getuid());
-    ASSERT_NE(user, nullptr);
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : user->pw_dir;
-    const std::string xdg = oldXdg ? oldXdg : "";
-    ::unsetenv("HOME");
-    ::unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(ComPortLinkPath(3), std::string(user->pw_dir) + "/.config/kavri/ports/com3");
-    ::setenv("HOME", "/home/observer", 1);
-    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
-    EXPECT_EQ(ComPortLinkPath(3), "/home/observer/.config/kavri/ports/com3");
-    ::setenv("HOME", home.c_str(), 1);
-    oldXdg ? ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
 // A client that dies while it holds the port exclusively must not lock everyone else out.

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A program under test as a child process: standard output on a pipe, standard error in
-// `home`/stderr, XDG_CONFIG_HOME = `home` and XDG_DATA_HOME = `home`/data, and every signal at
-// its default whatever the test runner ignores (`ignored`: one started ignored, as under nohup).
+// A program under test (found on the PATH unless a path is given) as a child process: standard
+// output on a pipe, standard error in `home`/stderr, XDG_CONFIG_HOME = `home` and XDG_DATA_HOME =
+// `home`/data, and every signal at its default whatever the test runner ignores (`ignored`: one
+// started ignored, as under nohup).
 #pragma once
 
 #include <fcntl.h>
@@ -28,7 +29,8 @@ public:
         if (::pipe(out) != 0) return;
         if ((pid_ = ::fork()) == 0) {
             ::dup2(out[1], 1);
-            if (const int err = ::open(stderr_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644); err >= 0)
+            if (const int err = ::open(stderr_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                err >= 0)
                 ::dup2(err, 2);
             ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
             ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
@@ -37,7 +39,7 @@ public:
             std::vector<char*> argv{const_cast<char*>(program)};
             for (auto& a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
-            ::execv(program, argv.data());
+            ::execvp(program, argv.data());
             ::_exit(127);
         }
         ::close(out[1]);

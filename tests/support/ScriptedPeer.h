@@ -22,6 +22,16 @@ namespace kavri::test {
 
 using Bytes = std::vector<uint8_t>;
 
+// How long an exchange takes: the milliseconds `work` takes.
+template <typename Work>
+long long MsTaken(Work&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+}
+
 class ScriptedPeer {
 public:
     // Opens the pair (both sides raw) and starts the thread.
@@ -55,10 +65,6 @@ public:
 
     // Everything the program sent so far, in order.
     Bytes Received() const;
-    std::string ReceivedText() const {
-        const Bytes bytes = Received();
-        return std::string(bytes.begin(), bytes.end());
-    }
 
 private:
     enum class Kind { Expect, Send, Pause, Quiet, HangUp };

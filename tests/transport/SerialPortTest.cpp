@@ -9,7 +9,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <functional>
 
 #include "support/ScriptedPeer.h"
@@ -17,26 +16,6 @@
 
 namespace kavri::test {
 namespace {
-
-template <typename Work>
-double MsTaken(Work&& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-TEST(SerialPortOpen, SecondOpenFailsAtOnceAndPortReopensAfterClose) {
-    ScriptedPeer peer;
-    PortHandle first = OpenSerialPort(peer.SlavePath(), 9600);
-    ASSERT_NE(first, nullptr);
-    PortHandle second = first;
-    EXPECT_LT(MsTaken([&] { second = OpenSerialPort(peer.SlavePath(), 9600); }), 100);
-    EXPECT_EQ(second, nullptr);
-    CloseSerialPort(first);
-    EXPECT_NE(second = OpenSerialPort(peer.SlavePath(), 9600), nullptr);
-    CloseSerialPort(second);
-}
 
 TEST(SerialPortOpen, AppliesRaw8N1WithoutFlowControlAndRestoresTheLineOnClose) {
     ScriptedPeer peer;

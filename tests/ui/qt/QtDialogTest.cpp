@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "../dialogs/DialogRig.h"
+#include "persist/RegistrySettings.h"
 #include "ui/dialogs/FocuserSettingsDialog.h"
 #include "ui/dialogs/MicrostepTableDialog.h"
 #include "ui/dialogs/SettingsTemplates.h"
@@ -69,7 +70,8 @@ protected:
 
 // The program runs from start to exit: a warning of the settings store (values kept where other
 // programs may not look) told once as it starts, the connection made and closed before the
-// device goes, the settings dialog opened from the main one, what was typed and chosen saved.
+// device goes, the settings dialog opened from the main one, what was typed and chosen saved,
+// and what another program saved meanwhile kept.
 TEST_F(QtDialogTest, TheProgramRunsWarnsOnceAndSavesWhatWasChosen) {
     Start();  // the emulator and the port map; the rig's own dialog is not used
     window_.reset();
@@ -85,6 +87,7 @@ TEST_F(QtDialogTest, TheProgramRunsWarnsOnceAndSavesWhatWasChosen) {
         QTimer::singleShot(0, &dialog, [&] {
             QTest::keyClick(Find(dialog, Id::ThermometerName0), Qt::Key_Return);  // connects
             wasConnected = device.port != nullptr;
+            store.SetValue(DriverKey, "MinMotorStep", SettingsValue::Dword(25));  // another program
             QTimer::singleShot(0, [&] {
                 auto* wheel = qobject_cast<QtDialog*>(QApplication::activeModalWidget());
                 wheelOpened = wheel != nullptr;
@@ -107,6 +110,7 @@ TEST_F(QtDialogTest, TheProgramRunsWarnsOnceAndSavesWhatWasChosen) {
     const WheelFocuserDevice saved(store, timers_);
     EXPECT_EQ(saved.TermometerName[0], "Main");
     EXPECT_EQ(saved.settings.ComPort, 3);
+    EXPECT_EQ(saved.MinMotorStep, 25);  // saves write only what this program changed
 }
 
 // A double click as the window system delivers it: every event goes to the widget under the
