@@ -156,10 +156,10 @@ protected:
         return FormatSettingsFile(file);
     }
 
-    // A load that failed changed neither the image nor the five settings; it took the file's
-    // time limit and names when `namesTaken`.
-    void ExpectUnchanged(bool namesTaken) {
-        EXPECT_EQ(ConfigBytes(device_.config), ConfigBytes(SampleConfig()));
+    // The device holds `config` and the five settings it began with; the file's time limit and
+    // names when `namesTaken`, else its own.
+    void ExpectHolds(const ControllerConfig& config, bool namesTaken) {
+        EXPECT_EQ(ConfigBytes(device_.config), ConfigBytes(config));
         EXPECT_EQ(Fields(device_.settings), Fields(kSampleSettings));
         EXPECT_EQ(device_.ChangeFilterTimeoutMs, namesTaken ? 2500 : 1200);
         EXPECT_EQ(device_.TermometerName[0], namesTaken ? "Tube" : "Main");
@@ -196,11 +196,7 @@ TEST_F(SettingsFileDeviceTest, SaveThenLoadSendsTheImageTakesTheSettingsAndProbe
     EXPECT_TRUE(LoadSettingsFile(device_, path));
     EXPECT_TRUE(peer_.WaitIdle(5000));
     EXPECT_FALSE(device_.busy);
-    EXPECT_EQ(ConfigBytes(device_.config), ConfigBytes(accepted));
-    EXPECT_EQ(Fields(device_.settings), Fields(kSampleSettings));
-    EXPECT_EQ(device_.ChangeFilterTimeoutMs, 1200);
-    EXPECT_EQ(device_.TermometerName[0], "Main");
-    EXPECT_EQ(device_.TermometerName[2], "Outside");
+    ExpectHolds(accepted, false);
     EXPECT_EQ(device_.filters.size(), 3u);
     EXPECT_EQ(device_.focuserPosition, 10000);
 }
@@ -214,7 +210,7 @@ TEST_F(SettingsFileDeviceTest, ALoadTheControllerDoesNotTakeChangesOnlyTheLimitA
     const auto loadFails = [&] {
         EXPECT_FALSE(LoadSettingsFile(device_, path));
         EXPECT_TRUE(peer_.WaitIdle(5000));
-        ExpectUnchanged(true);
+        ExpectHolds(SampleConfig(), true);
         device_.ChangeFilterTimeoutMs = 1200;
         device_.TermometerName[0] = "Main";
         device_.TermometerName[2] = "Outside";
@@ -268,7 +264,7 @@ TEST_F(SettingsFileDeviceTest, FilesThatAreNoSettingsFileAreRefusedWithNothingSe
     peer_.ExpectQuiet(200);
     EXPECT_TRUE(peer_.WaitIdle(5000));
     EXPECT_TRUE(peer_.Received().empty());
-    ExpectUnchanged(false);
+    ExpectHolds(SampleConfig(), false);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Processes around the emulator: the kavri-sim program (first line, links, clean shutdown,
 // refusals), and a client killed while it holds the line exclusively.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <poll.h>
@@ -11,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -26,7 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using kavri::test::ChildProgram;
-using kavri::test::ReadFileText;
 using kavri::test::TempDir;
 
 TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
