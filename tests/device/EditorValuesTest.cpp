@@ -36,7 +36,7 @@ std::vector<int> Head(const Table& table, int n) {
     return {table.begin(), table.begin() + n};
 }
 
-TEST(MicrostepCurves, ExactLevelsAtTheEdges) {
+TEST(MicrostepCurves, ExactLevelsAtTheEdgesAndEveryCurveRisesToFullLevelAtTheQuarterPeriod) {
     using V = std::vector<int>;
     EXPECT_EQ(Head(Generate(MicrostepCurve::Sin, 8, "0"), 8),
               (V{0, 97, 180, 236, 255, 236, 180, 97}));
@@ -49,9 +49,7 @@ TEST(MicrostepCurves, ExactLevelsAtTheEdges) {
     const Table odd = Generate(MicrostepCurve::Tan, 7, "0");
     EXPECT_EQ(FormatMicrostepTable(odd.data(), 7), "0 147 255 255 ");
     EXPECT_EQ(Head(odd, 7), (V{0, 147, 255, 255, 255, 147, 0}));
-}
-
-TEST(MicrostepCurves, EveryCurveRisesFromZeroToFullLevelAtTheQuarterPeriodAndBendsAsAsked) {
+    // Every curve rises from zero to full level at the quarter period and bends as asked.
     for (int n = 2; n <= kMicrostepTableCapacity; ++n) {
         for (const auto curve :
              {MicrostepCurve::Sin, MicrostepCurve::Tan, MicrostepCurve::SinSin3}) {
@@ -184,7 +182,8 @@ TEST(ConfigMappings, ARoundTripKeepsEveryByteAndValuesBeyondAFieldAreRefused) {
         {"wheelSpeed", 70000, "wheelSpeed holds 0..65535, not 70000"},
         {"focuserIdlePower", IdlePowerStored(511), "focuserIdlePower holds 0..255, not 511"},
         {"thermometerCount", 9, "thermometerCount holds 0..8, not 9"},
-        {"thermoCompStepsPerDegree", -1001, "thermoCompStepsPerDegree holds -1000..1000, not -1001"},
+        {"thermoCompStepsPerDegree", -1001,
+         "thermoCompStepsPerDegree holds -1000..1000, not -1001"},
         {"thermoCompStepsPerDegree", -1000, nullptr},
     };
     for (const auto& t : typed) {
