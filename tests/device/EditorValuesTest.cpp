@@ -100,25 +100,7 @@ TEST(MicrostepCurves, TheTextIsReadLikeTheCLibraryInAnyLocale) {
     EXPECT_EQ(Head(table, 2), (std::vector<int>{77, 2}));
 }
 
-TEST(MicrostepCurves, UnusableCountsTouchNothing) {
-    for (int count : {-1, 0, 129}) {
-        Table table;
-        table.fill(42);
-        MicrostepShape shape;
-        shape.fill(0.5f);
-        GenerateMicrostepShape(MicrostepCurve::Tan, count, shape);
-        ApplyMicrostepShape(shape, count, 1.0, true, table.data());
-        ParseMicrostepTable("1 2 3", count, table.data());
-        InvertMicrostepTable(table.data(), count);
-        EXPECT_EQ(FormatMicrostepTable(table.data(), count), "") << count;
-        EXPECT_EQ(shape[0], 0.5f) << count;
-        EXPECT_EQ(std::count(table.begin(), table.end(), 42), kMicrostepTableCapacity) << count;
-        const auto figures = ComputeMicrostepFigures(table.data(), count, {0, 0, 300, 600}, 50);
-        EXPECT_TRUE(figures.levelCurve.empty() && figures.currentPath.empty());
-    }
-}
-
-TEST(MicrostepCurves, ASineTableDrawsACircleWithSpokesWhateverItsInversion) {
+TEST(MicrostepCurves, ASineTableDrawsACircleWithSpokesAndUnusableCountsTouchNothing) {
     const int n = 32;
     Table table = Generate(MicrostepCurve::Sin, n, "0");
     const auto f = ComputeMicrostepFigures(table.data(), n, {0, 0, 400, 700}, 60);
@@ -137,6 +119,21 @@ TEST(MicrostepCurves, ASineTableDrawsACircleWithSpokesWhateverItsInversion) {
     InvertMicrostepTable(table.data(), n);
     EXPECT_EQ(ComputeMicrostepFigures(table.data(), n, {0, 0, 400, 700}, 60).currentPath,
               f.currentPath);
+    // Unusable counts touch nothing and draw nothing.
+    for (int count : {-1, 0, 129}) {
+        table.fill(42);
+        MicrostepShape shape;
+        shape.fill(0.5f);
+        GenerateMicrostepShape(MicrostepCurve::Tan, count, shape);
+        ApplyMicrostepShape(shape, count, 1.0, true, table.data());
+        ParseMicrostepTable("1 2 3", count, table.data());
+        InvertMicrostepTable(table.data(), count);
+        EXPECT_EQ(FormatMicrostepTable(table.data(), count), "") << count;
+        EXPECT_EQ(shape[0], 0.5f) << count;
+        EXPECT_EQ(std::count(table.begin(), table.end(), 42), kMicrostepTableCapacity) << count;
+        const auto figures = ComputeMicrostepFigures(table.data(), count, {0, 0, 300, 600}, 50);
+        EXPECT_TRUE(figures.levelCurve.empty() && figures.currentPath.empty());
+    }
 }
 
 // A dialog's values stand for field values that keep every byte through a round trip; typed
