@@ -185,7 +185,7 @@ TEST_F(Connection, AStrayByteMakesTheProbeRunOnceMore) {
     }
 }
 
-TEST_F(Connection, PortsThatCannotBeUsedAreLeftUntouchedAndSayWhy) {
+TEST_F(Connection, PortsThatCannotBeUsedAreLeftUntouchedAndEachConnectionStartsTheLogAfresh) {
     std::filesystem::create_directories(dir_.File("locks"));
     SetUucpLockDirectory(dir_.File("locks"));
     ScriptedPeer held, controller;
@@ -213,9 +213,7 @@ TEST_F(Connection, PortsThatCannotBeUsedAreLeftUntouchedAndSayWhy) {
     EXPECT_NE(reason.find("; " + notPort), std::string::npos) << reason;
     EXPECT_TRUE(held.Received().empty());  // nothing ever went to the port another holds
     SetUucpLockDirectory(std::nullopt);
-}
-
-TEST_F(Connection, EachConnectionStartsTheLogFileAfreshAndNeedsNone) {
+    // Each connection starts the log file afresh, and needs none.
     device->LogFile = dir_.File("session.log");
     WriteFileText(device->LogFile, "left over from last night\r\n");
     Link(1, peer.SlavePath());

@@ -36,7 +36,7 @@ std::vector<int> Head(const Table& table, int n) {
     return {table.begin(), table.begin() + n};
 }
 
-TEST(MicrostepCurves, ExactLevelsAtTheEdges) {
+TEST(MicrostepCurves, ExactLevelsAtTheEdgesAndEveryCurveRisesToFullLevelAtTheQuarterPeriod) {
     using V = std::vector<int>;
     EXPECT_EQ(Head(Generate(MicrostepCurve::Sin, 8, "0"), 8),
               (V{0, 97, 180, 236, 255, 236, 180, 97}));
@@ -49,9 +49,7 @@ TEST(MicrostepCurves, ExactLevelsAtTheEdges) {
     const Table odd = Generate(MicrostepCurve::Tan, 7, "0");
     EXPECT_EQ(FormatMicrostepTable(odd.data(), 7), "0 147 255 255 ");
     EXPECT_EQ(Head(odd, 7), (V{0, 147, 255, 255, 255, 147, 0}));
-}
-
-TEST(MicrostepCurves, EveryCurveRisesFromZeroToFullLevelAtTheQuarterPeriodAndBendsAsAsked) {
+    // Every curve rises from zero to full level at the quarter period and bends as asked.
     for (int n = 2; n <= kMicrostepTableCapacity; ++n) {
         for (const auto curve :
              {MicrostepCurve::Sin, MicrostepCurve::Tan, MicrostepCurve::SinSin3}) {
@@ -102,25 +100,7 @@ TEST(MicrostepCurves, TheTextIsReadLikeTheCLibraryInAnyLocale) {
     EXPECT_EQ(Head(table, 2), (std::vector<int>{77, 2}));
 }
 
-TEST(MicrostepCurves, UnusableCountsTouchNothing) {
-    for (int count : {-1, 0, 129}) {
-        Table table;
-        table.fill(42);
-        MicrostepShape shape;
-        shape.fill(0.5f);
-        GenerateMicrostepShape(MicrostepCurve::Tan, count, shape);
-        ApplyMicrostepShape(shape, count, 1.0, true, table.data());
-        ParseMicrostepTable("1 2 3", count, table.data());
-        InvertMicrostepTable(table.data(), count);
-        EXPECT_EQ(FormatMicrostepTable(table.data(), count), "") << count;
-        EXPECT_EQ(shape[0], 0.5f) << count;
-        EXPECT_EQ(std::count(table.begin(), table.end(), 42), kMicrostepTableCapacity) << count;
-        const auto figures = ComputeMicrostepFigures(table.data(), count, {0, 0, 300, 600}, 50);
-        EXPECT_TRUE(figures.levelCurve.empty() && figures.currentPath.empty());
-    }
-}
-
-TEST(MicrostepCurves, ASineTableDrawsACircleWithSpokesWhateverItsInversion) {
+TEST(MicrostepCurves, ASineTableDrawsACircleWithSpokesAndUnusableCountsTouchNothing) {
     const int n = 32;
     Table table = Generate(MicrostepCurve::Sin, n, "0");
     const auto f = ComputeMicrostepFigures(table.data(), n, {0, 0, 400, 700}, 60);
@@ -139,6 +119,21 @@ TEST(MicrostepCurves, ASineTableDrawsACircleWithSpokesWhateverItsInversion) {
     InvertMicrostepTable(table.data(), n);
     EXPECT_EQ(ComputeMicrostepFigures(table.data(), n, {0, 0, 400, 700}, 60).currentPath,
               f.currentPath);
+    // Unusable counts touch nothing and draw nothing.
+    for (int count : {-1, 0, 129}) {
+        table.fill(42);
+        MicrostepShape shape;
+        shape.fill(0.5f);
+        GenerateMicrostepShape(MicrostepCurve::Tan, count, shape);
+        ApplyMicrostepShape(shape, count, 1.0, true, table.data());
+        ParseMicrostepTable("1 2 3", count, table.data());
+        InvertMicrostepTable(table.data(), count);
+        EXPECT_EQ(FormatMicrostepTable(table.data(), count), "") << count;
+        EXPECT_EQ(shape[0], 0.5f) << count;
+        EXPECT_EQ(std::count(table.begin(), table.end(), 42), kMicrostepTableCapacity) << count;
+        const auto figures = ComputeMicrostepFigures(table.data(), count, {0, 0, 300, 600}, 50);
+        EXPECT_TRUE(figures.levelCurve.empty() && figures.currentPath.empty());
+    }
 }
 
 // A dialog's values stand for field values that keep every byte through a round trip; typed
@@ -184,7 +179,8 @@ TEST(ConfigMappings, ARoundTripKeepsEveryByteAndValuesBeyondAFieldAreRefused) {
         {"wheelSpeed", 70000, "wheelSpeed holds 0..65535, not 70000"},
         {"focuserIdlePower", IdlePowerStored(511), "focuserIdlePower holds 0..255, not 511"},
         {"thermometerCount", 9, "thermometerCount holds 0..8, not 9"},
-        {"thermoCompStepsPerDegree", -1001, "thermoCompStepsPerDegree holds -1000..1000, not -1001"},
+        {"thermoCompStepsPerDegree", -1001,
+         "thermoCompStepsPerDegree holds -1000..1000, not -1001"},
         {"thermoCompStepsPerDegree", -1000, nullptr},
     };
     for (const auto& t : typed) {

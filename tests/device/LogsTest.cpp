@@ -11,8 +11,8 @@
 
 #include "device/DeviceOnPeer.h"
 #include "device/DiagnosticLog.h"
-#include "platform/ManualTimerService.h"
 #include "device/TemperatureLog.h"
+#include "platform/ManualTimerService.h"
 #include "support/TempDir.h"
 
 namespace kavri::test {
@@ -49,7 +49,7 @@ TEST(DiagnosticLog, LinesGoToTheSinkAndTheFileExactlyWithSecondsSinceTheStart) {
 
 namespace fs = std::filesystem;
 
-TEST(TemperatureLogFormat, NamesHeadersAndRows) {
+TEST(TemperatureLogFile, RowsAndOneHeaderPerDayAcrossRestartsAndNothingAskedWhenUnwritable) {
     const std::pair<TemperatureSample, const char*> rows[] = {
         {{{std::nullopt}, std::nullopt, std::nullopt}, "03:04:05,,,\r\n"},
         {{{0.125f, 21.5f, -0.004f}, -150, "Halpha7n"},
@@ -59,9 +59,6 @@ TEST(TemperatureLogFormat, NamesHeadersAndRows) {
     };
     for (const auto& [sample, row] : rows)
         EXPECT_EQ(FormatTemperatureRow({2009, 1, 2, 3, 4, 5}, sample), row);
-}
-
-TEST(TemperatureLogFile, OneHeaderPerDayAcrossRestartsAndNothingAskedWhenUnwritable) {
     TempDir temp;
     const fs::path dir = fs::path(temp.Path()) / "share" / "kavri";  // created when missing
     LocalDateTime now{2009, 6, 17, 23, 59, 55};

@@ -48,7 +48,14 @@ TEST_F(WheelCommands, GotoTakesTheShortestWayForItsTimeLimit) {
     }
 }
 
-TEST_F(WheelCommands, GotoSkipsProgressAndAnInterleavedFocuserFrame) {
+TEST_F(WheelCommands, GotoSkipsProgressAndFailsOnSlashTimeOutOrHangUpAndNeedsATable) {
+    // Without a table nothing is sent, and a homing fails at once.
+    peer.ExpectQuiet(100);
+    EXPECT_FALSE(device->SelectFilter(0));
+    EXPECT_TRUE(peer.WaitIdle(2000));
+    peer.Expect("FWHOME").ExpectQuiet(100);
+    EXPECT_LT(MsTaken([&] { EXPECT_FALSE(device->Home(0)); }), 1000);
+    EXPECT_TRUE(peer.WaitIdle(2000));
     GiveFilters(5);
     device->currentFilter = 0;
     // The frame holds a "/" that would end the wait as a failure if it were read as a reply.
@@ -58,10 +65,6 @@ TEST_F(WheelCommands, GotoSkipsProgressAndAnInterleavedFocuserFrame) {
     EXPECT_EQ(device->currentFilter, 2);
     EXPECT_EQ(LinesWith("Skip cmd("), (std::vector<std::string>{"Skip cmd(WmoveFocus/\x10)\r\n"}));
     EXPECT_TRUE(peer.WaitIdle(2000));
-}
-
-TEST_F(WheelCommands, GotoFailsOnSlashTimeOutOrHangUp) {
-    GiveFilters(5);
     device->currentFilter = 3;
     peer.Expect("FWGOTO1").Reply("/");
     EXPECT_FALSE(device->SelectFilter(1));
@@ -88,15 +91,6 @@ TEST_F(WheelCommands, GotoFailsOnSlashTimeOutOrHangUp) {
     EXPECT_EQ(hungUp[0].substr(0, 21) + hungUp[0].substr(hungUp[0].find("ms: ")),
               "Failed Goto(2->3) in=ms: the line was hung up\r\n");
     EXPECT_EQ(LinesWith("Goto(2->2) dif=0 TimeOut=2000\r\n").size(), 1u);
-}
-
-TEST_F(WheelCommands, WithoutATableGotoSendsNothingAndHomeFailsAtOnce) {
-    peer.ExpectQuiet(100);
-    EXPECT_FALSE(device->SelectFilter(0));
-    EXPECT_TRUE(peer.WaitIdle(2000));
-    peer.Expect("FWHOME").ExpectQuiet(100);
-    EXPECT_LT(MsTaken([&] { EXPECT_FALSE(device->Home(0)); }), 1000);
-    EXPECT_TRUE(peer.WaitIdle(2000));
 }
 
 TEST_F(WheelCommands, WriteFilterTablePutsTheRowsIntoTheImageAndSendsAllOfIt) {
@@ -140,7 +134,7 @@ TEST(FocuserMoveLimit, DistanceAtTheCappedSpeedPlusBacklashPlusTwoSeconds) {
 
 using FocuserCommands = DeviceOnPeer;
 
-TEST_F(FocuserCommands, MoveSendsTheTargetAndWaitsForTheAcknowledgement) {
+TEST_F(FocuserCommands, MoveSendsTheTargetAndWaitsForTheAcknowledgementWithinTheLimit) {
     // Progress bytes and an interleaved frame's letters are skipped until "!".
     peer.Expect(Concat("FWgoFocus", {0xE8, 0x03})).Reply("+FWmove").ReplyDelayed({'!'}, 50);
     EXPECT_TRUE(device->MoveTo(1000));
@@ -163,10 +157,7 @@ TEST_F(FocuserCommands, MoveSendsTheTargetAndWaitsForTheAcknowledgement) {
     peer.Expect("FWfocus").Reply(Bytes{100, 0}).ExpectQuiet(50);
     EXPECT_FALSE(device->MoveRelative(4));
     EXPECT_TRUE(peer.WaitIdle(2000));
-}
-
-TEST_F(FocuserCommands, NoAcknowledgementWithinTheLimitFails) {
-    // 10 steps at 100 per second, no backlash: 2100 ms (speed and backlash swapped: 4100).
+    // No acknowledgement in time: 10 steps at 100/s, no backlash: 2100 ms (swapped: 4100).
     device->focuserPosition = 300;
     device->config.focuserSpeed = 100;
     device->config.focuserBacklash = 0;
@@ -180,10 +171,9 @@ TEST_F(FocuserCommands, NoAcknowledgementWithinTheLimitFails) {
     ASSERT_EQ(failed.size(), 1u);
     EXPECT_NE(failed[0].find("ms timeout=2100ms\r\n"), std::string::npos) << failed[0];
     EXPECT_TRUE(peer.WaitIdle(2000));
-}
-
-TEST_F(FocuserCommands, AHangUpEndsTheWaitAtOnceAndIsSaidOnce) {
-    // The move says it in its result line instead of naming a time-out.
+    // A hang-up ends the wait at once; the move says it in its result line, once.
+    sinkLines.clear();
+    device->focuserPosition = 0;
     int32_t position = 0;
     device->config.focuserSpeed = 10;
     peer.Expect(Concat("FWgoFocus", {0x10, 0x27})).HangUp();

@@ -77,7 +77,7 @@ private:
     bool ready_ = false;
 };
 
-TEST(DeviceWorker, ASecondCommandIsRefusedUntilTheFirstIsDelivered) {
+TEST(DeviceWorker, CommandsAreRefusedWhileBusyBackgroundJobsGiveWayTimersRunOnTheWorker) {
     MemorySettingsStore store;
     Loop loop;
     DeviceWorker worker(store, loop.Notify());
@@ -101,7 +101,10 @@ TEST(DeviceWorker, ASecondCommandIsRefusedUntilTheFirstIsDelivered) {
     EXPECT_NE(refusal.find("busy (a focuser move)"), std::string::npos);
     // A disconnect is never refused: it queues behind the move, and what follows it waits too.
     worker.Queue(
-        "disconnecting", [](DeviceState&) { return JobResult{true, "closed"}; },
+        "disconnecting",
+        [](DeviceState&) {
+            return JobResult{true, "closed"};
+        },
         [&](const JobResult& r, const DeviceSnapshot&) { order.push_back(r.message); });
     EXPECT_FALSE(worker.Submit("a filter change", {}, {}, refusal));
     EXPECT_NE(refusal.find("busy (a focuser move)"), std::string::npos);
@@ -118,34 +121,8 @@ TEST(DeviceWorker, ASecondCommandIsRefusedUntilTheFirstIsDelivered) {
         [&](const JobResult&, const DeviceSnapshot&) { order.push_back("poll"); }));
     EXPECT_FALSE(worker.SubmitBackground([](DeviceState&) { return JobResult{}; }, {}));
     ASSERT_TRUE(loop.DeliverUntil(worker, [&] { return order.size() == 1; }));
-}
 
-TEST(DeviceWorker, StoppingStillRunsTheCommandsAlreadyAccepted) {
-    MemorySettingsStore store;
-    std::atomic<bool> queuedRan{false};
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    auto worker = std::make_unique<DeviceWorker>(store, [] {});
-    std::string refusal;
-    ASSERT_TRUE(worker->Submit(
-        "a focuser move", [released](DeviceState&) { released.wait(); return JobResult{}; }, {},
-        refusal));
-    worker->Queue(
-        "a filter change", [&](DeviceState&) { queuedRan = true; return JobResult{}; }, {});
-    // The stop is asked for while the first command still runs.
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(100ms);
-        release.set_value();
-    });
-    worker.reset();
-    releaser.join();
-    EXPECT_TRUE(queuedRan);
-}
-
-TEST(DeviceWorker, ABackgroundJobSeesAWaitingCommandAndTimersRunOnTheWorkerThread) {
-    MemorySettingsStore store;
-    Loop loop;
-    DeviceWorker worker(store, loop.Notify());
+    // A background job sees a command waiting; the device's timers run on the worker thread.
     std::promise<void> started;
     std::atomic<bool> sawCommand{false};
     std::atomic<std::thread::id> timerThread{};
@@ -165,7 +142,6 @@ TEST(DeviceWorker, ABackgroundJobSeesAWaitingCommandAndTimersRunOnTheWorkerThrea
         {});
     started.get_future().wait();
     bool commandDone = false;
-    std::string refusal;
     ASSERT_TRUE(worker.Submit(
         "a command", [](DeviceState&) { return JobResult{}; },
         [&](const JobResult&, const DeviceSnapshot&) { commandDone = true; }, refusal));
@@ -177,6 +153,36 @@ TEST(DeviceWorker, ABackgroundJobSeesAWaitingCommandAndTimersRunOnTheWorkerThrea
     ASSERT_TRUE(loop.DeliverUntil(worker, [&] { return timerThread.load() != std::thread::id{}; }));
     worker.StopTimer(id);
     EXPECT_EQ(timerThread.load(), jobThread);
+}
+
+TEST(DeviceWorker, StoppingStillRunsTheCommandsAlreadyAccepted) {
+    MemorySettingsStore store;
+    std::atomic<bool> queuedRan{false};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    auto worker = std::make_unique<DeviceWorker>(store, [] {});
+    std::string refusal;
+    ASSERT_TRUE(worker->Submit(
+        "a focuser move",
+        [released](DeviceState&) {
+            released.wait();
+            return JobResult{};
+        },
+        {}, refusal));
+    worker->Queue("a filter change",
+                  [&](DeviceState&) {
+                      queuedRan = true;
+                      return JobResult{};
+                  },
+                  {});
+    // The stop is asked for while the first command still runs.
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(100ms);
+        release.set_value();
+    });
+    worker.reset();
+    releaser.join();
+    EXPECT_TRUE(queuedRan);
 }
 
 }  // namespace

@@ -58,7 +58,7 @@ protected:
     PortHandle port = nullptr;
 };
 
-TEST_F(SerialPortIo, PurgeDropsStaleInputAndEveryByteValuePassesUnchanged) {
+TEST_F(SerialPortIo, PurgeAndEveryByteValuePassAndReadEndsOnTheCountAGapOrTheTotalTime) {
     peer.Reply("!!stale");
     ASSERT_TRUE(peer.WaitIdle(3000));
     PurgePort(port);
@@ -74,9 +74,7 @@ TEST_F(SerialPortIo, PurgeDropsStaleInputAndEveryByteValuePassesUnchanged) {
     got.pop_back();
     EXPECT_EQ(got, answer);
     EXPECT_TRUE(peer.WaitIdle(3000));
-}
-
-TEST_F(SerialPortIo, ReadEndsOnTheCountAGapOver100MsOrTheTotalTime) {
+    // A read ends on the count, a gap over 100 ms or the total time.
     struct Case {
         const char* what;
         std::function<void()> script;
