@@ -7,7 +7,9 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "device/ConfigMappings.h"
@@ -157,6 +159,12 @@ TEST(ConfigMappings, ARoundTripKeepsEveryByteAndValuesBeyondAFieldAreRefused) {
     for (int i = 0; i < kConfigSize; ++i) EXPECT_EQ(config.data()[i], before.data()[i]) << i;
     EXPECT_EQ(config.data()[16] | config.data()[17] << 8, 0xFF06);
     EXPECT_EQ(ReadConfigField(config, *FindConfigField("thermoCompStepsPerDegree")), -250);
+    ControllerConfig ones;  // all bits set: the largest number, -1 for the one signed field
+    std::memset(ones.data(), 0xFF, kConfigSize);
+    for (const ConfigField& f : ConfigFields()) {
+        const bool isSigned = std::string_view(f.name) == "thermoCompStepsPerDegree";
+        EXPECT_EQ(ReadConfigField(ones, f), isSigned ? -1 : (1 << 8 * f.width) - 1) << f.name;
+    }
 
     WheelSettingsValues shown = WheelSettingsFromConfig(ControllerConfig{});
     shown.filterCount = 5;
