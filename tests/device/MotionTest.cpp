@@ -3,7 +3,6 @@
 // scripted controller, the time a move may take, and the base routines of a stepped wheel.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
