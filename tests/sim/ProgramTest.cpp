@@ -14,7 +14,6 @@
 #include <filesystem>
 
 #include "HostLine.h"
-#include "sim/PortLink.h"
 #include "support/ChildProgram.h"
 #include "support/TempDir.h"
 #include "transport/SerialPort.h"
