@@ -11,7 +11,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
