@@ -3,6 +3,8 @@
 
 #include <stdlib.h>
 
+#include <chrono>
+
 #include "device/TemperatureLog.h"
 
 namespace kavri::test {
@@ -66,8 +68,8 @@ bool AlpacaRig::ConnectBoth() {
            Put("filterwheel", "connected", "Connected=True")["ErrorNumber"] == 0;
 }
 
-bool AlpacaRig::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+bool AlpacaRig::WaitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(10ms);

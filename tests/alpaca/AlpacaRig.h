@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -45,9 +44,8 @@ public:
     }
     // PUT Connected=True on both devices; true when both answered without an error.
     bool ConnectBoth();
-    // Polls `done` until it holds or `timeout` passes.
-    static bool WaitUntil(const std::function<bool()>& done,
-                          std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Polls `done` until it holds or 20 s pass.
+    static bool WaitUntil(const std::function<bool()>& done);
 
     sim::Emulator& Emulator() { return *emulator_; }
     HttpClient& Client() { return *client_; }
