@@ -78,14 +78,13 @@ nlohmann::json HttpClient::SetMember(const std::string& device, const std::strin
     return Send("PUT", "/api/v1/" + device + "/0/" + member, body).Json();
 }
 
-std::string RawExchange(uint16_t port, const std::string& bytes,
-                        std::chrono::milliseconds timeout) {
+std::string RawExchange(uint16_t port, const std::string& bytes) {
     asio::io_context io;
     beast::tcp_stream stream(io);
     beast::error_code error;
     stream.connect(tcp::endpoint(asio::ip::make_address("127.0.0.1"), port), error);
     if (error) return {};
-    stream.expires_after(timeout);
+    stream.expires_after(std::chrono::seconds(10));
     asio::write(stream, asio::buffer(bytes), error);
     std::string received;
     char chunk[4096];

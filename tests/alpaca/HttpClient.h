@@ -42,10 +42,9 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// Writes `bytes` on a fresh connection, then reads until the server closes it or `timeout`
-// passes; what arrived.
-std::string RawExchange(uint16_t port, const std::string& bytes,
-                        std::chrono::milliseconds timeout = std::chrono::seconds(10));
+// Writes `bytes` on a fresh connection, then reads until the server closes it or 10 s pass;
+// what arrived.
+std::string RawExchange(uint16_t port, const std::string& bytes);
 
 // Sends `message` to `address`:`port` over UDP and gathers the answers that arrive within
 // `wait`, or until `awaited` has arrived.
