@@ -134,21 +134,19 @@ void Shoot(HWND window, const char* name) {
     }
 }
 
-void Click(HWND window, Point point, int clicks) {
+void Click(HWND window, Point point) {
     POINT screen{point.x, point.y};
     ClientToScreen(window, &screen);
-    // A move to the point, then a press and a release for each click.
-    std::vector<INPUT> inputs(1 + 2 * static_cast<size_t>(clicks));
-    for (size_t i = 0; i < inputs.size(); ++i) {
+    // A move to the point, a press and a release.
+    INPUT inputs[3] = {};
+    const DWORD actions[3] = {MOUSEEVENTF_MOVE, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+    for (int i = 0; i < 3; ++i) {
         inputs[i].type = INPUT_MOUSE;
         inputs[i].mi.dx = screen.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
         inputs[i].mi.dy = screen.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-        const DWORD action = i == 0  ? MOUSEEVENTF_MOVE
-                             : i % 2 ? MOUSEEVENTF_LEFTDOWN
-                                     : MOUSEEVENTF_LEFTUP;
-        inputs[i].mi.dwFlags = action | MOUSEEVENTF_ABSOLUTE;
+        inputs[i].mi.dwFlags = actions[i] | MOUSEEVENTF_ABSOLUTE;
     }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    SendInput(3, inputs, sizeof(INPUT));
 }
 
 }  // namespace kavri::ui::win32::test

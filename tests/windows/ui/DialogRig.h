@@ -80,8 +80,7 @@ bool DialogsDone();
 std::string ItemText(HWND dialog, int id);
 int RowImage(HWND list, int row);
 
-// A mouse click (two quick ones for a double click) at a point of a window, through the
-// system's input queue as the user's would come.
-void Click(HWND window, Point point, int clicks = 1);
+// A mouse click at a point of a window, through the system's input queue like the user's.
+void Click(HWND window, Point point);
 
 }  // namespace kavri::ui::win32::test
