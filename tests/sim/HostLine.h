@@ -46,8 +46,8 @@ public:
         Send(command);
         return Read(replyLength, limit);
     }
-    // True when the emulator hung up the line.
-    bool HungUp(std::chrono::milliseconds limit = 2000ms);
+    // True when the emulator hung up the line (within 2 s).
+    bool HungUp();
 
 private:
     int fd_ = -1;
