@@ -12,6 +12,7 @@
 #include <functional>
 #include <tuple>
 
+#include "device/DeviceOnPeer.h"
 #include "device/WheelFocuserDevice.h"
 #include "persist/MemorySettingsStore.h"
 #include "persist/SettingsFileCheck.h"
@@ -23,11 +24,7 @@
 namespace kavri {
 namespace {
 
-using test::Bytes;
-
-Bytes ConfigBytes(const ControllerConfig& config) {
-    return Bytes(config.data(), config.data() + kConfigSize);
-}
+using test::Bytes, test::ImageBytes;
 
 // An image whose bytes all differ (but for the two counts), none of them 0x0A.
 ControllerConfig SampleConfig() {
@@ -66,7 +63,7 @@ TEST(SettingsFileFormat, LayoutIsByteExactWithCrLfForEveryLineFeed) {
     contents.ChangeFilterTimeoutMs = 1500;
     const Bytes empty = FormatSettingsFile(contents);
     ASSERT_EQ(empty.size(), 184u);  // four empty names: four NUL bytes
-    EXPECT_EQ(Bytes(empty.begin(), empty.begin() + kConfigSize), ConfigBytes(contents.config));
+    EXPECT_EQ(Bytes(empty.begin(), empty.begin() + kConfigSize), ImageBytes(contents.config));
     EXPECT_EQ(Bytes(empty.begin() + kConfigSize, empty.end()),
               (Bytes{3,    0,    0, 0, 0,    0,    0,    0,     // ComPort, reserved
                      0,    0,    0, 0, 0,    0,    0x04, 0x40,  // 2.5
@@ -85,7 +82,7 @@ TEST(SettingsFileFormat, LayoutIsByteExactWithCrLfForEveryLineFeed) {
 
     SettingsFileContents back;
     ASSERT_TRUE(ParseSettingsFile(named, back));
-    EXPECT_EQ(ConfigBytes(back.config), ConfigBytes(contents.config));
+    EXPECT_EQ(ImageBytes(back.config), ImageBytes(contents.config));
     EXPECT_EQ(Fields(back.settings), Fields(contents.settings));
     EXPECT_EQ(back.ChangeFilterTimeoutMs, 1500);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(back.TermometerName[i], contents.TermometerName[i]);
@@ -159,7 +156,7 @@ protected:
     // The device holds `config` and the five settings it began with; the file's time limit and
     // names when `namesTaken`, else its own.
     void ExpectHolds(const ControllerConfig& config, bool namesTaken) {
-        EXPECT_EQ(ConfigBytes(device_.config), ConfigBytes(config));
+        EXPECT_EQ(ImageBytes(device_.config), ImageBytes(config));
         EXPECT_EQ(Fields(device_.settings), Fields(kSampleSettings));
         EXPECT_EQ(device_.ChangeFilterTimeoutMs, namesTaken ? 2500 : 1200);
         EXPECT_EQ(device_.TermometerName[0], namesTaken ? "Tube" : "Main");
@@ -187,10 +184,10 @@ TEST_F(SettingsFileDeviceTest, SaveThenLoadSendsTheImageTakesTheSettingsAndProbe
     // what the controller holds.
     ControllerConfig accepted = saved;
     accepted.filterCount = 3;
-    peer_.Expect("FWwriteEE").Expect(Bytes{0, kConfigSize}).Expect(ConfigBytes(saved)).Reply("!");
+    peer_.Expect("FWwriteEE").Expect(Bytes{0, kConfigSize}).Expect(ImageBytes(saved)).Reply("!");
     peer_.Expect("FWFILTER").Reply("1");
     peer_.Expect("FWfocus").Reply(Bytes{0x10, 0x27});
-    peer_.Expect("FWreadEE").Expect(Bytes{0, kConfigSize}).Reply(ConfigBytes(accepted));
+    peer_.Expect("FWreadEE").Expect(Bytes{0, kConfigSize}).Reply(ImageBytes(accepted));
     peer_.Expect("FWCOUNT").Reply("3");
     peer_.Expect("FWzm").Reply(Bytes{0});
     EXPECT_TRUE(LoadSettingsFile(device_, path));
