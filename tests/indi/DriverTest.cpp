@@ -429,7 +429,7 @@ TEST_F(IndiSharedSettingsTest, SavesKeepOtherProgramsValuesAndNamesFollowTheRule
     }
     EXPECT_EQ(std::pair(text.find("xxx"), Emulator().CommandCount("FWWRITENAME")),
               std::pair(std::string::npos, 0));
-    EXPECT_TRUE(Client().Heard("holds a control character"));  // quotes come as XML entities
+    EXPECT_TRUE(Client().Heard("holds a control character"));
     EXPECT_TRUE(Client().Heard("is longer than 32 characters"));
 }
 
