@@ -108,7 +108,7 @@ bool IndiClient::WaitFor(const std::function<bool()>& done, std::chrono::millise
         const ssize_t n = read(fd_, chunk, sizeof chunk);
         if (n <= 0) return done();
         for (ssize_t i = 0; i < n; ++i) {
-            char error[1024];
+            char error[2048];  // MAXRBUF, what INDI's own readers give lilxml
             if (XMLEle* element = readXMLEle(parser_, chunk[i], error)) {
                 Apply(element);
                 delXMLEle(element);
