@@ -18,7 +18,7 @@
 namespace kavri::test {
 
 struct CliResult {
-    int status = -1;  // exit status; -1 when the child did not exit normally
+    int status = -1;  // exit status (128 + the signal that killed it)
     std::string out;
     std::string err;
     std::string FirstErrorLine() const { return err.substr(0, err.find('\n')); }

@@ -19,20 +19,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The value of attribute `name` in a start tag.
-std::string Attribute(const std::string& tag, const std::string& name) {
-    const std::string key = " " + name + "=";
-    const size_t at = tag.find(key);
-    if (at == std::string::npos) return {};
-    const char quote = tag[at + key.size()];
-    const size_t start = at + key.size() + 1;
-    return tag.substr(start, tag.find(quote, start) - start);
-}
-
-std::string Trim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+// The value of attribute `name` of `element`; empty when it has none.
+std::string Attribute(XMLEle* element, const char* name) {
+    const char* value = findXMLAttValu(element, name);
+    return value ? value : "";
 }
 
 constexpr const char* kDevice = "Kavri Wheel Focuser";
@@ -69,6 +59,7 @@ void AddOption(const char* name, const std::string& option) {
 
 IndiClient::~IndiClient() {
     if (fd_ >= 0) close(fd_);
+    delLilXML(parser_);
 }
 
 bool IndiClient::Connect(int port) {
@@ -95,8 +86,9 @@ void IndiClient::Ask(const std::string& property) {
 int IndiClient::Set(const std::string& kind, const std::string& property,
                     const std::map<std::string, std::string>& values) {
     std::string xml = "<new" + kind + "Vector device='" + kDevice + "' name='" + property + "'>";
-    for (const auto& [element, value] : values) {
-        xml += "<one" + kind + " name='" + element + "'>" + value + "</one" + kind + ">";
+    for (auto [element, value] : values) {
+        xml += "<one" + kind + " name='" + element + "'>" + entityXML(value.data()) + "</one" +
+               kind + ">";
     }
     xml += "</new" + kind + "Vector>";
     const int before = properties_[property].updates;
@@ -115,8 +107,15 @@ bool IndiClient::WaitFor(const std::function<bool()>& done, std::chrono::millise
         char chunk[65536];
         const ssize_t n = read(fd_, chunk, sizeof chunk);
         if (n <= 0) return done();
-        buffer_.append(chunk, static_cast<size_t>(n));
-        Parse();
+        for (ssize_t i = 0; i < n; ++i) {
+            char error[2048];  // MAXRBUF, what INDI's own readers give lilxml
+            if (XMLEle* element = readXMLEle(parser_, chunk[i], error)) {
+                Apply(element);
+                delXMLEle(element);
+            } else if (error[0] != '\0') {
+                ADD_FAILURE() << "not INDI's XML: " << error;
+            }
+        }
     }
     return true;
 }
@@ -132,63 +131,40 @@ bool IndiClient::WaitState(const std::string& property, const std::vector<std::s
         timeout);
 }
 
-// Applies every complete top-level element in the buffer: definitions, updates and messages.
-void IndiClient::Parse() {
-    for (;;) {
-        const size_t open = buffer_.find('<');
-        if (open == std::string::npos) return;
-        const size_t tagEnd = buffer_.find('>', open);
-        if (tagEnd == std::string::npos) return;
-        const std::string head = buffer_.substr(open, tagEnd - open + 1);
-        const std::string tag = head.substr(1, head.find_first_of(" \t\r\n/>", 1) - 1);
-        size_t end = tagEnd + 1;
-        std::string body;
-        // Content follows, unless the element is empty or the XML declaration of a lone driver.
-        if (head[head.size() - 2] != '/' && head[1] != '?') {
-            const size_t close = buffer_.find("</" + tag + ">", tagEnd);
-            if (close == std::string::npos) return;
-            body = buffer_.substr(tagEnd + 1, close - tagEnd - 1);
-            end = close + tag.size() + 3;
+// Applies a definition, an update or a message.
+void IndiClient::Apply(XMLEle* root) {
+    const std::string tag = tagXMLEle(root);
+    const std::string name = Attribute(root, "name");
+    const std::string message = Attribute(root, "message");
+    if (tag == "message") {
+        messages_.push_back(message);
+        return;
+    }
+    if (tag == "delProperty") {
+        for (auto& [key, property] : properties_) {
+            if (name.empty() || key == name) property.defined = false;
         }
-        buffer_.erase(0, end);
-
-        const std::string name = Attribute(head, "name");
-        const std::string message = Attribute(head, "message");
-        if (tag == "message") {
-            messages_.push_back(message);
-            continue;
-        }
-        if (tag == "delProperty") {
-            for (auto& [key, property] : properties_) {
-                if (name.empty() || key == name) property.defined = false;
-            }
-            if (!message.empty()) messages_.push_back(message);
-            continue;
-        }
-        if (tag.size() < 9 || tag.compare(tag.size() - 6, 6, "Vector") != 0) continue;
-        IndiProperty& p = properties_[name];
-        const bool definition = tag.rfind("def", 0) == 0;
-        if (definition) {
-            p.defined = true;
-            p.values.clear();
-            p.labels = {{"", Attribute(head, "label")}};
-        } else if (!p.defined) {
-            undefinedUpdates_.push_back(name);
-        }
-        if (!Attribute(head, "state").empty()) p.state = Attribute(head, "state");
-        if (!message.empty()) messages_.push_back(p.message = message);
-        ++p.updates;
-        p.history.push_back({p.state, message, std::chrono::steady_clock::now()});
-        for (size_t at = body.find('<'); at != std::string::npos;) {
-            const size_t childEnd = body.find('>', at);
-            const std::string childHead = body.substr(at, childEnd - at + 1);
-            const bool empty = childHead[childHead.size() - 2] == '/';  // an empty text
-            const size_t next = body.find('<', childEnd);
-            const std::string element = Attribute(childHead, "name");
-            p.values[element] = empty ? "" : Trim(body.substr(childEnd + 1, next - childEnd - 1));
-            if (definition) p.labels[element] = Attribute(childHead, "label");
-            at = empty ? next : body.find('<', next + 1);  // past the closing tag
-        }
+        if (!message.empty()) messages_.push_back(message);
+        return;
+    }
+    if (tag.size() < 9 || tag.compare(tag.size() - 6, 6, "Vector") != 0) return;
+    IndiProperty& p = properties_[name];
+    const bool definition = tag.rfind("def", 0) == 0;
+    if (definition) {
+        p.defined = true;
+        p.values.clear();
+        p.labels = {{"", Attribute(root, "label")}};
+    } else if (!p.defined) {
+        undefinedUpdates_.push_back(name);
+    }
+    if (!Attribute(root, "state").empty()) p.state = Attribute(root, "state");
+    if (!message.empty()) messages_.push_back(p.message = message);
+    ++p.updates;
+    p.history.push_back({p.state, message, std::chrono::steady_clock::now()});
+    for (XMLEle* child = nextXMLEle(root, 1); child; child = nextXMLEle(root, 0)) {
+        const std::string element = Attribute(child, "name");
+        p.values[element] = pcdataXMLEle(child);  // without the whitespace around it
+        if (definition) p.labels[element] = Attribute(child, "label");
     }
 }
 

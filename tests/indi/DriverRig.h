@@ -9,6 +9,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <libindi/lilxml.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -47,8 +48,8 @@ struct IndiProperty {
 };
 
 // A small INDI client speaking the protocol's XML over TCP: it keeps every property's state,
-// values and last message as the server reports them, and sends new values. Text goes as it
-// stands, without XML entities, which the tests' values and searched texts need none of.
+// values and last message as the server reports them, and sends new values. It reads with lilxml,
+// INDI's own XML reader, so what it keeps has its XML entities decoded.
 class IndiClient {
 public:
     ~IndiClient();
@@ -76,8 +77,8 @@ public:
                            [&](const std::string& m) { return m.find(text) != m.npos; });
     }
 
-    // Sends new values (numbers as text, switches "On"/"Off", texts) and returns the property's
-    // update count before the send.
+    // Sends new values (numbers as text, switches "On"/"Off", texts; in XML's entities where it
+    // needs them) and returns the property's update count before the send.
     int Set(const std::string& kind, const std::string& property,
             const std::map<std::string, std::string>& values);
     int SetNumber(const std::string& property, const std::string& element, double value) {
@@ -95,10 +96,10 @@ public:
 
 private:
     void Send(const std::string& xml);
-    void Parse();
+    void Apply(XMLEle* root);
 
     int fd_ = -1;
-    std::string buffer_;
+    LilXML* parser_ = newLilXML();
     std::map<std::string, IndiProperty> properties_;
     std::vector<std::string> messages_;
     std::vector<std::string> undefinedUpdates_;

@@ -3,9 +3,7 @@
 // client of ours drives it over loopback the way Ekos does - the standard properties, and the
 // states each request takes them through: Busy, then Ok or Alert, and fresh after a reconnect.
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,8 +12,6 @@
 
 #include "indi/DriverRig.h"
 #include "sim/ImageLayout.h"
-
-extern char** environ;
 
 namespace kavri::test {
 namespace {
@@ -41,43 +37,27 @@ Names Elements(IndiClient& client, const std::string& property) {
 
 // A second copy of the driver, on its own (standard input and output, no indiserver), connected
 // to `port`: the process a client that starts the driver twice has running.
-class SecondDriver {
+class SecondDriver : public ChildProgram {
 public:
-    explicit SecondDriver(const std::string& port) {
-        int in[2], out[2];
-        EXPECT_EQ(pipe2(in, O_CLOEXEC), 0);
-        EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        char* argv[] = {const_cast<char*>(INDI_DRIVER_PROGRAM), nullptr};
-        EXPECT_EQ(posix_spawn(&pid_, INDI_DRIVER_PROGRAM, &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(in[0]);
-        close(out[1]);
-        input_ = in[1];
-        output_.emplace().Adopt(out[0]);
+    explicit SecondDriver(const std::string& port)
+        : ChildProgram(INDI_DRIVER_PROGRAM, {}, "", {.input = true}) {
+        output_.emplace().Adopt(TakeStdout());
         const std::string device = "device='Kavri Wheel Focuser'";
-        const std::string xml = "<getProperties version='1.7'/><newTextVector " + device +
-                                " name='DEVICE_PORT'><oneText name='PORT'>" + port +
-                                "</oneText></newTextVector><newSwitchVector " + device +
-                                " name='CONNECTION'><oneSwitch name='CONNECT'>On</oneSwitch>"
-                                "</newSwitchVector>";
-        EXPECT_EQ(write(input_, xml.data(), xml.size()), static_cast<ssize_t>(xml.size()));
+        EXPECT_TRUE(Write("<getProperties version='1.7'/><newTextVector " + device +
+                          " name='DEVICE_PORT'><oneText name='PORT'>" + port +
+                          "</oneText></newTextVector><newSwitchVector " + device +
+                          " name='CONNECTION'><oneSwitch name='CONNECT'>On</oneSwitch>"
+                          "</newSwitchVector>"));
     }
     ~SecondDriver() {
         output_.reset();
-        close(input_);  // the driver ends at the end of its input
-        waitpid(pid_, nullptr, 0);
+        CloseInput();  // the driver ends at the end of its input
+        Wait();
     }
-    pid_t Pid() const { return pid_; }
     // Until the driver reports its connection Ok.
     bool Connected() { return output_->WaitState("CONNECTION", {"Ok"}, 0); }
 
 private:
-    pid_t pid_ = -1;
-    int input_ = -1;
     std::optional<IndiClient> output_;  // what the driver writes, read as a client reads it
 };
 
@@ -292,8 +272,8 @@ TEST_F(IndiDriverTest, EveryFaultEndsItsRequestAndAReconnectStartsFresh) {
         // for the answer of a later command.
         {"garbage,cmd=FWautoCompSet", "Switch", "TEMP_COMPENSATION", "COMPENSATION_T1", "On",
          "Alert", "did not accept"},
-        {"pause,cmd=FWGOTO,ms=300,times=1", "Number", "FILTER_SLOT", "FILTER_SLOT_VALUE", "4",
-         "Ok", ""},
+        {"pause,cmd=FWGOTO,ms=300,times=1", "Number", "FILTER_SLOT", "FILTER_SLOT_VALUE", "4", "Ok",
+         ""},
         {"goto-fail", "Number", "FILTER_SLOT", "FILTER_SLOT_VALUE", "3", "Alert",
          "position is unknown"},
         {"writeee-nak", "Number", "FOCUS_BACKLASH_STEPS", "FOCUS_BACKLASH_VALUE", "35", "Alert",
@@ -449,7 +429,7 @@ TEST_F(IndiSharedSettingsTest, SavesKeepOtherProgramsValuesAndNamesFollowTheRule
     }
     EXPECT_EQ(std::pair(text.find("xxx"), Emulator().CommandCount("FWWRITENAME")),
               std::pair(std::string::npos, 0));
-    EXPECT_TRUE(Client().Heard("holds a control character"));  // quotes come as XML entities
+    EXPECT_TRUE(Client().Heard("holds a control character"));
     EXPECT_TRUE(Client().Heard("is longer than 32 characters"));
 }
 

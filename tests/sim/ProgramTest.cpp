@@ -39,7 +39,7 @@ TEST(SimProgram, ServesOnItsLinkAndRemovesItOnExit) {
         TempDir dir;
         const std::string link = dir.File("deep/er/wheel");
         ChildProgram program(KAVRI_SIM_PROGRAM, {"--fast", "--link", link}, dir.Path(),
-                             c.ignored ? c.signal : 0);
+                             {.ignored = c.ignored ? c.signal : 0});
         const std::string device = program.Line();
         ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
         EXPECT_EQ(fs::read_symlink(link), device);

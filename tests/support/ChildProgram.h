@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A program under test (found on the PATH unless a path is given) as a child process: standard
 // output on a pipe, standard error in `home`/stderr, XDG_CONFIG_HOME = `home` and XDG_DATA_HOME =
-// `home`/data, and every signal at its default whatever the test runner ignores (`ignored`: one
-// started ignored, as under nohup).
+// `home`/data, and every signal at its default whatever the test runner ignores. With `home`
+// empty, environment, standard error and signal dispositions are the test's own.
 #pragma once
 
 #include <fcntl.h>
@@ -11,55 +11,96 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/TempDir.h"
 
 namespace kavri::test {
 
+struct ChildOptions {
+    int ignored = 0;          // a signal the program starts with ignored, as under nohup
+    bool input = false;       // standard input on a pipe: Write, CloseInput
+    std::string stdoutTo{};   // standard output "closed" or into this file instead of the pipe
+    bool stderrPipe = false;  // standard error on a pipe too: Read
+};
+
 class ChildProgram {
 public:
     ChildProgram(const char* program, std::vector<std::string> args, const std::string& home,
-                 int ignored = 0)
-        : stderr_(home + "/stderr") {
-        int out[2];
-        if (::pipe(out) != 0) return;
+                 const ChildOptions& options = {})
+        : stderr_(home.empty() ? "" : home + "/stderr") {
+        // The child's ends of standard input, output and error, by their numbers.
+        int child[3] = {-1, -1, -1};
+        constexpr int kWrite = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+        const bool piped[3] = {options.input, options.stdoutTo.empty(), options.stderrPipe};
+        for (int fd = 0; fd < 3; ++fd) {
+            int ends[2] = {-1, -1};
+            if (piped[fd] && ::pipe2(ends, O_CLOEXEC) != 0) return;
+            pipes_[fd] = ends[fd == 0 ? 1 : 0];
+            child[fd] = ends[fd == 0 ? 0 : 1];
+        }
+        if (!piped[1] && options.stdoutTo != "closed")
+            child[1] = ::open(options.stdoutTo.c_str(), kWrite, 0644);
+        if (!piped[2] && !home.empty()) child[2] = ::open(stderr_.c_str(), kWrite, 0644);
+        std::vector<char*> argv{const_cast<char*>(program)};
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
         if ((pid_ = ::fork()) == 0) {
-            ::dup2(out[1], 1);
-            if (const int err = ::open(stderr_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                err >= 0)
-                ::dup2(err, 2);
-            ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-            ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
-            for (int signal = 1; signal < NSIG; ++signal) ::signal(signal, SIG_DFL);
-            if (ignored != 0) ::signal(ignored, SIG_IGN);
-            std::vector<char*> argv{const_cast<char*>(program)};
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
+            if (child[0] >= 0) ::dup2(child[0], 0);
+            child[1] >= 0 ? ::dup2(child[1], 1) : ::close(1);
+            if (child[2] >= 0) ::dup2(child[2], 2);
+            if (!home.empty()) {
+                ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+                ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+                for (int signal = 1; signal < NSIG; ++signal) ::signal(signal, SIG_DFL);
+            }
+            if (options.ignored != 0) ::signal(options.ignored, SIG_IGN);
             ::execvp(program, argv.data());
             ::_exit(127);
         }
-        ::close(out[1]);
-        stdout_ = ::fdopen(out[0], "r");
+        for (const int fd : child) ::close(fd);
     }
     ~ChildProgram() {
         if (pid_ > 0 && status_ < 0) Signal(SIGKILL), Wait();
-        if (stdout_) std::fclose(stdout_);
+        for (const int fd : pipes_) ::close(fd);
     }
+    pid_t Pid() const { return pid_; }
     // The next line of standard output without its newline; empty at its end.
     std::string Line() {
-        char buffer[512] = {};
-        if (!stdout_ || !std::fgets(buffer, sizeof buffer, stdout_)) return {};
-        return std::string(buffer, std::strcspn(buffer, "\n"));
+        std::string line;
+        for (char c; ::read(pipes_[1], &c, 1) == 1 && c != '\n';) line += c;
+        return line;
     }
+    // Adds what standard output and error carry next to `out` and `err` (those on pipes); false
+    // once both have ended.
+    bool Read(std::string& out, std::string& err) {
+        pollfd p[2] = {{pipes_[1], POLLIN, 0}, {pipes_[2], POLLIN, 0}};
+        if (pipes_[1] < 0 && pipes_[2] < 0) return false;
+        ::poll(p, 2, -1);
+        for (int i = 0; i < 2; ++i) {
+            if (p[i].revents == 0) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(p[i].fd, buffer, sizeof buffer);
+            if (n <= 0) ::close(std::exchange(pipes_[i + 1], -1));
+            if (n > 0) (i == 0 ? out : err).append(buffer, static_cast<size_t>(n));
+        }
+        return true;
+    }
+    // Standard output's pipe, for the caller to read and close instead.
+    int TakeStdout() { return std::exchange(pipes_[1], -1); }
+    // Writes `text` whole to standard input.
+    bool Write(const std::string& text) const {
+        return ::write(pipes_[0], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    }
+    void CloseInput() { ::close(std::exchange(pipes_[0], -1)); }
     std::string Stderr() const { return ReadFileText(stderr_); }
     // True when the program ends (its output closes) within `limitMs`.
     bool EndsWithin(int limitMs) {
-        pollfd p{stdout_ ? ::fileno(stdout_) : -1, POLLIN, 0};
-        return ::poll(&p, 1, limitMs) > 0 && std::fgetc(stdout_) == EOF;
+        pollfd p{pipes_[1], POLLIN, 0};
+        char c = 0;
+        return ::poll(&p, 1, limitMs) > 0 && ::read(pipes_[1], &c, 1) == 0;
     }
     void Signal(int signal) const { ::kill(pid_, signal); }
     // The exit status (128 + the signal that killed it), or -1 when not ended within `limitMs`.
@@ -77,7 +118,7 @@ private:
     std::string stderr_;
     pid_t pid_ = -1;
     int status_ = -1;
-    FILE* stdout_ = nullptr;
+    int pipes_[3] = {-1, -1, -1};  // the test's ends of standard input, output and error
 };
 
 }  // namespace kavri::test
