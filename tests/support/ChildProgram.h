@@ -102,9 +102,14 @@ public:
         char c = 0;
         return ::poll(&p, 1, limitMs) > 0 && ::read(pipes_[1], &c, 1) == 0;
     }
-    void Signal(int signal) const { ::kill(pid_, signal); }
-    // The exit status (128 + the signal that killed it), or -1 when not ended within `limitMs`.
+    // Never to pid -1, which would reach every process the test may signal.
+    void Signal(int signal) const {
+        if (pid_ > 0) ::kill(pid_, signal);
+    }
+    // The exit status (128 + the signal that killed it), or -1 when not ended within `limitMs`
+    // or never started (waitpid(-1) would wait for any other child of the test).
     int Wait(int limitMs = -1) {
+        if (pid_ <= 0) return -1;
         for (int waited = 0;; waited += 10) {
             int status = 0;
             if (::waitpid(pid_, &status, limitMs < 0 ? 0 : WNOHANG) == pid_)
